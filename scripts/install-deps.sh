@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Ringvale needs.
+# Safe to run again; uses sudo when not already root.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkgconf
+    qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-serialport-dev
+    libsamplerate0-dev
+    xdg-utils            # the desktop opener behind TShell
+    xvfb xauth           # a display for the demo and screenshots on a headless machine
+    espeak-ng sox        # regenerating the shipped sounds
+)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+export DEBIAN_FRONTEND=noninteractive
+as_root apt-get update -q
+as_root apt-get install -y -q --no-install-recommends "${packages[@]}"

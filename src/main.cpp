@@ -1,0 +1,27 @@
+// Ringvale: a desktop telephone assistant for one line and one voice modem.
+
+#include <QApplication>
+
+#include "platform/signalwatcher.h"
+#include "ui/dialogs/widgetprompts.h"
+#include "ui/main/mainform.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ringvale"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Ringvale"));
+    QApplication::setOrganizationName(QStringLiteral("Tarvex"));
+
+    TWidgetPrompts prompts;
+    SetPrompts(&prompts);
+
+    // SIGTERM (session end, kill) and SIGINT quit through the loop so that shut-down saves.
+    TSignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &TSignalWatcher::Signalled, &app, &QApplication::quit);
+
+    TMainForm mainForm;
+    mainForm.show();
+    const int result = QApplication::exec();
+    SetPrompts(nullptr);
+    return result;
+}

@@ -1,0 +1,79 @@
+#include "platform/atomicfile.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+QString SystemText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Makes a rename durable by flushing the folder that holds the file.
+void SyncFolder(const QString& folder) {
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+}  // namespace
+
+TAtomicFile::TAtomicFile(const QString& path) : m_path(path) {}
+
+TAtomicFile::~TAtomicFile() {
+    Discard();
+}
+
+bool TAtomicFile::Fail(const QString& reason) {
+    ErrorText = reason;
+    Discard();
+    return false;
+}
+
+bool TAtomicFile::Open() {
+    Discard();
+    if (m_path.isEmpty() || m_path.size() >= TFile::kMaxName - 8)
+        return Fail(SystemText(m_path.isEmpty() ? ENOENT : ENAMETOOLONG));
+    QByteArray pattern = QFile::encodeName(m_path + QStringLiteral(".XXXXXX"));
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);  // created 0600
+    if (fd < 0) return Fail(SystemText(errno));
+    m_temp = QFile::decodeName(pattern);
+    m_file.Attach(fd, m_temp);
+    return true;
+}
+
+bool TAtomicFile::Write(const void* data, qint64 count) {
+    if (!m_file.IsOpen()) return Fail(SystemText(EBADF));
+    if (m_file.Write(data, count) == count) return true;
+    return Fail(m_file.ErrorText);
+}
+
+bool TAtomicFile::Commit() {
+    if (!m_file.IsOpen()) return Fail(SystemText(EBADF));
+    if (!m_file.Flush()) return Fail(m_file.ErrorText);
+    m_file.Close();
+    if (::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(m_path).constData()) != 0)
+        return Fail(SystemText(errno));
+    m_temp.clear();
+    SyncFolder(QFileInfo(m_path).absolutePath());
+    return true;
+}
+
+void TAtomicFile::Discard() {
+    m_file.Close();
+    if (!m_temp.isEmpty()) ::unlink(QFile::encodeName(m_temp).constData());
+    m_temp.clear();
+}
+
+bool RewriteFile(const QString& path, const QByteArray& contents, QString* error) {
+    TAtomicFile file(path);
+    const bool ok = file.Open() && file.Write(contents) && file.Commit();
+    if (!ok && error) *error = file.ErrorText;
+    return ok;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Rewrites a file whole without ever leaving it half written: the new contents go to a
+// temporary file in the same folder, are flushed to disk, and replace the old file by
+// rename. A crash, a full disk or a failed write leaves the previous file as it was. The
+// new file is readable by the user only.
+
+#include <QByteArray>
+#include <QString>
+
+#include "platform/tfile.h"
+
+class TAtomicFile {
+public:
+    explicit TAtomicFile(const QString& path);
+    ~TAtomicFile();  // an uncommitted temporary file is removed
+    TAtomicFile(const TAtomicFile&) = delete;
+    TAtomicFile& operator=(const TAtomicFile&) = delete;
+
+    bool Open();
+    bool Write(const void* data, qint64 count);
+    bool Write(const QByteArray& bytes) { return Write(bytes.constData(), bytes.size()); }
+    // Flush, close and rename over the target. False (old file intact) on any failure.
+    bool Commit();
+    void Discard();
+
+    QString ErrorText;
+
+private:
+    bool Fail(const QString& reason);
+    QString m_path;
+    QString m_temp;
+    TFile m_file;
+};
+
+// The whole of contents as the new file at path. On failure *error gets the reason.
+bool RewriteFile(const QString& path, const QByteArray& contents, QString* error = nullptr);

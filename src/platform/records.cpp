@@ -1,0 +1,91 @@
+#include "platform/records.h"
+
+#include <QtEndian>
+#include <cstring>
+
+bool TRecordReader::Fits(int offset, int width) const {
+    return offset >= 0 && width >= 0 && offset <= m_bytes.size() - width;
+}
+
+quint8 TRecordReader::U8(int offset) const {
+    return Fits(offset, 1) ? static_cast<quint8>(m_bytes[offset]) : 0;
+}
+
+quint16 TRecordReader::U16(int offset) const {
+    return Fits(offset, 2) ? qFromLittleEndian<quint16>(m_bytes.constData() + offset) : 0;
+}
+
+quint32 TRecordReader::U32(int offset) const {
+    return Fits(offset, 4) ? qFromLittleEndian<quint32>(m_bytes.constData() + offset) : 0;
+}
+
+qint64 TRecordReader::I64(int offset) const {
+    return Fits(offset, 8) ? qFromLittleEndian<qint64>(m_bytes.constData() + offset) : 0;
+}
+
+double TRecordReader::F64(int offset) const {
+    const quint64 bits =
+        Fits(offset, 8) ? qFromLittleEndian<quint64>(m_bytes.constData() + offset) : 0;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+QString TRecordReader::Text(int offset, int width) const {
+    if (!Fits(offset, width)) return {};
+    return BoundedText(m_bytes.constData() + offset, width);
+}
+
+QByteArray TRecordReader::Bytes(int offset, int width) const {
+    return Fits(offset, width) ? m_bytes.mid(offset, width) : QByteArray(qMax(width, 0), '\0');
+}
+
+char* TRecordWriter::At(int offset, int width) {
+    Q_ASSERT(offset >= 0 && width >= 0);
+    if (m_bytes.size() < offset + width) m_bytes.resize(offset + width, '\0');
+    return m_bytes.data() + offset;
+}
+
+void TRecordWriter::U8(int offset, quint8 value) {
+    *At(offset, 1) = static_cast<char>(value);
+}
+
+void TRecordWriter::U16(int offset, quint16 value) {
+    qToLittleEndian(value, At(offset, 2));
+}
+
+void TRecordWriter::U32(int offset, quint32 value) {
+    qToLittleEndian(value, At(offset, 4));
+}
+
+void TRecordWriter::I64(int offset, qint64 value) {
+    qToLittleEndian(value, At(offset, 8));
+}
+
+void TRecordWriter::F64(int offset, double value) {
+    quint64 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    qToLittleEndian(bits, At(offset, 8));
+}
+
+void TRecordWriter::Text(int offset, int width, const QString& text) {
+    if (width <= 0) return;
+    char* field = At(offset, width);
+    std::memset(field, 0, width);
+    const QByteArray latin = text.left(width - 1).toLatin1();
+    std::memcpy(field, latin.constData(), latin.size());
+}
+
+void TRecordWriter::Bytes(int offset, int width, const QByteArray& bytes) {
+    if (width <= 0) return;
+    char* field = At(offset, width);
+    std::memset(field, 0, width);
+    std::memcpy(field, bytes.constData(), qMin<qsizetype>(bytes.size(), width));
+}
+
+QString BoundedText(const char* data, int width) {
+    if (!data || width <= 0) return {};
+    const void* nul = std::memchr(data, 0, width);
+    const int length = nul ? static_cast<int>(static_cast<const char*>(nul) - data) : width;
+    return QString::fromLatin1(data, length);
+}
