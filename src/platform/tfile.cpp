@@ -203,9 +203,11 @@ bool TFile::MakeDirectory(const QString& path) {
 bool TFile::MakeUniqueName(const QString& base, const QString& extension, const QString& folder,
                            QString* out) {
     if (!FolderExists(folder)) return false;
-    QString name = QStringLiteral("%1/%2.%3").arg(folder, base, extension);
-    for (int n = 1; Exists(name); ++n)
-        name = QStringLiteral("%1/%2%3.%4").arg(folder, base).arg(n).arg(extension);
+    // Joined, never formatted: a '%' in a folder or base name stays as it is.
+    const QString stem = folder + QLatin1Char('/') + base;
+    const QString dotExt = QLatin1Char('.') + extension;
+    QString name = stem + dotExt;
+    for (int n = 1; Exists(name); ++n) name = stem + QString::number(n) + dotExt;
     *out = name;
     return true;
 }

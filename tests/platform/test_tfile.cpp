@@ -163,7 +163,7 @@ private slots:
 
     void makeUniqueNameCountsUp() {
         TFile f;
-        const QString folder = Path("Personal Sounds");
+        const QString folder = Path("Personal Sounds %1");  // a name that looks like a format
         QVERIFY(f.MakeDirectory(folder));
         QString out = "unchanged";
         QVERIFY(!f.MakeUniqueName("Sound", "wav", Path("Missing"), &out));
