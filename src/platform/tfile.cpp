@@ -207,7 +207,8 @@ bool TFile::MakeUniqueName(const QString& base, const QString& extension, const 
     const QString stem = folder + QLatin1Char('/') + base;
     const QString dotExt = QLatin1Char('.') + extension;
     QString name = stem + dotExt;
-    for (int n = 1; Exists(name); ++n) name = stem + QString::number(n) + dotExt;
+    for (int n = 1; Exists(name); ++n)
+        name = stem + QString::number(n) + dotExt;
     *out = name;
     return true;
 }

@@ -1,0 +1,20 @@
+#pragma once
+// Which modems exist: every entry of the user's lines.conf ("NAME = DEVICE-PATH", one per
+// line; blank lines and lines starting with '#' ignored), in file order, then every serial
+// port under /dev/serial/by-id not already listed, named by its link name.
+
+#include <QList>
+#include <QString>
+
+struct TLineEntry {
+    QString Name;
+    QString Path;
+    bool operator==(const TLineEntry&) const = default;
+};
+
+// $XDG_CONFIG_HOME/Tarvex/lines.conf, by default ~/.config/Tarvex/lines.conf.
+QString LinesConfPath();
+// A missing or unreadable file is empty; malformed lines are skipped.
+QList<TLineEntry> ReadLinesConf(const QString& path);
+QList<TLineEntry> SerialPortsById(const QString& folder = QStringLiteral("/dev/serial/by-id"));
+QList<TLineEntry> ListLines(const QString& confPath, const QString& byIdFolder);
