@@ -39,6 +39,12 @@ bool TLogPrompts::Password(const QString& caption, const QString&, QString*) {
     return false;
 }
 
+int TLogPrompts::AppMessage(const TAppMessageRequest& request, bool* dontShowAgain) {
+    qWarning().noquote() << "[Message]" << DisplayText(request.Text);
+    if (dontShowAgain) *dontShowAgain = false;
+    return request.WithCancel ? prompt::IDCANCEL : prompt::IDOK;
+}
+
 namespace {
 TLogPrompts g_logPrompts;
 TPrompts* g_prompts = nullptr;

@@ -47,6 +47,15 @@ struct TFileDialogRequest {
     bool FileMustExist = false;
 };
 
+// The message dialog: a text with OK (and Cancel), optionally offering "remember my response".
+struct TAppMessageRequest {
+    int Id = 0;
+    QString Text;
+    bool WithCancel = false;
+    bool Managed = false;         // the remember box is offered
+    bool RememberEnabled = true;  // false: offered but cleared and disabled
+};
+
 class TPrompts {
 public:
     virtual ~TPrompts() = default;
@@ -57,6 +66,9 @@ public:
     virtual QString SaveFileName(const TFileDialogRequest& request) = 0;
     // False when the user cancelled; otherwise the typed text is in *password.
     virtual bool Password(const QString& caption, const QString& label, QString* password) = 0;
+    // The message dialog; returns 1 for OK, 2 for Cancel or a closed window, and sets
+    // *dontShowAgain when the remember box was ticked.
+    virtual int AppMessage(const TAppMessageRequest& request, bool* dontShowAgain) = 0;
     // The default alert sound.
     virtual void Beep() = 0;
 };
@@ -69,6 +81,7 @@ public:
     QString OpenFileName(const TFileDialogRequest& request) override;
     QString SaveFileName(const TFileDialogRequest& request) override;
     bool Password(const QString& caption, const QString& label, QString* password) override;
+    int AppMessage(const TAppMessageRequest& request, bool* dontShowAgain) override;
     void Beep() override {}
 };
 

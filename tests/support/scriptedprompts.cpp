@@ -30,3 +30,14 @@ QStringList TScriptedPrompts::Texts(const QString& kind) const {
         if (shown.Kind == kind) texts << shown.Text;
     return texts;
 }
+
+int TScriptedPrompts::AppMessage(const TAppMessageRequest& request, bool* dontShowAgain) {
+    History.append({QStringLiteral("message"), request.Text, QStringLiteral("Message"),
+                    request.WithCancel ? 1u : 0u});
+    Messages.append(request);
+    const bool remember = RememberAnswers.isEmpty() ? false : RememberAnswers.dequeue();
+    if (dontShowAgain) *dontShowAgain = request.Managed && request.RememberEnabled && remember;
+    if (BoxAnswers.isEmpty()) return request.WithCancel ? prompt::IDCANCEL : prompt::IDOK;
+    const int answer = BoxAnswers.dequeue();
+    return answer == prompt::IDOK ? prompt::IDOK : prompt::IDCANCEL;
+}

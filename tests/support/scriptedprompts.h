@@ -11,7 +11,7 @@
 class TScriptedPrompts : public TPrompts {
 public:
     struct Shown {
-        QString Kind;  // "box", "open", "save", "password", "beep"
+        QString Kind;  // "box", "message", "open", "save", "password", "beep"
         QString Text;
         QString Caption;
         unsigned Buttons = 0;
@@ -25,12 +25,16 @@ public:
     QQueue<int> BoxAnswers;
     QQueue<QString> FileAnswers;
     QQueue<QString> PasswordAnswers;
+    // Whether the remember box is ticked when a message dialog is answered (default: no).
+    QQueue<bool> RememberAnswers;
     QList<Shown> History;
 
     int MessageBox(const QString& text, const QString& caption, unsigned buttons) override;
     QString OpenFileName(const TFileDialogRequest& request) override;
     QString SaveFileName(const TFileDialogRequest& request) override;
     bool Password(const QString& caption, const QString& label, QString* password) override;
+    int AppMessage(const TAppMessageRequest& request, bool* dontShowAgain) override;
+    QList<TAppMessageRequest> Messages;
     void Beep() override { History.append({QStringLiteral("beep"), {}, {}, 0}); }
 
     QStringList Texts(const QString& kind = QStringLiteral("box")) const;

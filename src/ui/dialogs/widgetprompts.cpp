@@ -1,6 +1,7 @@
 #include "ui/dialogs/widgetprompts.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -106,6 +107,21 @@ bool TWidgetPrompts::Password(const QString& caption, const QString& label, QStr
         QInputDialog::getText(Owner(), caption, label, QLineEdit::Password, QString(), &ok);
     if (ok && password) *password = text;
     return ok;
+}
+
+int TWidgetPrompts::AppMessage(const TAppMessageRequest& request, bool* dontShowAgain) {
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Message"), DisplayText(request.Text),
+                    request.WithCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
+                    Owner());
+    box.setDefaultButton(QMessageBox::Ok);
+    auto* remember =
+        new QCheckBox(QStringLiteral("Remember my response and don't show this message again."));
+    remember->setEnabled(request.RememberEnabled);
+    if (request.Managed) box.setCheckBox(remember);
+    const bool ok = box.exec() == QMessageBox::Ok;
+    if (dontShowAgain) *dontShowAgain = request.Managed && remember->isChecked();
+    if (!request.Managed) delete remember;
+    return ok ? prompt::IDOK : prompt::IDCANCEL;
 }
 
 void TWidgetPrompts::Beep() {

@@ -11,6 +11,7 @@ public:
     QString OpenFileName(const TFileDialogRequest& request) override;
     QString SaveFileName(const TFileDialogRequest& request) override;
     bool Password(const QString& caption, const QString& label, QString* password) override;
+    int AppMessage(const TAppMessageRequest& request, bool* dontShowAgain) override;
     void Beep() override;
 
     // "Sounds (*.wav)|*.wav|All|*.*" as a Qt name filter list.

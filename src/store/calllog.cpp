@@ -1,0 +1,224 @@
+#include "store/calllog.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QSet>
+
+#include "platform/atomicfile.h"
+#include "platform/clock.h"
+#include "platform/profile.h"
+#include "platform/records.h"
+#include "platform/tfile.h"
+#include "store/message.h"
+#include "store/phonebook.h"
+
+namespace {
+const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+QString Two(int n) {
+    return QString::number(n).rightJustified(2, QLatin1Char('0'));
+}
+}  // namespace
+
+QByteArray CallLogRecord::ToBytes() const {
+    QByteArray bytes(kSize, '\0');
+    TRecordWriter w(bytes);
+    w.Text(0, 32, When);
+    w.Text(32, 32, Number);
+    w.Text(64, 24, Name);
+    w.U32(88, Heard);
+    w.U32(92, Actions);
+    w.I32(96, Time);
+    w.Text(100, 516, MessageFile);
+    return bytes;
+}
+
+CallLogRecord CallLogRecord::FromBytes(const QByteArray& bytes) {
+    const TRecordReader r(bytes);
+    CallLogRecord record;
+    record.When = r.Text(0, 32);
+    record.Number = r.Text(32, 32);
+    record.Name = r.Text(64, 24);
+    record.Heard = r.U32(88);
+    record.Actions = r.U32(92);
+    record.Time = r.I32(96);
+    record.MessageFile = r.Text(100, 516);
+    return record;
+}
+
+QString FormatNumber(const QString& number) {
+    static const QString kTemplate = QStringLiteral("xxx-xxx-xxxx");
+    QString out = QStringLiteral("000-000-0000");
+    int written = 0;  // output length after the last written position
+    int slot = 0;
+    for (const QChar c : number) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) continue;
+        if (slot < kTemplate.size() && kTemplate[slot] == QLatin1Char('-')) ++slot;
+        if (slot >= kTemplate.size()) break;  // digits beyond ten are dropped
+        out[slot++] = c;
+        written = slot;
+    }
+    return written ? out.left(written) : out;
+}
+
+QString FormatCallTime(qint64 now) {
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(now).toLocalTime();
+    const QDate date = local.date();
+    const int hour = local.time().hour();
+    const int hour12 = hour % 12 == 0 ? 12 : hour % 12;
+    return QLatin1String(kDays[date.dayOfWeek() - 1]) + QLatin1Char(' ') +
+           QLatin1String(kMonths[date.month() - 1]) + QLatin1Char(' ') + Two(date.day()) +
+           QLatin1Char(' ') + Two(hour12) + QLatin1Char(':') + Two(local.time().minute()) +
+           (hour < 12 ? QStringLiteral(" AM") : QStringLiteral(" PM"));
+}
+
+QString FormatTimeAgo(qint64 time, qint64 now) {
+    const qint64 s = now - time;
+    if (s / 86400 >= 100) return QStringLiteral("00:00:00");
+    return Two(int(s / 86400)) + QLatin1Char(':') + Two(int(s % 86400 / 3600)) + QLatin1Char(':') +
+           Two(int(s % 3600 / 60));
+}
+
+QString LogActionText(quint32 actions) {
+    struct Bit {
+        quint32 Value;
+        const char* Text;
+    };
+    static const Bit kBits[] = {{LOG_DATABASE_OFF, "database was off"},
+                                {LOG_HUNG_UP, "Hung up "},
+                                {LOG_PAGED, "Paged "},
+                                {LOG_FAILED_PAGE, "FAILED PAGE "},
+                                {LOG_TOOK_MESSAGE, "Took message"}};
+    QString text;
+    for (const Bit& bit : kBits) {
+        if (!(actions & bit.Value)) continue;
+        if (bit.Value == LOG_DATABASE_OFF && !text.isEmpty()) text += QStringLiteral("& ");
+        if (!text.isEmpty()) text += QStringLiteral(", ");
+        text += QLatin1String(bit.Text);
+    }
+    return text;
+}
+
+QString TrimBlanks(const QString& text) {
+    qsizetype start = 0;
+    while (start < text.size() && text[start] == QLatin1Char(' '))
+        ++start;
+    qsizetype end = text.size();
+    while (end > start && text[end - 1].unicode() <= 32)
+        --end;
+    return text.mid(start, end - start);
+}
+
+QString TCallLog::FileName() {
+    return TProfile::Path(QStringLiteral("CALL.LOG"));
+}
+
+QString TCallLog::MessagesFolder() {
+    return TProfile::Path(QStringLiteral("Messages"));
+}
+
+CallLogRecord* TCallLog::NewLogRecord() {
+    Records.emplace_back();
+    return &Records.back();
+}
+
+void TCallLog::FillLogRecord(CallLogRecord* record, const QString& callerName,
+                             const QString& callerNumber) {
+    record->Name = TrimBlanks(callerName.left(23));
+    record->When = FormatCallTime(TClock::Now());
+    record->Number = TrimBlanks(FormatNumber(callerNumber));
+}
+
+bool TCallLog::AppendCallLog(const CallLogRecord& record) {
+    TFile file;
+    if (file.Open(FileName(), TFile::ModeWrite) < 0 || file.SeekEnd() < 0) return false;
+    const QByteArray bytes = record.ToBytes();
+    return file.Write(bytes.constData(), bytes.size()) == bytes.size();
+}
+
+int TCallLog::LoadCallLog(int maxItems) {
+    Records.clear();
+    LoadedCount = 0;
+    TFile file;
+    if (file.Open(FileName(), TFile::ModeRead) >= 0) {
+        QByteArray bytes(CallLogRecord::kSize, '\0');
+        while (file.Read(bytes.data(), bytes.size()) == bytes.size()) {
+            CallLogRecord record = CallLogRecord::FromBytes(bytes);
+            if (record.Number.isEmpty()) record.Number = QStringLiteral("000-000-0000");
+            Records.push_back(record);
+            ++LoadedCount;
+        }
+        file.Close();
+    }
+    TrimHistory(maxItems);
+    PurgeOrphanMessages();
+    return LoadedCount;
+}
+
+bool TCallLog::SaveCallLog() {
+    QByteArray contents;
+    contents.reserve(qsizetype(Records.size()) * CallLogRecord::kSize);
+    for (const CallLogRecord& record : Records)
+        contents += record.ToBytes();
+    QString reason;
+    if (RewriteFile(FileName(), contents, &reason)) return true;
+    ShowManagedMessage(306, FormatText(StringTableText(306), {QStringLiteral("CALL.LOG"), reason}));
+    return false;
+}
+
+int TCallLog::TrimHistory(int maxItems) {
+    int removed = 0;
+    while (int(Records.size()) > maxItems) {
+        DeleteMessageFile(&Records.front());
+        Records.pop_front();
+        ++removed;
+    }
+    return removed;
+}
+
+void TCallLog::PurgeOrphanMessages() {
+    QSet<QString> kept;
+    for (const CallLogRecord& record : Records)
+        kept.insert(record.MessageFile);
+    const QDir folder(MessagesFolder());
+    const QStringList files =
+        folder.entryList({QStringLiteral("*.wav")}, QDir::Files | QDir::Hidden | QDir::System);
+    TFile file;
+    for (const QString& name : files)
+        if (!kept.contains(name)) file.Delete(folder.filePath(name));
+}
+
+bool TCallLog::DeleteMessageFile(CallLogRecord* record) {
+    if (record->MessageFile.isEmpty()) return false;
+    TFile file;
+    if (!file.Delete(MessagesFolder() + QLatin1Char('/') + record->MessageFile)) return false;
+    record->MessageFile.clear();
+    return true;
+}
+
+void TCallLog::Remove(const CallLogRecord* record) {
+    Records.remove_if([record](const CallLogRecord& r) { return &r == record; });
+}
+
+QStringList TCallLog::RowTexts(const CallLogRecord& record, TPhoneBook* phoneBook, qint64 now) {
+    QString caption = record.Name;
+    if (PhoneBookEntry* entry =
+            phoneBook ? phoneBook->FindCaller(record.Number, record.Name) : nullptr) {
+        caption = entry->DisplayName;
+        if (entry->RealName.isEmpty()) entry->RealName = record.Name;
+    }
+    return {caption, record.Number, record.When, FormatTimeAgo(record.Time, now),
+            LogActionText(record.Actions)};
+}
+
+int TCallLog::Compare(int column, const QStringList& a, const CallLogRecord* ra,
+                      const QStringList& b, const CallLogRecord* rb, bool direction) {
+    int result;
+    if (column == ColWhen || column == ColTimeAgo)
+        result = (!ra || (rb && rb->Time < ra->Time)) ? -1 : 1;
+    else
+        result = QString::localeAwareCompare(a.value(column), b.value(column));
+    return direction ? result : -result;
+}

@@ -1,0 +1,77 @@
+#pragma once
+// The call log: one 616-byte record per incoming call, in "CALL.LOG" (oldest first), and the
+// list in memory in file order. A record ties its call to the recorded message file, so the
+// log decides which message files stay.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <list>
+
+class TPhoneBook;
+
+// What was done with a call.
+enum : quint32 {
+    LOG_HUNG_UP = 0x2,
+    LOG_PAGED = 0x4,
+    LOG_DATABASE_OFF = 0x100,
+    LOG_FAILED_PAGE = 0x200,
+    LOG_TOOK_MESSAGE = 0x400,
+};
+
+struct CallLogRecord {
+    static constexpr int kSize = 616;
+    QString When;    // char[32]
+    QString Number;  // char[32]
+    QString Name;    // char[24]
+    quint32 Heard = 0;
+    quint32 Actions = 0;
+    qint32 Time = 0;      // seconds since 1970
+    QString MessageFile;  // char[516], inside "Messages"
+
+    QByteArray ToBytes() const;
+    static CallLogRecord FromBytes(const QByteArray& bytes);
+};
+
+QString FormatNumber(const QString& number);
+QString FormatCallTime(qint64 now);
+QString FormatTimeAgo(qint64 time, qint64 now);
+QString LogActionText(quint32 actions);
+// Leading spaces dropped, then trailing characters of code 32 or less.
+QString TrimBlanks(const QString& text);
+
+// The five texts of a call history row: "Name" (the phone book display name when the caller is
+// known), "Number", "When", "Time Ago" and "Action Taken".
+enum HistoryColumn { ColName = 0, ColNumber, ColWhen, ColTimeAgo, ColAction };
+
+class TCallLog {
+public:
+    static QString FileName();
+    static QString MessagesFolder();
+
+    // The records in file order (oldest first); addresses stay valid until removed.
+    std::list<CallLogRecord> Records;
+    int LoadedCount = 0;
+
+    CallLogRecord* NewLogRecord();
+    static void FillLogRecord(CallLogRecord* record, const QString& callerName,
+                              const QString& callerNumber);
+    static bool AppendCallLog(const CallLogRecord& record);
+    // Reads the file, keeps the newest MaxItems and purges orphan message files.
+    int LoadCallLog(int maxItems);
+    // Rewrites the file from the list; message 306 when it cannot.
+    bool SaveCallLog();
+    // Removes the oldest records beyond maxItems with their message files; returns them
+    // (already removed) so that the window can drop their rows.
+    int TrimHistory(int maxItems);
+    void PurgeOrphanMessages();
+    static bool DeleteMessageFile(CallLogRecord* record);
+    void Remove(const CallLogRecord* record);
+
+    // The history row texts of a record. A caller found in the phone book with no caller ID
+    // name yet learns this record's name.
+    static QStringList RowTexts(const CallLogRecord& record, TPhoneBook* phoneBook, qint64 now);
+    // The comparison of two history rows by a column (texts as RowTexts gives them).
+    static int Compare(int column, const QStringList& a, const CallLogRecord* ra,
+                       const QStringList& b, const CallLogRecord* rb, bool direction);
+};

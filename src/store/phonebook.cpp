@@ -1,0 +1,242 @@
+#include "store/phonebook.h"
+
+#include <QDateTime>
+
+#include "platform/atomicfile.h"
+#include "platform/clock.h"
+#include "platform/profile.h"
+#include "platform/prompts.h"
+#include "platform/records.h"
+#include "platform/tfile.h"
+#include "store/config.h"
+#include "store/message.h"
+
+QByteArray PhoneBookEntry::ToBytes() const {
+    QByteArray bytes(kSize, '\0');
+    TRecordWriter w(bytes);
+    w.Text(0, 32, DisplayName);
+    w.Text(32, 32, Number);
+    w.Text(64, 260, SoundFile);
+    w.U32(324, ActionFlags);
+    w.U8(328, KeyType);
+    w.Text(329, 32, RealName);
+    w.I32(364, TimesCalled);
+    w.Text(376, 260, PersonalGreeting);
+    return bytes;
+}
+
+PhoneBookEntry PhoneBookEntry::FromBytes(const QByteArray& bytes) {
+    const TRecordReader r(bytes);
+    PhoneBookEntry entry;
+    entry.DisplayName = r.Text(0, 32);
+    entry.Number = r.Text(32, 32);
+    entry.SoundFile = r.Text(64, 260);
+    entry.ActionFlags = r.U32(324);
+    entry.KeyType = r.U8(328);
+    entry.RealName = r.Text(329, 32);
+    entry.TimesCalled = r.I32(364);
+    entry.PersonalGreeting = r.Text(376, 260);
+    return entry;
+}
+
+QString DigitsOnly(const QString& text) {
+    QString digits;
+    for (const QChar c : text)
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) digits += c;
+    return digits;
+}
+
+QString TrimName(const QString& text) {
+    qsizetype start = 0;
+    while (start < text.size() && text[start] == QLatin1Char(' '))
+        ++start;
+    qsizetype end = text.size();
+    // Read as a signed byte, codes 128-255 are below 32 as well.
+    while (end > start && (text[end - 1].unicode() <= 32 || text[end - 1].unicode() >= 128))
+        --end;
+    return text.mid(start, end - start);
+}
+
+QString FileNamePart(const QString& path) {
+    const qsizetype cut =
+        qMax(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
+    return path.mid(cut + 1);
+}
+
+QString ActionText(const PhoneBookEntry& entry) {
+    QString text;
+    if (entry.ActionFlags & ActionHangUp) {
+        if (!FileNamePart(entry.PersonalGreeting).isEmpty())
+            text += QStringLiteral("play greeting ");
+        if (!text.isEmpty()) text += QStringLiteral("& ");
+        text += QStringLiteral("hang up ");
+    }
+    if (entry.ActionFlags & ActionPageMe) {
+        if (!text.isEmpty()) text += QStringLiteral("& ");
+        text += QStringLiteral("page me ");
+    }
+    return text;
+}
+
+QString FormatCount(qint64 n) {
+    const QString digits = QString::number(quint32(n));
+    QString text;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) text += QLatin1Char(',');
+        text += digits[i];
+    }
+    return text;
+}
+
+QString TPhoneBook::FileName() {
+    return TProfile::Path(QStringLiteral("Ringvale Phonebook.pb12"));
+}
+
+int TPhoneBook::LoadPhoneBook() {
+    Entries.clear();
+    TFile file;
+    if (file.Open(FileName(), TFile::ModeRead) < 0) return 0;
+    QByteArray bytes(PhoneBookEntry::kSize, '\0');
+    while (file.Read(bytes.data(), bytes.size()) == bytes.size())
+        Entries.push_back(std::make_unique<PhoneBookEntry>(PhoneBookEntry::FromBytes(bytes)));
+    return int(Entries.size());
+}
+
+bool TPhoneBook::SavePhoneBook() {
+    QByteArray contents;
+    contents.reserve(qsizetype(Entries.size()) * PhoneBookEntry::kSize);
+    for (const auto& entry : Entries)
+        contents += entry->ToBytes();
+    QString reason;
+    if (RewriteFile(FileName(), contents, &reason)) return true;
+    ShowManagedMessage(300, FormatText(StringTableText(300), {FileName(), reason}));
+    return false;
+}
+
+PhoneBookEntry* TPhoneBook::Add(const PhoneBookEntry& entry) {
+    Entries.push_back(std::make_unique<PhoneBookEntry>(entry));
+    return Entries.back().get();
+}
+
+void TPhoneBook::Remove(const PhoneBookEntry* entry) {
+    std::erase_if(Entries, [entry](const auto& owned) { return owned.get() == entry; });
+}
+
+PhoneBookEntry* TPhoneBook::FindCaller(const QString& number, const QString& name) const {
+    const QString digits = DigitsOnly(number);
+    const QString trimmed = TrimName(name);
+    for (const auto& entry : Entries) {
+        if (entry->KeyType == KeyNumber && DigitsOnly(entry->Number) == digits) return entry.get();
+        if (entry->KeyType == KeyName && TrimName(entry->RealName) == trimmed) {
+            // An entry keyed on the number wins over one keyed on the name.
+            PhoneBookEntry* byNumber = FindCallerByNumber(number);
+            return byNumber ? byNumber : entry.get();
+        }
+    }
+    return nullptr;
+}
+
+PhoneBookEntry* TPhoneBook::FindCallerByNumber(const QString& number) const {
+    const QString digits = DigitsOnly(number);
+    for (const auto& entry : Entries)
+        if (entry->KeyType == KeyNumber && DigitsOnly(entry->Number) == digits) return entry.get();
+    return nullptr;
+}
+
+bool TPhoneBook::CallerDisplayName(const QString& number, const QString& name, QString* out) const {
+    const PhoneBookEntry* entry = FindCaller(number, name);
+    *out = entry ? entry->DisplayName : name;
+    return entry != nullptr;
+}
+
+QList<TPhoneBook::DuplicatePair> TPhoneBook::CheckDuplicateEntries() const {
+    QList<DuplicatePair> pairs;
+    const QString text = StringTableText(208);
+    for (size_t j = 0; j < Entries.size(); ++j) {
+        for (size_t k = j + 1; k < Entries.size(); ++k) {
+            const PhoneBookEntry& a = *Entries[j];
+            const PhoneBookEntry& b = *Entries[k];
+            if (a.KeyType != b.KeyType) continue;
+            const bool byNumber = a.KeyType == KeyNumber;
+            if (byNumber ? DigitsOnly(a.Number) != DigitsOnly(b.Number)
+                         : a.DisplayName != b.DisplayName)
+                continue;
+            const QString keyA = byNumber ? a.Number : a.DisplayName;
+            const QString keyB = byNumber ? b.Number : b.DisplayName;
+            pairs.append(
+                {int(j), int(k), FormatText(text, {a.DisplayName, keyA, b.DisplayName, keyB})});
+        }
+    }
+    return pairs;
+}
+
+QStringList TPhoneBook::RowTexts(const PhoneBookEntry& entry) {
+    return {entry.RealName,
+            entry.DisplayName,
+            entry.Number,
+            FileNamePart(entry.PersonalGreeting),
+            ActionText(entry),
+            FormatCount(entry.TimesCalled),
+            FileNamePart(entry.SoundFile)};
+}
+
+QString TPhoneBook::SuggestedBackupName(const QString& shortDate) {
+    QString name =
+        QStringLiteral("Ringvale Phonebook Backup ") + shortDate + QStringLiteral(".pbb");
+    return name.replace(QLatin1Char('/'), QLatin1Char('-'));
+}
+
+bool TPhoneBook::BackupPhoneBook(TConfig& config, const QString& shortDate) {
+    TFileDialogRequest request;
+    request.Title = QStringLiteral("Save Phonebook");
+    request.Filter = QStringLiteral("Ringvale Phonebook (*.pbb)|*.pbb");
+    request.DefaultExt = QStringLiteral("pbb");
+    request.InitialFolder = RegistrySetting(QStringLiteral("LastPhoneBkDir"), QString(), false);
+    request.FileName = SuggestedBackupName(shortDate);
+    request.ConfirmOverwrite = true;
+    const QString target = Prompts().SaveFileName(request);
+    if (target.isEmpty()) return false;
+    TFile file;
+    const bool ok = file.Copy(FileName(), target);
+    if (ok) config.LastBackupTime = qint32(TClock::Now());
+    const QString text =
+        ok ? FormatText(StringTableText(303), {target})
+           : FormatText(QStringLiteral("There was an error saving the backup to\r\"%s\""),
+                        {target});
+    RegistrySetting(QStringLiteral("LastPhoneBkDir"),
+                    target.left(qMax<qsizetype>(target.lastIndexOf(QLatin1Char('/')), 0)), true);
+    ShowManagedMessage(303, text);
+    return ok;
+}
+
+bool TPhoneBook::RestorePhoneBook() {
+    TFileDialogRequest request;
+    request.Title = QStringLiteral("Restore Phonebook");
+    request.Filter = QStringLiteral("Ringvale Backup Phonebook (*.pbb)|*.pbb");
+    request.DefaultExt = QStringLiteral("pbb");
+    request.FileMustExist = true;
+    const QString source = Prompts().OpenFileName(request);
+    if (source.isEmpty()) return false;
+    TFile file;
+    const bool ok = file.Copy(source, FileName());
+    if (ok) LoadPhoneBook();
+    Prompts().MessageBox(ok ? QStringLiteral("The backup database has been restored")
+                            : QStringLiteral("There was an error restoring the database"),
+                         QString(), prompt::MB_OK);
+    return ok;
+}
+
+QString TPhoneBook::LastBackupText(qint32 lastBackupTime) {
+    if (lastBackupTime == 0) return QStringLiteral("You have not backed up your database");
+    // The C library's ctime text up to the hour: "Www Mmm dd " (day padded with a blank).
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(lastBackupTime).toLocalTime();
+    const QString head = QLocale::c().toString(local, QStringLiteral("ddd MMM "));
+    const QString day = QString::number(local.date().day()).rightJustified(2, QLatin1Char(' '));
+    const int hour = local.time().hour();
+    const QString clock =
+        QString::number(hour % 12 == 0 ? 12 : hour % 12).rightJustified(2, QLatin1Char('0')) +
+        QLatin1Char(':') +
+        QString::number(local.time().minute()).rightJustified(2, QLatin1Char('0'));
+    return QStringLiteral("Last backup: ") + head + day + QStringLiteral("  @ ") + clock +
+           (hour < 12 ? QStringLiteral(" AM") : QStringLiteral(" PM"));
+}

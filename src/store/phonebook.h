@@ -1,0 +1,77 @@
+#pragma once
+// The phone book: one 668-byte entry per known caller, in lookup order, stored back to back
+// in "Ringvale Phonebook.pb12" and rewritten whole after every change. Callers are
+// recognised by number or by their caller ID name.
+
+#include <QByteArray>
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class TConfig;
+
+enum CallerAction : quint32 { ActionHangUp = 2, ActionPageMe = 4 };
+enum KeyTypes : quint8 { KeyNumber = 0, KeyName = 1 };
+
+struct PhoneBookEntry {
+    static constexpr int kSize = 668;
+    QString DisplayName;  // char[32]
+    QString Number;       // char[32]
+    QString SoundFile;    // char[260], inside "Personal Sounds"
+    quint32 ActionFlags = 0;
+    quint8 KeyType = KeyNumber;
+    QString RealName;  // char[32], as caller ID gives it
+    qint32 TimesCalled = 0;
+    QString PersonalGreeting;  // char[260], inside "Greetings"
+
+    QByteArray ToBytes() const;
+    static PhoneBookEntry FromBytes(const QByteArray& bytes);
+};
+
+QString DigitsOnly(const QString& text);
+// Leading blanks dropped, then trailing characters whose code as a signed byte is 32 or less.
+QString TrimName(const QString& text);
+// The part after the last folder separator.
+QString FileNamePart(const QString& path);
+QString ActionText(const PhoneBookEntry& entry);
+QString FormatCount(qint64 n);
+
+class TPhoneBook {
+public:
+    static QString FileName();
+
+    // Entries in lookup order; each is owned here and keeps its address until removed.
+    std::vector<std::unique_ptr<PhoneBookEntry>> Entries;
+
+    int LoadPhoneBook();
+    // Message 300 when the file cannot be written; the entries stay as they are.
+    bool SavePhoneBook();
+    PhoneBookEntry* Add(const PhoneBookEntry& entry);
+    void Remove(const PhoneBookEntry* entry);
+
+    PhoneBookEntry* FindCaller(const QString& number, const QString& name) const;
+    PhoneBookEntry* FindCallerByNumber(const QString& number) const;
+    // The entry's display name (true) or the caller ID name (false).
+    bool CallerDisplayName(const QString& number, const QString& name, QString* out) const;
+
+    struct DuplicatePair {
+        int First;     // row index j
+        int Second;    // row index k > j
+        QString Text;  // the filled text 208
+    };
+    QList<DuplicatePair> CheckDuplicateEntries() const;
+
+    // "Original Name", "Display Name", "Number", "Greeting", "Action To Take", "Called",
+    // "Notify Sound".
+    static QStringList RowTexts(const PhoneBookEntry& entry);
+
+    // Backup and restore as file copies, through the file dialogs and the message manager.
+    static QString SuggestedBackupName(const QString& shortDate);
+    bool BackupPhoneBook(TConfig& config, const QString& shortDate);
+    bool RestorePhoneBook();
+    // The "Last backup" label text.
+    static QString LastBackupText(qint32 lastBackupTime);
+};

@@ -1,0 +1,158 @@
+// The call log: record bytes, the texts of its columns, and "CALL.LOG" with its messages.
+
+#include "scriptedprompts.h"
+#include "store/calllog.h"
+#include "store/phonebook.h"
+#include "storetest.h"
+
+namespace {
+CallLogRecord Call(qint32 time, const QString& message = QString()) {
+    CallLogRecord record;
+    record.When = "Mon Dec 07 06:18 AM";
+    record.Number = "404-555-1212";
+    record.Name = "SMITH J";
+    record.Time = time;
+    record.MessageFile = message;
+    return record;
+}
+}  // namespace
+
+class TestCallLog : public QObject {
+    Q_OBJECT
+private slots:
+    void recordBytes() {
+        CallLogRecord record = Call(0x01020304, "msg123.wav");
+        record.Heard = 1;
+        record.Actions = LOG_HUNG_UP | LOG_PAGED;
+        const QByteArray bytes = record.ToBytes();
+        QCOMPARE(bytes.size(), 616);
+        QCOMPARE(TextAt(bytes, 0, 32), QByteArray("Mon Dec 07 06:18 AM"));
+        QCOMPARE(TextAt(bytes, 32, 32), QByteArray("404-555-1212"));
+        QCOMPARE(TextAt(bytes, 64, 24), QByteArray("SMITH J"));
+        QCOMPARE(bytes.mid(88, 12), QByteArray("\x01\0\0\0\x06\0\0\0\x04\x03\x02\x01", 12));
+        QCOMPARE(TextAt(bytes, 100, 516), QByteArray("msg123.wav"));
+        QCOMPARE(bytes.mid(64 + 7, 24 - 7), QByteArray(17, '\0'));  // zero behind the text
+        const CallLogRecord back = CallLogRecord::FromBytes(bytes);
+        QCOMPARE(back.ToBytes(), bytes);
+    }
+
+    void columnTexts() {
+        QCOMPARE(FormatNumber("(404) 555-1212"), QString("404-555-1212"));
+        QCOMPARE(FormatNumber("5551212"), QString("555-121-2"));
+        QCOMPARE(FormatNumber(""), QString("000-000-0000"));
+        QCOMPARE(FormatNumber("PRIVATE"), QString("000-000-0000"));
+        QCOMPARE(FormatNumber("1-404-555-1212 ext 99"), QString("140-455-5121"));
+
+        qputenv("TZ", "UTC");
+        const qint64 monday = LocalTime(2026, 12, 7, 0, 30);
+        QCOMPARE(FormatCallTime(monday), QString("Mon Dec 07 12:30 AM"));
+        QCOMPARE(FormatCallTime(LocalTime(2026, 12, 7, 12, 5)), QString("Mon Dec 07 12:05 PM"));
+        QCOMPARE(FormatCallTime(LocalTime(2026, 12, 7, 13, 0)), QString("Mon Dec 07 01:00 PM"));
+        QCOMPARE(FormatCallTime(LocalTime(2026, 1, 3, 6, 18)), QString("Sat Jan 03 06:18 AM"));
+
+        const qint64 ago = 2 * 86400 + 5 * 3600 + 17 * 60 + 42;
+        QCOMPARE(FormatTimeAgo(monday - ago, monday), QString("02:05:17"));
+        QCOMPARE(FormatTimeAgo(monday - 100 * 86400, monday), QString("00:00:00"));
+        QCOMPARE(FormatTimeAgo(monday - 99 * 86400, monday), QString("99:00:00"));
+
+        QCOMPARE(LogActionText(0), QString());
+        QCOMPARE(LogActionText(LOG_TOOK_MESSAGE), QString("Took message"));
+        QCOMPARE(LogActionText(LOG_PAGED | LOG_TOOK_MESSAGE), QString("Paged , Took message"));
+        QCOMPARE(LogActionText(LOG_HUNG_UP | LOG_PAGED), QString("Hung up , Paged "));
+        QCOMPARE(LogActionText(LOG_DATABASE_OFF | LOG_FAILED_PAGE),
+                 QString("database was off, FAILED PAGE "));
+
+        TClock::Set(monday);
+        CallLogRecord record;
+        TCallLog::FillLogRecord(&record, "  JONES ROBERT ALLEN LONGNAME  ", "(770) 555 0000");
+        QCOMPARE(record.Name, QString("JONES ROBERT ALLEN LO"));  // 23 characters, then trimmed
+        QCOMPARE(record.Number, QString("770-555-0000"));
+        QCOMPARE(record.When, QString("Mon Dec 07 12:30 AM"));
+        TClock::UseSystem();
+    }
+
+    void loadTrimsAndPurges() {
+        TScratchFolder folder;
+        QByteArray file;
+        for (int i = 0; i < 6; ++i) {
+            CallLogRecord record = Call(1000 + i, QString("msg%1.wav").arg(i));
+            if (i == 3) record.Number.clear();
+            file += record.ToBytes();
+            WriteAll(folder.Path("Messages/" + record.MessageFile), "RIFF");
+        }
+        file += QByteArray(100, 'x');  // a partial record at the end
+        WriteAll(folder.Path("CALL.LOG"), file);
+        WriteAll(folder.Path("Messages/stray.wav"), "RIFF");
+        WriteAll(folder.Path("Messages/msg.ndx"), "index");
+
+        TCallLog log;
+        QCOMPARE(log.LoadCallLog(5), 6);
+        QCOMPARE(int(log.Records.size()), 5);
+        QCOMPARE(log.Records.front().Time, 1001);  // the oldest went, with its message file
+        QCOMPARE(std::next(log.Records.begin(), 2)->Number, QString("000-000-0000"));
+        QStringList files = QDir(folder.Path("Messages")).entryList(QDir::Files);
+        files.sort();
+        QCOMPARE(files, (QStringList{"msg.ndx", "msg1.wav", "msg2.wav", "msg3.wav", "msg4.wav",
+                                     "msg5.wav"}));
+
+        CallLogRecord* added = log.NewLogRecord();
+        *added = Call(2000);
+        QVERIFY(TCallLog::AppendCallLog(*added));
+        QCOMPARE(ReadAll(folder.Path("CALL.LOG")).size(), 6 * 616 + 100 + 616);
+        QVERIFY(log.SaveCallLog());
+        QCOMPARE(ReadAll(folder.Path("CALL.LOG")).size(), 6 * 616);
+        QCOMPARE(log.TrimHistory(5), 1);
+        QVERIFY(!QFile::exists(folder.Path("Messages/msg1.wav")));
+
+        CallLogRecord& last = log.Records.back();
+        last.MessageFile = "msg5.wav";
+        QVERIFY(TCallLog::DeleteMessageFile(&last));
+        QVERIFY(last.MessageFile.isEmpty());
+        QVERIFY(!TCallLog::DeleteMessageFile(&last));
+    }
+
+    void aThousandByteFileHoldsOneRecord() {
+        TScratchFolder folder;
+        WriteAll(folder.Path("CALL.LOG"), Call(5).ToBytes() + QByteArray(384, '\xff'));
+        TCallLog log;
+        QCOMPARE(log.LoadCallLog(200), 1);
+    }
+
+    void saveFailureShowsMessage306() {
+        TScratchFolder folder;
+        TScriptedPrompts prompts;
+        QDir(folder.Dir.path()).mkdir("CALL.LOG");  // a folder where the file should be
+        TCallLog log;
+        log.Records.push_back(Call(1));
+        QVERIFY(!log.SaveCallLog());
+        QCOMPARE(prompts.Count("message"), 1);
+        QVERIFY(prompts.Texts("message").first().startsWith(
+            "Can't open history file \"CALL.LOG\"\rReason: "));
+    }
+
+    void historyRowsAndSorting() {
+        TScratchFolder folder;
+        TPhoneBook book;
+        PhoneBookEntry entry;
+        entry.DisplayName = "Mom";
+        entry.Number = "(404) 555 1212";
+        PhoneBookEntry* mom = book.Add(entry);
+        CallLogRecord record = Call(1000);
+        record.Actions = LOG_TOOK_MESSAGE;
+        const QStringList row = TCallLog::RowTexts(record, &book, 1000 + 3600);
+        QCOMPARE(row, (QStringList{"Mom", "404-555-1212", "Mon Dec 07 06:18 AM", "00:01:00",
+                                   "Took message"}));
+        QCOMPARE(mom->RealName, QString("SMITH J"));  // the phone book learns the caller ID name
+
+        const CallLogRecord older = Call(500), newer = Call(900);
+        QCOMPARE(TCallLog::Compare(ColWhen, {}, &newer, {}, &older, true), -1);
+        QCOMPARE(TCallLog::Compare(ColWhen, {}, &older, {}, &newer, true), 1);
+        QCOMPARE(TCallLog::Compare(ColWhen, {}, &older, {}, &newer, false), -1);
+        QCOMPARE(TCallLog::Compare(ColWhen, {}, nullptr, {}, &newer, true), -1);
+        QVERIFY(TCallLog::Compare(ColName, {"Adam"}, &older, {"Zed"}, &newer, true) < 0);
+        QVERIFY(TCallLog::Compare(ColName, {"Adam"}, &older, {"Zed"}, &newer, false) > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCallLog)
+#include "test_calllog.moc"

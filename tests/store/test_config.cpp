@@ -1,0 +1,122 @@
+// The settings record and "RINGVALE.CNF", byte for byte.
+
+#include "store/config.h"
+#include "storetest.h"
+
+class TestConfig : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartWritesTheDefaults() {
+        TScratchFolder folder;
+        TConfigFile file;
+        int refreshed = 0;
+        file.RefreshGeometry = [&](TConfig& config) {
+            ++refreshed;
+            config.MainWindowBounds[2] = 640;
+        };
+        TConfig config;
+        QVERIFY(!file.LoadConfig(config));
+        QCOMPARE(refreshed, 1);
+        const QByteArray bytes = ReadAll(folder.Path("RINGVALE.CNF"));
+        QCOMPARE(bytes.size(), 3560);
+        QCOMPARE(bytes.left(8), QByteArray("\x01\x03\x00\x00\x1a\xfe\x00\x00", 8));
+        QCOMPARE(Int32At(bytes, 8), 15);
+        QCOMPARE(DoubleAt(bytes, 16), 3.0);
+        QCOMPARE(Int32At(bytes, 28), 5);
+        QCOMPARE(Int32At(bytes, 32), 200);
+        for (int i = 0; i < 9; ++i)
+            QCOMPARE(Int32At(bytes, 40 + 4 * i), 100);
+        QCOMPARE(Int32At(bytes, 104), 640);
+        QCOMPARE(TextAt(bytes, 372, 260), QByteArray("Personal Sounds/ring.wav"));
+        QCOMPARE(TextAt(bytes, 1128, 12), QByteArray("88"));
+        // Paging hours: Sunday 07:00 off, 08:00 and 17:00 on, 18:00 off; Saturday alike.
+        QCOMPARE(bytes.mid(1256 + 7, 12),
+                 QByteArray("\x00\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x00", 12));
+        QCOMPARE(bytes.at(1256 + 6 * 24 + 8), '\x01');
+        QCOMPARE(Int32At(bytes, 1548), 2);
+        QCOMPARE(Int32At(bytes, 1568), 80);
+        QCOMPARE(bytes.mid(3450, 11), QByteArray("824\0\0\0\0\0"
+                                                 "321",
+                                                 11));
+        QCOMPARE(Int32At(bytes, 3472), 20);
+        QCOMPARE(DoubleAt(bytes, 3480), 0.1);
+        QCOMPARE(DoubleAt(bytes, 3488), 0.1);
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(Int32At(bytes, 3496 + 4 * i), i < 6 ? -1 : 0);
+        QCOMPARE(Int32At(bytes, 3536), 160);
+        QCOMPARE(Int32At(bytes, 3540), 100);
+        // Reserved areas are zero.
+        QCOMPARE(bytes.mid(632, 256), QByteArray(256, '\0'));
+        QCOMPARE(bytes.mid(1572, 1868), QByteArray(1868, '\0'));
+        QCOMPARE(bytes.mid(3544, 16), QByteArray(16, '\0'));
+        QVERIFY(file.LoadConfig(config));
+    }
+
+    void shortAndOldFiles() {
+        TScratchFolder folder;
+        TConfigFile file;
+        WriteAll(folder.Path("RINGVALE.CNF"), QByteArray("\x01\x03\x00\x00", 4));
+        TConfig config;
+        QVERIFY(file.LoadConfig(config));
+        QCOMPARE(config.RingsToAnswer, 5);
+        QCOMPARE(config.MessagePasswordEdit, QString("824"));
+
+        config.RingsToAnswer = 7;
+        config.SelectPortBox = "USB Modem";
+        QByteArray old = config.ToBytes();
+        old[0] = '\x00';  // version 768
+        WriteAll(folder.Path("RINGVALE.CNF"), old);
+        TConfig loaded;
+        QVERIFY(!file.LoadConfig(loaded));
+        QCOMPARE(loaded.RingsToAnswer, 7);
+        QCOMPARE(loaded.SelectPortBox, QString("USB Modem"));
+        QCOMPARE(ReadAll(folder.Path("RINGVALE.CNF")).left(4), QByteArray("\x01\x03\x00\x00", 4));
+        QVERIFY(file.LoadConfig(loaded));
+
+        loaded.MaxItems = 1000;
+        QCOMPARE(loaded.ClampedMaxItems(), 200);
+        loaded.MaxItems = 0;
+        QCOMPARE(loaded.ClampedMaxItems(), 5);
+    }
+
+    void fieldsAndBitsRoundTrip() {
+        TConfig config;
+        QCOMPARE(config.PageMode(), int(TConfig::PageNormal));
+        QVERIFY(config.FlashCaller() && config.ShowToCallTab() && !config.ConnectAtStartupButton());
+        QVERIFY(config.MinimizeToSysTray() && config.StopListening() && config.ListenToMessages());
+        config.SetPageMode(TConfig::PageAlways);
+        config.SetAllowRemotePage(true);
+        config.SetShowHints(false);
+        config.SetUseSpeakerPhoneButton(true);
+        config.Password1 = QString(40, 'p');  // longer than its field
+        config.LocalAreaCodes = "404,770";
+        config.PageWait = 0.5;
+        const QByteArray bytes = config.ToBytes();
+        QCOMPARE(quint8(bytes[4]), quint8(0x1A - 2 + 1 + 0x80));
+        QCOMPARE(quint8(bytes[5]), quint8(0xFE - 0x40));
+        QCOMPARE(quint8(bytes[6]), quint8(2));
+        QCOMPARE(TextAt(bytes, 1220, 16), QByteArray(15, 'p'));
+        TConfig back;
+        back.FromBytes(bytes);
+        QCOMPARE(back.ToBytes(), bytes);
+        QCOMPARE(back.PageWait, 0.5);
+        QCOMPARE(back.LocalAreaCodes, QString("404,770"));
+
+        // Fields with no terminator never run into their neighbours.
+        QByteArray hostile = bytes;
+        hostile.replace(1140, 80, QByteArray(80, 'M'));
+        back.FromBytes(hostile);
+        QCOMPARE(back.SelectPortBox, QString(80, 'M'));
+        QCOMPARE(back.Password1, QString(15, 'p'));
+    }
+
+    void remembersFolders() {
+        TScratchFolder folder;
+        QCOMPARE(RegistrySetting("LastWaveDir", QString(), false), QString());
+        RegistrySetting("LastWaveDir", "/home/me/Music", true);
+        QCOMPARE(RegistrySetting("LastWaveDir", QString(), false), QString("/home/me/Music"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConfig)
+#include "test_config.moc"

@@ -1,0 +1,162 @@
+// The phone book: entry bytes, caller lookup, duplicates, texts, backup and restore.
+
+#include "scriptedprompts.h"
+#include "store/config.h"
+#include "store/phonebook.h"
+#include "storetest.h"
+
+namespace {
+PhoneBookEntry Entry(const QString& display, const QString& number, quint8 key = KeyNumber,
+                     const QString& realName = QString()) {
+    PhoneBookEntry entry;
+    entry.DisplayName = display;
+    entry.Number = number;
+    entry.KeyType = key;
+    entry.RealName = realName;
+    return entry;
+}
+}  // namespace
+
+class TestPhoneBook : public QObject {
+    Q_OBJECT
+private slots:
+    void entryBytes() {
+        PhoneBookEntry entry = Entry("Mom", "(404) 555-1212", KeyName, "SMITH J");
+        entry.SoundFile = "chime.wav";
+        entry.ActionFlags = ActionHangUp | ActionPageMe;
+        entry.TimesCalled = 1234;
+        entry.PersonalGreeting = "mom.wav";
+        const QByteArray bytes = entry.ToBytes();
+        QCOMPARE(bytes.size(), 668);
+        QCOMPARE(TextAt(bytes, 0, 32), QByteArray("Mom"));
+        QCOMPARE(TextAt(bytes, 32, 32), QByteArray("(404) 555-1212"));
+        QCOMPARE(TextAt(bytes, 64, 260), QByteArray("chime.wav"));
+        QCOMPARE(bytes.mid(324, 5), QByteArray("\x06\0\0\0\x01", 5));
+        QCOMPARE(TextAt(bytes, 329, 32), QByteArray("SMITH J"));
+        QCOMPARE(bytes.mid(361, 3), QByteArray(3, '\0'));
+        QCOMPARE(Int32At(bytes, 364), 1234);
+        QCOMPARE(TextAt(bytes, 376, 260), QByteArray("mom.wav"));
+        QCOMPARE(bytes.mid(636), QByteArray(32, '\0'));
+        QCOMPARE(PhoneBookEntry::FromBytes(bytes).ToBytes(), bytes);
+        QCOMPARE(TPhoneBook::RowTexts(entry),
+                 (QStringList{"SMITH J", "Mom", "(404) 555-1212", "mom.wav",
+                              "play greeting & hang up & page me ", "1,234", "chime.wav"}));
+    }
+
+    void texts() {
+        QCOMPARE(DigitsOnly("(404) 555-1212"), QString("4045551212"));
+        QCOMPARE(TrimName("  SMITH J   "), QString("SMITH J"));
+        QCOMPARE(TrimName(QString::fromLatin1("RENE\xc9")),
+                 QString("RENE"));  // bytes 128-255 trail off
+        QCOMPARE(TrimName("X"), QString("X"));
+        QCOMPARE(FormatCount(7), QString("7"));
+        QCOMPARE(FormatCount(1234), QString("1,234"));
+        QCOMPARE(FormatCount(1234567), QString("1,234,567"));
+        PhoneBookEntry entry;
+        QCOMPARE(ActionText(entry), QString());
+        entry.ActionFlags = ActionHangUp;
+        QCOMPARE(ActionText(entry), QString("hang up "));
+        entry.PersonalGreeting = "C:\\Greetings\\";  // no file-name part
+        QCOMPARE(ActionText(entry), QString("hang up "));
+        entry.ActionFlags = ActionPageMe;
+        QCOMPARE(ActionText(entry), QString("page me "));
+        entry.ActionFlags = ActionPageMe | ActionHangUp;
+        QCOMPARE(ActionText(entry), QString("hang up & page me "));
+        QCOMPARE(TPhoneBook::SuggestedBackupName("12/7/2026"),
+                 QString("Ringvale Phonebook Backup 12-7-2026.pbb"));
+    }
+
+    void findCaller() {
+        TPhoneBook book;
+        PhoneBookEntry* water = book.Add(Entry("Water Co", "", KeyName, "WATER CPNY"));
+        PhoneBookEntry* byNumber = book.Add(Entry("Water (main)", "(404) 555 1212"));
+        PhoneBookEntry* smith = book.Add(Entry("John", "", KeyName, "SMITH J"));
+        PhoneBookEntry* withheld = book.Add(Entry("Private", "P"));
+        QCOMPARE(book.FindCaller("404-555-1212", "WATER CPNY"), byNumber);  // the number wins
+        QCOMPARE(book.FindCaller("770-555-0000", "WATER CPNY"), water);
+        QCOMPARE(book.FindCaller("770-555-0001", "  SMITH J   "), smith);
+        QCOMPARE(book.FindCaller("770-555-0001", "smith j"), nullptr);
+        QCOMPARE(book.FindCaller("", "O"), withheld);  // no digits matches no digits
+        QString name;
+        QVERIFY(book.CallerDisplayName("4045551212", "", &name));
+        QCOMPARE(name, QString("Water (main)"));
+        QVERIFY(!book.CallerDisplayName("111", "NOBODY", &name));
+        QCOMPARE(name, QString("NOBODY"));
+    }
+
+    void duplicates() {
+        TPhoneBook book;
+        book.Add(Entry("Mom", "404-555-1212"));
+        book.Add(Entry("Dad", "", KeyName, "JONES"));
+        book.Add(Entry("Mother", "4045551212"));
+        book.Add(Entry("Dad", "", KeyName, "JONES B"));
+        book.Add(Entry("Other", "", KeyName, "JONES"));
+        const auto pairs = book.CheckDuplicateEntries();
+        QCOMPARE(pairs.size(), 2);
+        QCOMPARE(pairs[0].First, 0);
+        QCOMPARE(pairs[0].Second, 2);
+        QCOMPARE(pairs[0].Text, QString("You have duplicate phone book entries.\rThe entries are:\r"
+                                        "Display Name: \"Mom\"\tKey: \"404-555-1212\"\r"
+                                        "Display Name: \"Mother\"\tKey: \"4045551212\"\r"
+                                        "They have been highlighted in the phone book list if you "
+                                        "wish to edit or remove them."));
+        QCOMPARE(pairs[1].First, 1);
+        QCOMPARE(pairs[1].Second, 3);
+    }
+
+    void fileSaveLoadBackupRestore() {
+        TScratchFolder folder;
+        TScriptedPrompts prompts;
+        TPhoneBook book;
+        QCOMPARE(book.LoadPhoneBook(), 0);
+        book.Add(Entry("Mom", "404-555-1212"));
+        book.Add(Entry("Dad", "770-555-0000"));
+        QVERIFY(book.SavePhoneBook());
+        const QByteArray saved = ReadAll(TPhoneBook::FileName());
+        QCOMPARE(saved.size(), 2 * 668);
+        QCOMPARE(QFile::permissions(TPhoneBook::FileName()) & (QFile::ReadOther | QFile::ReadGroup),
+                 QFile::Permissions());
+        WriteAll(TPhoneBook::FileName(), saved.left(1000));
+        QCOMPARE(book.LoadPhoneBook(), 1);
+        QVERIFY(book.SavePhoneBook());
+
+        TConfig config;
+        TClock::Set(1700000000);
+        const QString backup = folder.Path("backup.pbb");
+        prompts.FileAnswers.enqueue(backup);
+        QVERIFY(book.BackupPhoneBook(config, "12/7/2026"));
+        QCOMPARE(config.LastBackupTime, 1700000000);
+        QCOMPARE(ReadAll(backup), ReadAll(TPhoneBook::FileName()));
+        QCOMPARE(prompts.Texts("message").last(),
+                 "Backup phonebook has been saved to\r\"" + backup + "\"");
+        QCOMPARE(RegistrySetting("LastPhoneBkDir", QString(), false), folder.Dir.path());
+
+        prompts.FileAnswers.enqueue(folder.Path("no/such/dir/b.pbb"));
+        QVERIFY(!book.BackupPhoneBook(config, "12/7/2026"));
+        QVERIFY(prompts.Texts("message").last().startsWith(
+            "There was an error saving the backup to\r"));
+
+        book.Add(Entry("Sis", "1"));
+        QVERIFY(book.SavePhoneBook());
+        prompts.FileAnswers.enqueue(backup);
+        QVERIFY(book.RestorePhoneBook());
+        QCOMPARE(int(book.Entries.size()), 1);
+        QCOMPARE(prompts.Texts("box").last(), QString("The backup database has been restored"));
+        prompts.FileAnswers.enqueue(folder.Path("missing.pbb"));
+        QVERIFY(!book.RestorePhoneBook());
+        QCOMPARE(int(book.Entries.size()), 1);
+        QCOMPARE(prompts.Texts("box").last(), QString("There was an error restoring the database"));
+    }
+
+    void lastBackupLabel() {
+        qputenv("TZ", "UTC");
+        QCOMPARE(TPhoneBook::LastBackupText(0), QString("You have not backed up your database"));
+        QCOMPARE(TPhoneBook::LastBackupText(qint32(LocalTime(2026, 12, 7, 0, 5))),
+                 QString("Last backup: Mon Dec  7  @ 12:05 AM"));
+        QCOMPARE(TPhoneBook::LastBackupText(qint32(LocalTime(2026, 12, 17, 12, 30))),
+                 QString("Last backup: Thu Dec 17  @ 12:30 PM"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPhoneBook)
+#include "test_phonebook.moc"
