@@ -112,6 +112,7 @@ private slots:
 
     void remembersFolders() {
         TScratchFolder folder;
+        qputenv("XDG_CONFIG_HOME", folder.Dir.path().toUtf8());  // a store of its own
         QCOMPARE(RegistrySetting("LastWaveDir", QString(), false), QString());
         RegistrySetting("LastWaveDir", "/home/me/Music", true);
         QCOMPARE(RegistrySetting("LastWaveDir", QString(), false), QString("/home/me/Music"));
