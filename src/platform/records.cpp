@@ -3,6 +3,8 @@
 #include <QtEndian>
 #include <cstring>
 
+#include "platform/tfile.h"
+
 bool TRecordReader::Fits(int offset, int width) const {
     return offset >= 0 && width >= 0 && offset <= m_bytes.size() - width;
 }
@@ -88,4 +90,14 @@ QString BoundedText(const char* data, int width) {
     const void* nul = std::memchr(data, 0, width);
     const int length = nul ? static_cast<int>(static_cast<const char*>(nul) - data) : width;
     return QString::fromLatin1(data, length);
+}
+
+bool ForEachRecord(const QString& path, int size,
+                   const std::function<void(const QByteArray&)>& visit) {
+    TFile file;
+    if (file.Open(path, TFile::ModeRead) < 0) return false;
+    QByteArray bytes(size, '\0');
+    while (file.Read(bytes.data(), size) == size)
+        visit(bytes);
+    return true;
 }

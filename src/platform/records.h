@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 
 class TRecordReader {
 public:
@@ -45,6 +46,11 @@ private:
     char* At(int offset, int width);
     QByteArray& m_bytes;
 };
+
+// Calls visit with each whole record of a file of fixed-size records, in file order; a
+// trailing partial record is ignored. False when the file cannot be opened.
+bool ForEachRecord(const QString& path, int size,
+                   const std::function<void(const QByteArray&)>& visit);
 
 // The Latin-1 text of a NUL-terminated buffer of at most width bytes.
 QString BoundedText(const char* data, int width);

@@ -141,17 +141,12 @@ bool TCallLog::AppendCallLog(const CallLogRecord& record) {
 int TCallLog::LoadCallLog(int maxItems) {
     Records.clear();
     LoadedCount = 0;
-    TFile file;
-    if (file.Open(FileName(), TFile::ModeRead) >= 0) {
-        QByteArray bytes(CallLogRecord::kSize, '\0');
-        while (file.Read(bytes.data(), bytes.size()) == bytes.size()) {
-            CallLogRecord record = CallLogRecord::FromBytes(bytes);
-            if (record.Number.isEmpty()) record.Number = QStringLiteral("000-000-0000");
-            Records.push_back(record);
-            ++LoadedCount;
-        }
-        file.Close();
-    }
+    ForEachRecord(FileName(), CallLogRecord::kSize, [this](const QByteArray& bytes) {
+        CallLogRecord record = CallLogRecord::FromBytes(bytes);
+        if (record.Number.isEmpty()) record.Number = QStringLiteral("000-000-0000");
+        Records.push_back(record);
+        ++LoadedCount;
+    });
     TrimHistory(maxItems);
     PurgeOrphanMessages();
     return LoadedCount;

@@ -5,6 +5,7 @@
 
 #include "platform/atomicfile.h"
 #include "platform/profile.h"
+#include "platform/records.h"
 #include "platform/tfile.h"
 
 namespace {
@@ -63,15 +64,12 @@ TOutgoingNode* TOutgoingHistory::Place(const TOCALL& record, bool createNameNode
 
 int TOutgoingHistory::LoadOutgoingHistory() {
     m_root = NewRoot();
-    TFile file;
-    if (file.Open(FileName(), TFile::ModeRead) < 0) return 0;
     int count = 0;
-    QByteArray bytes(TOCALL::kSize, '\0');
-    while (file.Read(bytes.data(), bytes.size()) == bytes.size()) {
+    ForEachRecord(FileName(), TOCALL::kSize, [&](const QByteArray& bytes) {
         const TOCALL record = TOCALL::FromBytes(bytes);
         Place(record, !record.Name.isEmpty());  // a nameless record matching no node is dropped
         ++count;
-    }
+    });
     return count;
 }
 

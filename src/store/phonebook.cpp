@@ -94,11 +94,9 @@ QString TPhoneBook::FileName() {
 
 int TPhoneBook::LoadPhoneBook() {
     Entries.clear();
-    TFile file;
-    if (file.Open(FileName(), TFile::ModeRead) < 0) return 0;
-    QByteArray bytes(PhoneBookEntry::kSize, '\0');
-    while (file.Read(bytes.data(), bytes.size()) == bytes.size())
+    ForEachRecord(FileName(), PhoneBookEntry::kSize, [this](const QByteArray& bytes) {
         Entries.push_back(std::make_unique<PhoneBookEntry>(PhoneBookEntry::FromBytes(bytes)));
+    });
     return int(Entries.size());
 }
 

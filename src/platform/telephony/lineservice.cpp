@@ -53,6 +53,16 @@ public:
 TLineService::TLineService() = default;
 TLineService::~TLineService() = default;
 
+// Closes every entry an application opened; close removes the entry from the map.
+template <typename Map, typename Close>
+void CloseAll(const Map& entries, quint32 app, Close close) {
+    std::vector<quint32> handles;
+    for (const auto& entry : entries)
+        if (entry.second->AppHandle == app) handles.push_back(entry.first);
+    for (quint32 handle : handles)
+        close(handle);
+}
+
 TLineService& TLineService::Instance() {
     static TLineService service;
     return service;
@@ -112,22 +122,14 @@ qint32 TLineService::InitializeApp(quint32* app, LINECALLBACK callback, quint32*
 
 qint32 TLineService::ShutdownLineApp(HLINEAPP app) {
     if (!m_apps.contains(app)) return LINEERR_INVALAPPHANDLE;
-    for (auto it = m_lines.begin(); it != m_lines.end();) {
-        const bool mine = it->second->AppHandle == app;
-        ++it;
-        if (mine) CloseLine(std::prev(it)->first);
-    }
+    CloseAll(m_lines, app, [this](HLINE line) { CloseLine(line); });
     m_apps.remove(app);
     return 0;
 }
 
 qint32 TLineService::ShutdownPhoneApp(HPHONEAPP app) {
     if (!m_apps.contains(app)) return PHONEERR_INVALAPPHANDLE;
-    for (auto it = m_phones.begin(); it != m_phones.end();) {
-        const bool mine = it->second->AppHandle == app;
-        ++it;
-        if (mine) ClosePhone(std::prev(it)->first);
-    }
+    CloseAll(m_phones, app, [this](HPHONE phone) { ClosePhone(phone); });
     m_apps.remove(app);
     return 0;
 }
