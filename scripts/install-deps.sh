@@ -10,6 +10,7 @@ packages=(
     xdg-utils            # the desktop opener behind TShell
     xvfb xauth           # a display for the demo and screenshots on a headless machine
     espeak-ng sox        # regenerating the shipped sounds
+    libbenchmark-dev     # the benchmarks in bench/
 )
 
 as_root() {

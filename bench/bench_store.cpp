@@ -1,0 +1,77 @@
+// The data stores far beyond their expected size: a 10,000-entry phone book (load, save,
+// look-up of a caller near the end) and a full 200-record call log.
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include "platform/profile.h"
+#include "store/calllog.h"
+#include "store/phonebook.h"
+
+namespace {
+constexpr int kEntries = 10000;
+
+struct Folder {
+    QTemporaryDir Dir;
+    Folder() { TProfile::SetFolder(Dir.path()); }
+};
+
+void FillPhoneBook(TPhoneBook& book) {
+    for (int i = 0; i < kEntries; ++i) {
+        PhoneBookEntry entry;
+        entry.DisplayName = QStringLiteral("Caller %1").arg(i);
+        entry.Number = QStringLiteral("(404) %1").arg(5550000 + i);
+        entry.KeyType = i % 10 == 0 ? KeyName : KeyNumber;
+        entry.RealName = QStringLiteral("CALLER %1").arg(i);
+        book.Add(entry);
+    }
+}
+
+void BM_SavePhoneBook(benchmark::State& state) {
+    Folder folder;
+    TPhoneBook book;
+    FillPhoneBook(book);
+    for (auto _ : state) benchmark::DoNotOptimize(book.SavePhoneBook());
+}
+
+void BM_LoadPhoneBook(benchmark::State& state) {
+    Folder folder;
+    TPhoneBook book;
+    FillPhoneBook(book);
+    book.SavePhoneBook();
+    for (auto _ : state) benchmark::DoNotOptimize(book.LoadPhoneBook());
+}
+
+void BM_FindCaller(benchmark::State& state) {
+    TPhoneBook book;
+    FillPhoneBook(book);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(book.FindCaller(QStringLiteral("404-555-9998"), QStringLiteral("NOBODY")));
+}
+
+void BM_LoadCallLog(benchmark::State& state) {
+    Folder folder;
+    TCallLog log;
+    for (int i = 0; i < 200; ++i) {
+        CallLogRecord* record = log.NewLogRecord();
+        TCallLog::FillLogRecord(record, QStringLiteral("CALLER"), QStringLiteral("4045551212"));
+        record->Time = 1700000000 + i;
+    }
+    log.SaveCallLog();
+    for (auto _ : state) benchmark::DoNotOptimize(log.LoadCallLog(200));
+}
+}  // namespace
+
+BENCHMARK(BM_SavePhoneBook)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadPhoneBook)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindCaller)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadCallLog)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
