@@ -33,7 +33,8 @@ void BM_SavePhoneBook(benchmark::State& state) {
     Folder folder;
     TPhoneBook book;
     FillPhoneBook(book);
-    for (auto _ : state) benchmark::DoNotOptimize(book.SavePhoneBook());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(book.SavePhoneBook());
 }
 
 void BM_LoadPhoneBook(benchmark::State& state) {
@@ -41,14 +42,16 @@ void BM_LoadPhoneBook(benchmark::State& state) {
     TPhoneBook book;
     FillPhoneBook(book);
     book.SavePhoneBook();
-    for (auto _ : state) benchmark::DoNotOptimize(book.LoadPhoneBook());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(book.LoadPhoneBook());
 }
 
 void BM_FindCaller(benchmark::State& state) {
     TPhoneBook book;
     FillPhoneBook(book);
     for (auto _ : state)
-        benchmark::DoNotOptimize(book.FindCaller(QStringLiteral("404-555-9998"), QStringLiteral("NOBODY")));
+        benchmark::DoNotOptimize(
+            book.FindCaller(QStringLiteral("404-555-9998"), QStringLiteral("NOBODY")));
 }
 
 void BM_LoadCallLog(benchmark::State& state) {
@@ -60,7 +63,8 @@ void BM_LoadCallLog(benchmark::State& state) {
         record->Time = 1700000000 + i;
     }
     log.SaveCallLog();
-    for (auto _ : state) benchmark::DoNotOptimize(log.LoadCallLog(200));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(log.LoadCallLog(200));
 }
 }  // namespace
 

@@ -1,0 +1,501 @@
+#include "platform/telephony/v253line.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+#include <QtEndian>
+
+#include "platform/telephony/linelist.h"
+
+Q_LOGGING_CATEGORY(lcModem, "ringvale.modem", QtInfoMsg)
+
+int TV253Line::RingTimeoutMs = 8000;
+int TV253Line::CommandTimeoutMs = 2000;
+int TV253Line::DialTimeoutMs = 90000;
+int TV253Line::CallerIdQuietMs = 1000;
+
+namespace {
+constexpr quint32 kVoiceModes = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE |
+                                LINEMEDIAMODE_AUTOMATEDVOICE | LINEMEDIAMODE_DATAMODEM;
+constexpr quint32 kWaveIdBase = 1000;
+
+// The numbers in a list such as "0,1,1.0,2,8" or "(0-5,8),(0,1)".
+QList<int> Numbers(const QByteArray& text) {
+    QList<int> numbers;
+    QByteArray digits;
+    for (const char c : text + ',') {
+        if (c >= '0' && c <= '9') {
+            digits += c;
+        } else if (c == '.' && !digits.isEmpty()) {
+            digits += c;
+        } else {
+            if (!digits.isEmpty() && !digits.contains('.')) numbers << digits.toInt();
+            if (c == '-' && !digits.isEmpty() && !numbers.isEmpty()) numbers << -1;  // a range mark
+            digits.clear();
+        }
+    }
+    // Expand ranges a-b.
+    QList<int> expanded;
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
+        if (numbers[i] == -1 && i > 0 && i + 1 < numbers.size())
+            for (int n = expanded.last() + 1; n < numbers[i + 1]; ++n)
+                expanded << n;
+        else
+            expanded << numbers[i];
+    }
+    return expanded;
+}
+
+VARSTRING BinaryId(quint32 id) {
+    VARSTRING var;
+    var.dwStringFormat = STRINGFORMAT_BINARY;
+    var.String.resize(4);
+    qToLittleEndian(id, var.String.data());
+    return var;
+}
+
+// Only what a dial string may hold reaches the modem: no command can ride along.
+QByteArray DialDigits(const QByteArray& number) {
+    QByteArray out;
+    for (const char c : number)
+        if ((c >= '0' && c <= '9') || QByteArray("*#,WwTtPp!@ABCDabcd").contains(c)) out += c;
+    return out;
+}
+}  // namespace
+
+TV253Line::TV253Line(const QString& name, const QString& path) : m_name(name), m_path(path) {
+    m_ringTimer.setSingleShot(true);
+    m_callerIdTimer.setSingleShot(true);
+    connect(&m_ringTimer, &QTimer::timeout, this, [this] {
+        if (m_mode == Mode::Offering) FarEndGone(LINEDISCONNECTMODE_NOANSWER);
+    });
+    connect(&m_callerIdTimer, &QTimer::timeout, this, &TV253Line::FinishCallerId);
+    connect(&m_channel, &TModemChannel::Line, this, &TV253Line::OnLine);
+    connect(&m_channel, &TModemChannel::Event, this, &TV253Line::OnEvent);
+    connect(&m_channel, &TModemChannel::Failed, this, &TV253Line::OnPortFailed);
+    connect(&m_lockWatch, &QFileSystemWatcher::fileChanged, this, &TV253Line::OnLockChanged);
+    connect(&m_lockWatch, &QFileSystemWatcher::directoryChanged, this, &TV253Line::OnLockChanged);
+}
+
+TV253Line::~TV253Line() {
+    Close();
+}
+
+void TV253Line::Trace(const QString& text) {
+    qCInfo(lcModem).noquote() << m_name << text;
+}
+
+qint32 TV253Line::GetDevCaps(LINEDEVCAPS* caps) {
+    caps->LineName = m_name.toLatin1();
+    caps->ProviderInfo = m_identity;
+    // Until the modem has been asked, it is taken for a voice modem.
+    caps->dwMediaModes = m_voice ? kVoiceModes : LINEMEDIAMODE_DATAMODEM;
+    return 0;
+}
+
+qint32 TV253Line::Open(TLineEventSink* sink, quint32) {
+    if (m_sink) return LINEERR_ALLOCATED;
+    m_lock = std::make_unique<TPortLock>(m_path);
+    const TPortLock::Result locked = m_lock->Acquire();
+    if (locked == TPortLock::Busy) {
+        Trace(m_lock->ErrorText);
+        m_lock.reset();
+        return LINEERR_RESOURCEUNAVAIL;
+    }
+    if (locked == TPortLock::Failed) Trace(QStringLiteral("no lock file: ") + m_lock->ErrorText);
+    if (!m_channel.Open(m_path)) {
+        Trace(QStringLiteral("cannot open ") + m_path + QStringLiteral(": ") +
+              m_channel.ErrorText());
+        m_lock.reset();
+        return QFile::exists(m_path) ? LINEERR_RESOURCEUNAVAIL : LINEERR_NODEVICE;
+    }
+    m_sink = sink;
+    const qint32 result = Initialise();
+    if (result < 0) {
+        Close();
+        return result;
+    }
+    if (m_lock->Held()) {
+        m_lockWatch.addPath(m_lock->Path());
+        m_lockWatch.addPath(TPortLock::Folder());
+    }
+    return 0;
+}
+
+// Reset, echo off, verbose results, voice mode, caller ID on. The modem's abilities are read
+// the first time only. A modem that does not answer fails the open.
+qint32 TV253Line::Initialise() {
+    const QByteArray reset = Cmd("ATZ");
+    if (reset == "TIMEOUT" || reset == "CLOSED") return LINEERR_OPERATIONFAILED;
+    if (Cmd("ATE0V1Q0") != "OK") return LINEERR_OPERATIONFAILED;
+    if (!m_probed) Probe();
+    if (m_voice) {
+        Cmd("AT+FCLASS=8");
+        if (!m_vsm.isEmpty()) Cmd("AT+VSM=" + m_vsm);
+        Cmd("AT+VIT=0");
+    }
+    // Caller ID is lost across a reset on some modems: it is sent again every time.
+    if (Cmd("AT+VCID=1") != "OK" && Cmd("AT#CID=1") != "OK") Trace(QStringLiteral("no caller ID"));
+    return m_channel.IsOpen() ? 0 : LINEERR_OPERATIONFAILED;
+}
+
+void TV253Line::Probe() {
+    QList<QByteArray> lines;
+    if (m_channel.Run("ATI3", CommandTimeoutMs, &lines) == "OK" && !lines.isEmpty())
+        m_identity = lines.first().left(64);
+    m_voice = m_channel.Run("AT+FCLASS=?", CommandTimeoutMs, &lines) == "OK" && !lines.isEmpty() &&
+              Numbers(lines.join(',')).contains(8);
+    if (m_voice) {
+        Cmd("AT+FCLASS=8");
+        if (m_channel.Run("AT+VSM=?", CommandTimeoutMs, &lines) == "OK")
+            m_vsm = ChooseVoiceFormat(lines);
+        // Speaker phone: the mic-and-speaker-on-line path (7) among the analog paths.
+        m_speaker = m_channel.Run("AT+VLS=?", CommandTimeoutMs, &lines) == "OK" &&
+                    std::any_of(lines.begin(), lines.end(), [](const QByteArray& l) {
+                        const QList<int> n =
+                            Numbers(l.left(l.indexOf(',') < 0 ? l.size() : l.indexOf(',')));
+                        return !n.isEmpty() && n.first() == 7;
+                    });
+    }
+    m_probed = m_channel.IsOpen();
+    Trace(QStringLiteral("identity \"%1\" voice %2 speaker phone %3 format %4")
+              .arg(QString::fromLatin1(m_identity),
+                   m_voice ? QStringLiteral("yes") : QStringLiteral("no"),
+                   m_speaker ? QStringLiteral("yes") : QStringLiteral("no"),
+                   QString::fromLatin1(m_vsm)));
+}
+
+// 8-bit linear unsigned PCM first, then signed 8-bit, mu-law and A-law, all at 8000 Hz.
+QByteArray TV253Line::ChooseVoiceFormat(const QList<QByteArray>& vsmLines) {
+    int best = -1, bestRank = 100;
+    for (const QByteArray& raw : vsmLines) {
+        const QByteArray line = raw.startsWith("+VSM:") ? raw.mid(5).trimmed() : raw.trimmed();
+        const qsizetype comma = line.indexOf(',');
+        if (comma <= 0) continue;
+        bool ok = false;
+        const int cml = line.left(comma).trimmed().toInt(&ok);
+        if (!ok) continue;
+        const QByteArray name = line.mid(comma + 1).toUpper();
+        const bool bits8 = name.contains(",8,") || name.contains("8-BIT") || name.contains("8 BIT");
+        int rank = 100;
+        if (name.contains("UNSIGNED PCM") && bits8)
+            rank = 0;
+        else if (name.contains("8-BIT LINEAR"))
+            rank = 0;
+        else if (name.contains("SIGNED PCM") && bits8)
+            rank = 1;
+        else if (name.contains("ULAW") || name.contains("MU-LAW"))
+            rank = 2;
+        else if (name.contains("ALAW") || name.contains("A-LAW"))
+            rank = 3;
+        if (rank < bestRank) {
+            best = cml;
+            bestRank = rank;
+        }
+    }
+    return best < 0 ? QByteArray() : QByteArray::number(best) + ",8000";
+}
+
+void TV253Line::Close() {
+    m_ringTimer.stop();
+    m_callerIdTimer.stop();
+    if (!m_lockWatch.files().isEmpty()) m_lockWatch.removePaths(m_lockWatch.files());
+    if (!m_lockWatch.directories().isEmpty()) m_lockWatch.removePaths(m_lockWatch.directories());
+    if (m_channel.IsOpen() && m_mode != Mode::Idle) m_channel.WriteRaw("ATH0\r");
+    m_channel.Close();
+    m_lock.reset();
+    m_sink = nullptr;
+    m_phoneSink = nullptr;
+    m_mode = Mode::Idle;
+    m_call = 0;
+    m_callState = 0;
+    m_monitorDigits = false;
+    m_haveCallerId = m_haveEarly = false;
+    m_assembler.Clear();
+}
+
+void TV253Line::OnPortFailed() {
+    Trace(QStringLiteral("port lost"));
+    m_ringTimer.stop();
+    m_lock.reset();
+    if (m_sink) m_sink->Closed();
+}
+
+// Another program has taken the modem: let it go.
+void TV253Line::OnLockChanged() {
+    if (!m_lock || !m_lock->Held() || m_lock->StillOurs()) return;
+    Trace(QStringLiteral("another program took the modem"));
+    m_lock.reset();  // the lock is no longer ours to remove... unless it is gone already
+    m_channel.Close();
+    m_ringTimer.stop();
+    if (m_sink) m_sink->Closed();
+}
+
+void TV253Line::OnLine(const QByteArray& line) {
+    if (line == "RING" || line.startsWith("RING ")) return OnRing();
+    if (m_assembler.Take(line)) {
+        if (m_assembler.Complete())
+            FinishCallerId();
+        else
+            m_callerIdTimer.start(CallerIdQuietMs);
+        return;
+    }
+    Trace(QStringLiteral("ignored: ") + QString::fromLatin1(line.left(80)));
+}
+
+void TV253Line::OnRing() {
+    if (!m_sink) return;
+    if (m_assembler.HasData()) FinishCallerId();  // a ring ends the block
+    if (m_mode == Mode::Idle) {
+        m_mode = Mode::Offering;
+        m_callState = LINECALLSTATE_OFFERING;
+        m_call = m_sink->NewCall();
+        m_sink->CallState(m_call, LINECALLSTATE_OFFERING, 0, LINECALLPRIVILEGE_OWNER);
+        if (m_haveEarly) {  // caller ID sent before the first ring
+            m_callerId = m_early;
+            m_haveEarly = false;
+            m_haveCallerId = true;
+            m_sink->CallInfo(m_call, LINECALLINFOSTATE_CALLERID);
+        }
+    }
+    if (m_mode != Mode::Offering) return;
+    m_sink->DevState(LINEDEVSTATE_RINGING);
+    m_ringTimer.start(RingTimeoutMs);
+}
+
+void TV253Line::FinishCallerId() {
+    m_callerIdTimer.stop();
+    if (!m_assembler.HasData()) return;
+    const TCallerId id = m_assembler.Finish();
+    if (!m_sink) return;
+    if (m_mode == Mode::Idle) {
+        m_early = id;
+        m_haveEarly = true;
+        return;
+    }
+    if (m_mode != Mode::Offering || m_haveCallerId) return;
+    m_callerId = id;
+    m_haveCallerId = true;
+    m_sink->CallInfo(m_call, LINECALLINFOSTATE_CALLERID);
+}
+
+void TV253Line::OnEvent(char code) {
+    if (!m_sink) return;
+    if (code == 'R') return OnRing();
+    if (m_mode != Mode::Connected) return;
+    if ((code >= '0' && code <= '9') || code == '*' || code == '#' ||
+        (code >= 'A' && code <= 'D')) {
+        if (m_monitorDigits) m_sink->Digit(m_call, code);
+        return;
+    }
+    switch (code) {
+        case 'b':
+            return FarEndGone(LINEDISCONNECTMODE_BUSY);
+        case 'd':
+            return FarEndGone(LINEDISCONNECTMODE_NODIALTONE);
+        case 'l':
+        case 's':
+            return FarEndGone(LINEDISCONNECTMODE_NORMAL);
+        default:
+            Trace(QStringLiteral("event ") + QLatin1Char(code));
+    }
+}
+
+void TV253Line::FarEndGone(quint32 mode) {
+    m_ringTimer.stop();
+    const bool offered = m_mode == Mode::Offering;
+    m_mode = Mode::Dropping;
+    m_callState = LINECALLSTATE_DISCONNECTED;
+    m_sink->CallState(m_call, LINECALLSTATE_DISCONNECTED, mode);
+    // A caller who gave up before the answer leaves nothing to drop.
+    if (offered) Idle();
+}
+
+void TV253Line::Idle() {
+    m_mode = Mode::Idle;
+    m_callState = LINECALLSTATE_IDLE;
+    if (m_sink && m_call) m_sink->CallState(m_call, LINECALLSTATE_IDLE);
+    m_haveCallerId = false;
+    m_monitorDigits = false;
+}
+
+qint32 TV253Line::GetCallInfo(HCALL call, LINECALLINFO* info) {
+    if (call != m_call) return LINEERR_INVALCALLHANDLE;
+    const quint32 size = info->dwTotalSize;
+    *info = LINECALLINFO{};
+    info->dwTotalSize = size;
+    if (m_haveCallerId) {
+        info->dwCallerIDFlags = m_callerId.Flags;
+        // A name string always goes along, empty when the line sent none, so that a number
+        // alone still reaches the call log.
+        SetCallerIdStrings(info, m_callerId.Number, &m_callerId.Name);
+    }
+    return 0;
+}
+
+qint32 TV253Line::GetCallStatus(HCALL call, LINECALLSTATUS* status) {
+    if (call != m_call) return LINEERR_INVALCALLHANDLE;
+    status->dwCallState = m_callState;
+    status->dwCallPrivilege = LINECALLPRIVILEGE_OWNER;
+    status->dwCallFeatures = LINECALLFEATURE_DROP;
+    if (m_mode == Mode::Offering)
+        status->dwCallFeatures |=
+            LINECALLFEATURE_ACCEPT | (m_voice ? quint32(LINECALLFEATURE_ANSWER) : 0u);
+    if (m_mode == Mode::Connected) status->dwCallFeatures |= LINECALLFEATURE_MONITORDIGITS;
+    return 0;
+}
+
+qint32 TV253Line::Accept(HCALL call, qint32 requestId) {
+    if (call != m_call || m_mode != Mode::Offering) return LINEERR_INVALCALLSTATE;
+    m_callState = LINECALLSTATE_ACCEPTED;
+    m_sink->Reply(requestId, 0);
+    m_sink->CallState(m_call, LINECALLSTATE_ACCEPTED);
+    return 0;
+}
+
+qint32 TV253Line::Answer(HCALL call, qint32 requestId) {
+    if (call != m_call || m_mode != Mode::Offering) return LINEERR_INVALCALLSTATE;
+    if (!m_voice) return LINEERR_INVALMEDIAMODE;
+    m_ringTimer.stop();
+    m_mode = Mode::Answering;
+    m_channel.Command(
+        "AT+VLS=1",
+        [this, requestId](const QByteArray& result, const QList<QByteArray>&) {
+            if (!m_sink || m_mode != Mode::Answering) return;
+            if (result != "OK" && result != "VCON") {
+                m_sink->Reply(requestId, LINEERR_OPERATIONFAILED);
+                return FarEndGone(LINEDISCONNECTMODE_UNAVAIL);
+            }
+            m_mode = Mode::Connected;
+            m_callState = LINECALLSTATE_CONNECTED;
+            m_sink->Reply(requestId, 0);
+            m_sink->CallState(m_call, LINECALLSTATE_CONNECTED, 0, LINECALLPRIVILEGE_OWNER);
+        },
+        CommandTimeoutMs);
+    return 0;
+}
+
+qint32 TV253Line::MonitorDigits(HCALL call, quint32 digitModes) {
+    if (call != m_call) return LINEERR_INVALCALLHANDLE;
+    m_monitorDigits = digitModes & (LINEDIGITMODE_DTMF | LINEDIGITMODE_DTMFEND);
+    return 0;
+}
+
+qint32 TV253Line::Drop(HCALL call, qint32 requestId) {
+    if (call != m_call || m_mode == Mode::Idle) return LINEERR_INVALCALLSTATE;
+    m_ringTimer.stop();
+    m_mode = Mode::Dropping;
+    m_channel.Command(
+        "ATH0",
+        [this, requestId](const QByteArray& result, const QList<QByteArray>&) {
+            if (!m_sink) return;
+            m_sink->Reply(requestId, result == "OK" ? 0 : LINEERR_OPERATIONFAILED);
+            Idle();  // a modem that did not answer is reset when the line reopens
+        },
+        CommandTimeoutMs);
+    return 0;
+}
+
+qint32 TV253Line::MakeCall(qint32 requestId, const QByteArray& number, const LINECALLPARAMS&,
+                           HCALL* call) {
+    if (m_mode != Mode::Idle) return LINEERR_CALLUNAVAIL;
+    const QByteArray digits = DialDigits(number);
+    if (digits.isEmpty()) return LINEERR_INVALADDRESS;
+    m_mode = Mode::Dialing;
+    m_call = *call = m_sink->NewCall();
+    m_callState = LINECALLSTATE_DIALING;
+    m_sink->Reply(requestId, 0);
+    m_sink->CallState(m_call, LINECALLSTATE_DIALING, 0, LINECALLPRIVILEGE_OWNER);
+    m_channel.Command(
+        "ATD" + digits,
+        [this](const QByteArray& result, const QList<QByteArray>&) {
+            if (!m_sink || m_mode != Mode::Dialing) return;
+            if (result == "OK" || result == "VCON" || result.startsWith("CONNECT")) {
+                m_mode = Mode::Connected;
+                m_callState = LINECALLSTATE_CONNECTED;
+                return m_sink->CallState(m_call, LINECALLSTATE_CONNECTED, 0,
+                                         LINECALLPRIVILEGE_OWNER);
+            }
+            if (result == "BUSY") {
+                m_callState = LINECALLSTATE_BUSY;
+                m_sink->CallState(m_call, LINECALLSTATE_BUSY);
+            }
+            const quint32 mode = result == "BUSY"               ? LINEDISCONNECTMODE_BUSY
+                                 : result.startsWith("NO DIAL") ? LINEDISCONNECTMODE_NODIALTONE
+                                 : result == "NO ANSWER"        ? LINEDISCONNECTMODE_NOANSWER
+                                                                : LINEDISCONNECTMODE_UNAVAIL;
+            m_mode = Mode::Dropping;
+            m_callState = LINECALLSTATE_DISCONNECTED;
+            m_sink->CallState(m_call, LINECALLSTATE_DISCONNECTED, mode);
+        },
+        DialTimeoutMs);
+    return 0;
+}
+
+qint32 TV253Line::GetID(HCALL, quint32, const QByteArray& deviceClass, VARSTRING* id) {
+    const quint32 size = id->dwTotalSize;
+    if (deviceClass == "tapi/phone") {
+        *id = BinaryId(DeviceId);
+    } else if (m_voice && (deviceClass == "wave/out" || deviceClass == "wave/in")) {
+        *id = BinaryId(kWaveIdBase + 2 * DeviceId + (deviceClass == "wave/in" ? 1 : 0));
+    } else {
+        return LINEERR_INVALDEVICECLASS;
+    }
+    id->dwTotalSize = size;
+    return 0;
+}
+
+qint32 TV253Line::GetPhoneCaps(PHONECAPS* caps) {
+    caps->PhoneName = m_name.toLatin1();
+    caps->dwSpeakerHookSwitchModes =
+        PHONEHOOKSWITCHMODE_ONHOOK | (m_speaker ? quint32(PHONEHOOKSWITCHMODE_MICSPEAKER) : 0u);
+    return 0;
+}
+
+qint32 TV253Line::OpenPhone(TPhoneEventSink* sink) {
+    if (m_phoneSink) return PHONEERR_ALLOCATED;
+    if (!m_sink) return PHONEERR_RESOURCEUNAVAIL;  // the modem's port is not open
+    m_phoneSink = sink;
+    return 0;
+}
+
+void TV253Line::ClosePhone() {
+    m_phoneSink = nullptr;
+}
+
+qint32 TV253Line::SetHookSwitch(qint32 requestId, quint32 devices, quint32 mode) {
+    if (!m_phoneSink) return PHONEERR_INVALPHONEHANDLE;
+    if (!(devices & PHONEHOOKSWITCHDEV_SPEAKER)) return PHONEERR_INVALHOOKSWITCHDEV;
+    QByteArray command;
+    if (mode == PHONEHOOKSWITCHMODE_MICSPEAKER && m_speaker)
+        command = "AT+VLS=7";
+    else if (mode == PHONEHOOKSWITCHMODE_ONHOOK)
+        command = m_mode == Mode::Connected ? "AT+VLS=1" : "AT+VLS=0";
+    else
+        return PHONEERR_INVALHOOKSWITCHMODE;
+    m_channel.Command(
+        command,
+        [this, requestId](const QByteArray& result, const QList<QByteArray>&) {
+            if (m_phoneSink)
+                m_phoneSink->Reply(requestId, result == "OK" ? 0 : PHONEERR_OPERATIONFAILED);
+        },
+        CommandTimeoutMs);
+    return 0;
+}
+
+TV253Provider::TV253Provider() {
+    RegisterLineProvider(this);
+}
+
+TV253Provider::~TV253Provider() {
+    UnregisterLineProvider(this);
+}
+
+QList<TLineDevice*> TV253Provider::Devices() {
+    QList<TLineDevice*> devices;
+    for (const TLineEntry& entry : ListLines(LinesConfPath(), ByIdFolder)) {
+        auto& line = m_lines[{entry.Name, entry.Path}];
+        if (!line) line = std::make_unique<TV253Line>(entry.Name, entry.Path);
+        devices << line.get();
+    }
+    return devices;
+}

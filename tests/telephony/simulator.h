@@ -1,0 +1,39 @@
+#pragma once
+// The modem simulator as a child process whose far end the test scripts line by line.
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TSimulator {
+public:
+    explicit TSimulator(const QStringList& options = {}) {
+        m_process.setProgram(QStringLiteral(RINGVALE_MODEMSIM));
+        m_process.setArguments(options + QStringList{"--log", m_dir.filePath("commands.log")});
+        m_process.start();
+        if (!m_process.waitForStarted(5000)) return;
+        m_process.waitForReadyRead(5000);
+        const QByteArray first = m_process.readLine().trimmed();
+        if (first.startsWith("PTY ")) Device = QString::fromLocal8Bit(first.mid(4));
+    }
+    ~TSimulator() {
+        m_process.closeWriteChannel();
+        m_process.kill();
+        m_process.waitForFinished(2000);
+    }
+    void Script(const QString& line) { m_process.write(line.toUtf8() + '\n'); }
+    QStringList Commands() const {
+        QFile log(m_dir.filePath("commands.log"));
+        QStringList commands;
+        if (!log.open(QIODevice::ReadOnly)) return commands;
+        for (const QByteArray& line : log.readAll().split('\n'))
+            if (line.size() > 13) commands << QString::fromLatin1(line.mid(13));
+        return commands;
+    }
+    qint64 Pid() const { return m_process.processId(); }
+    QString Device;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};

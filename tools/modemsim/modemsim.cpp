@@ -1,0 +1,338 @@
+#include "modemsim.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QDateTime>
+#include <QFile>
+
+namespace {
+constexpr char DLE = 0x10;
+constexpr char ETX = 0x03;
+constexpr int kFeedMs = 20;            // voice data to the host every 20 ms
+constexpr int kBytesPerSecond = 8000;  // 8-bit samples at 8000 Hz
+
+QByteArray Bytes(std::initializer_list<char> bytes) {
+    return QByteArray(bytes.begin(), qsizetype(bytes.size()));
+}
+}  // namespace
+
+TModemSim::TModemSim(const TPersonality& personality, QObject* parent)
+    : QObject(parent), m_p(personality) {
+    m_stepTimer.setSingleShot(true);
+    connect(&m_stepTimer, &QTimer::timeout, this, &TModemSim::Step);
+    connect(&m_feedTimer, &QTimer::timeout, this, [this] {
+        if (m_receiving) Send(QByteArray(kBytesPerSecond * kFeedMs / 1000, char(0x80)));
+    });
+}
+
+TModemSim::~TModemSim() {
+    if (!m_link.isEmpty()) QFile::remove(m_link);
+    if (m_slave >= 0) ::close(m_slave);
+    if (m_master >= 0) ::close(m_master);
+}
+
+bool TModemSim::Start(const QString& linkPath, QString* slaveName) {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) return false;
+    const QString slave = QString::fromLocal8Bit(::ptsname(m_master));
+    // Holding the slave open keeps the master readable while the host closes and reopens its
+    // side; raw mode stops the terminal from echoing what the modem sends.
+    m_slave = ::open(QFile::encodeName(slave).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_slave < 0) return false;
+    struct termios tio;
+    ::tcgetattr(m_slave, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(m_slave, TCSANOW, &tio);
+    if (!linkPath.isEmpty()) {
+        QFile::remove(linkPath);
+        if (!QFile::link(slave, linkPath)) return false;
+        m_link = linkPath;
+    }
+    m_reader = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    connect(m_reader, &QSocketNotifier::activated, this, &TModemSim::ReadHost);
+    *slaveName = slave;
+    return true;
+}
+
+void TModemSim::Send(const QByteArray& bytes) {
+    if (m_master < 0) return;
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) break;  // the host is not reading: the rest is lost, as on a real line
+        done += n;
+    }
+}
+
+void TModemSim::Reply(const QByteArray& text) {
+    Send("\r\n" + text + "\r\n");
+}
+
+void TModemSim::Event(char code) {
+    Send(Bytes({DLE, code}));
+}
+
+void TModemSim::ReadHost() {
+    char buffer[4096];
+    const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+    if (n <= 0) return;
+    for (ssize_t i = 0; i < n; ++i) {
+        const char b = buffer[i];
+        if (m_transmitting || m_receiving) {
+            // Voice data: only <DLE><ETX> (end of the host's audio) and <DLE>! (stop
+            // recording) matter here; doubled DLEs are audio.
+            if (m_afterDle) {
+                m_afterDle = false;
+                if (b == ETX && m_transmitting) {
+                    m_transmitting = false;
+                    Reply("OK");
+                } else if (b == '!' && m_receiving) {
+                    m_receiving = false;
+                    m_feedTimer.stop();
+                    Send(Bytes({DLE, ETX}));
+                    Reply("OK");
+                }
+            } else if (b == DLE) {
+                m_afterDle = true;
+            }
+            continue;
+        }
+        if (b == '\r') {
+            const QByteArray command = m_input.trimmed();
+            m_input.clear();
+            if (!command.isEmpty()) Command(command);
+        } else if (b != '\n' && m_input.size() < 1024) {
+            m_input += b;
+        }
+    }
+}
+
+void TModemSim::Command(const QByteArray& command) {
+    m_lastCommand = command;
+    m_history << QString::fromLatin1(command);
+    if (m_log) {
+        m_log->write(
+            QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss.zzz ")).toLatin1() +
+            command + '\n');
+        m_log->flush();
+    }
+    if (m_p.Silent) return;
+    if (m_echo) Send(command + '\r');
+    const QByteArray c = command.toUpper();
+    if (!c.startsWith("AT")) return Reply("ERROR");
+    const QByteArray body = c.mid(2);
+    if (body.isEmpty()) return Reply("OK");
+    if (body == "Z" || body == "&F") {
+        m_echo = true;
+        m_offHook = false;
+        return Reply("OK");
+    }
+    if (body.startsWith("E")) {  // E0V1Q0 and the like
+        m_echo = !body.startsWith("E0");
+        return Reply("OK");
+    }
+    if (body == "I3")
+        return Reply(m_p.UsrFormats ? "U.S. Robotics 56K FAX USB V1.2.23"
+                                    : "CX93001-EIS_V0.2013-V92"),
+               Reply("OK");
+    if (body == "I0") return Reply(m_p.UsrFormats ? "5601" : "56000"), Reply("OK");
+    if (body == "+FCLASS=?") return Reply(m_p.Voice ? "0,1,1.0,2,8" : "0,1,2"), Reply("OK");
+    if (body.startsWith("+FCLASS="))
+        return Reply(body == "+FCLASS=8" && !m_p.Voice ? "ERROR" : "OK");
+    if (body == "+VSM=?") {
+        if (m_p.UsrFormats) {
+            for (const char* line :
+                 {"128,\"8-BIT LINEAR\",(7200,8000,11025)",
+                  "129,\"16-BIT LINEAR\",(7200,8000,11025)", "130,\"8-BIT ALAW\",(8000)",
+                  "131,\"8-BIT ULAW\",(8000)", "132,\"IMA ADPCM\",(7200,8000,11025)"})
+                Reply(line);
+        } else {
+            for (const char* line :
+                 {"0,\"SIGNED PCM\",8,0,8000,0,0", "1,\"UNSIGNED PCM\",8,0,8000,0,0",
+                  "129,\"IMA ADPCM\",4,0,8000,0,0", "130,\"UNSIGNED PCM\",8,0,8000,0,0",
+                  "131,\"Mu-Law\",8,0,8000,0,0", "132,\"A-Law\",8,0,8000,0,0"})
+                Reply(line);
+        }
+        return Reply("OK");
+    }
+    if (body == "+VLS=?") {
+        Reply("0,\"\",00000000,00000000,00000000");
+        Reply("1,\"T\",0B8433C1,0FE431C1,0B8431C1");
+        if (m_p.Speaker) Reply("7,\"MST\",0B8433C1,0FE431C1,0B8431C1");
+        return Reply("OK");
+    }
+    if (body.startsWith("+VLS=")) {
+        const int path = body.mid(5).toInt();
+        if (path == 7 && !m_p.Speaker) return Reply("ERROR");
+        m_offHook = path != 0;
+        Reply("OK");
+        return Step();
+    }
+    if (body.startsWith("+VCID=") || body.startsWith("+VSM=") || body.startsWith("+VIT=") ||
+        body.startsWith("+VGT") || body.startsWith("+VGR") || body.startsWith("+VSD"))
+        return Reply("OK");
+    if (body == "H" || body == "H0") {
+        m_offHook = false;
+        Reply("OK");
+        return Step();
+    }
+    if (body.startsWith("D")) {
+        const QByteArray result = m_dialResult;
+        m_dialResult = "OK";
+        QTimer::singleShot(300, this, [this, result] {
+            m_offHook = result == "OK";
+            Reply(result);
+            Step();
+        });
+        return;
+    }
+    if (body == "+VTX") {
+        if (!m_offHook) return Reply("ERROR");
+        m_transmitting = true;
+        return Reply("CONNECT");
+    }
+    if (body == "+VRX") {
+        if (!m_offHook) return Reply("ERROR");
+        m_receiving = true;
+        Reply("CONNECT");
+        m_feedTimer.start(kFeedMs);
+        return;
+    }
+    Reply("ERROR");
+}
+
+void TModemSim::AddScript(const QString& line) {
+    m_script.enqueue(line);
+    if (!m_stepTimer.isActive() && m_waitingFor.isEmpty() && m_ringsLeft == 0) Step();
+}
+
+// Runs script lines until one has to wait.
+void TModemSim::Step() {
+    if (!m_waitingFor.isEmpty()) {
+        const bool seen = std::any_of(m_history.begin(), m_history.end(), [this](const QString& c) {
+            return c.contains(m_waitingFor, Qt::CaseInsensitive);
+        });
+        if (!seen) return;
+        m_waitingFor.clear();
+        m_history.clear();
+    }
+    if (m_ringsLeft > 0) {
+        if (m_offHook) {
+            m_ringsLeft = 0;  // answered: stop ringing
+        } else {
+            if (m_stepTimer.isActive()) return;
+            Reply("RING");
+            --m_ringsLeft;
+            m_stepTimer.start(m_ringIntervalMs);
+            return;
+        }
+    }
+    if (m_stepTimer.isActive()) return;
+    while (!m_script.isEmpty()) {
+        const QString line = m_script.dequeue().trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
+        if (!Run(line.split(QLatin1Char(' '), Qt::SkipEmptyParts))) return;
+    }
+    if (m_scriptEnded && m_script.isEmpty()) emit Finished();
+}
+
+// One script line; false when the script must wait before the next.
+bool TModemSim::Run(const QStringList& words) {
+    const QString verb = words.first().toLower();
+    if (verb == QLatin1String("wait")) {
+        m_stepTimer.start(int(words.value(1).toDouble() * 1000));
+        return false;
+    }
+    if (verb == QLatin1String("ring")) {
+        Reply("RING");
+        return true;
+    }
+    if (verb == QLatin1String("rings")) {
+        m_ringsLeft = words.value(1, QStringLiteral("1")).toInt();
+        m_ringIntervalMs = int(words.value(2, QStringLiteral("1")).toDouble() * 1000);
+        m_stepTimer.start(m_ringIntervalMs);
+        return false;
+    }
+    if (verb == QLatin1String("cid")) {
+        CallerId(words.mid(1));
+        return true;
+    }
+    if (verb == QLatin1String("waitfor")) {
+        m_waitingFor = words.value(1);
+        const bool seen = std::any_of(m_history.begin(), m_history.end(), [this](const QString& c) {
+            return c.contains(m_waitingFor, Qt::CaseInsensitive);
+        });
+        if (!seen) return false;
+        m_waitingFor.clear();
+        m_history.clear();
+        return true;
+    }
+    if (verb == QLatin1String("keys")) {
+        Keys(words.value(1));
+        return true;
+    }
+    if (verb == QLatin1String("hangup")) {
+        Event(words.value(1, QStringLiteral("b")).at(0).toLatin1());
+        return true;
+    }
+    if (verb == QLatin1String("dialresult")) {
+        const QString how = words.value(1).toLower();
+        m_dialResult = how == QLatin1String("busy")         ? "BUSY"
+                       : how == QLatin1String("noanswer")   ? "NO ANSWER"
+                       : how == QLatin1String("nodialtone") ? "NO DIALTONE"
+                                                            : "OK";
+        return true;
+    }
+    if (verb == QLatin1String("send")) {  // raw text from the modem, for garbage tests
+        Send(words.mid(1)
+                 .join(QLatin1Char(' '))
+                 .toLatin1()
+                 .replace("\\r", "\r")
+                 .replace("\\n", "\n")
+                 .replace("\\0", QByteArray(1, '\0')));
+        return true;
+    }
+    if (verb == QLatin1String("close")) {
+        Unplug();
+        return true;
+    }
+    if (verb == QLatin1String("quit")) {
+        emit Finished();
+        return false;
+    }
+    qWarning("modemsim: unknown script line: %s", qPrintable(words.join(QLatin1Char(' '))));
+    return true;
+}
+
+// "cid NUMBER [NAME...]": P and O stand for a private and an out-of-area caller.
+void TModemSim::CallerId(const QStringList& words) {
+    const QByteArray eq = m_p.SpacedCallerId ? " = " : "=";
+    const QDateTime now = QDateTime::currentDateTime();
+    QByteArray block = "\r\nDATE" + eq + now.toString(QStringLiteral("MMdd")).toLatin1() + "\r\n";
+    block += "TIME" + eq + now.toString(QStringLiteral("HHmm")).toLatin1() + "\r\n";
+    block += "NMBR" + eq + words.value(0).toLatin1() + "\r\n";
+    if (words.size() > 1)
+        block += "NAME" + eq + words.mid(1).join(QLatin1Char(' ')).toLatin1() + "\r\n";
+    Send(block + "\r\n");
+}
+
+void TModemSim::Keys(const QString& digits) {
+    for (const QChar digit : digits) {
+        const char d = digit.toLatin1();
+        if (m_p.BracketDtmf)
+            Send(Bytes({DLE, '/', DLE, d, DLE, d, DLE, m_p.DtmfEnd}));
+        else
+            Event(d);
+    }
+}
+
+void TModemSim::Unplug() {
+    delete m_reader;
+    m_reader = nullptr;
+    if (m_slave >= 0) ::close(m_slave);
+    if (m_master >= 0) ::close(m_master);
+    m_slave = m_master = -1;
+}
