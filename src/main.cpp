@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "audio/shippedsounds.h"
 #include "platform/signalwatcher.h"
 #include "ui/dialogs/widgetprompts.h"
 #include "ui/main/mainform.h"
@@ -11,6 +12,9 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Ringvale"));
     QApplication::setApplicationDisplayName(QStringLiteral("Ringvale"));
     QApplication::setOrganizationName(QStringLiteral("Tarvex"));
+
+    // The program's own sounds go into their folders of the working folder when missing.
+    InstallShippedSounds();
 
     TWidgetPrompts prompts;
     SetPrompts(&prompts);
