@@ -1,0 +1,248 @@
+#include "outgoing/outgoingqueue.h"
+
+#include <QDateTime>
+#include <algorithm>
+#include <cmath>
+
+#include "outgoing/dialable.h"
+#include "platform/clock.h"
+#include "store/config.h"
+#include "store/outgoinghistory.h"
+#include "store/phonebook.h"
+#include "telephony/ttapi.h"
+
+namespace {
+constexpr int kMaxAttempts = 5;
+constexpr int kRetrySeconds = 30;
+constexpr int kPageHangUpSeconds = 3;
+constexpr double kSecondsPerDay = 86400.0;
+}  // namespace
+
+QStringList TToCallRow::Texts() const {
+    return {Call->Name, Call->NumberToDial, Call->ToPager, DayCountText(Call->When), TimeRemaining,
+            Status};
+}
+
+TToCallRow* TOutgoingQueue::AddToCallList(const TOCALL& record) {
+    auto row = std::make_unique<TToCallRow>();
+    row->Call = std::make_unique<TOCALL>(record);
+    row->Call->RetryCount = 0;
+    row->Call->CallState = 0;
+    row->Status = QStringLiteral("Waiting");
+    TToCallRow* added = row.get();
+    Rows.push_back(std::move(row));
+    SortRows();
+    return added;
+}
+
+// By When, in the direction the user last chose for that column (ascending at first).
+void TOutgoingQueue::SortRows() {
+    const bool descending = m_config.OutgoingSortDirections[3] != 0;
+    std::stable_sort(Rows.begin(), Rows.end(), [descending](const auto& a, const auto& b) {
+        return descending ? b->Call->When < a->Call->When : a->Call->When < b->Call->When;
+    });
+    if (RowsChanged) RowsChanged();
+}
+
+void TOutgoingQueue::DeleteRow(TToCallRow* row) {
+    // The row of the call in progress stays alive, hidden, until the call ends and its record
+    // has gone to the history.
+    if (row == CurrentOutgoing) {
+        row->Deleted = true;
+    } else {
+        std::erase_if(Rows, [row](const auto& owned) { return owned.get() == row; });
+    }
+    if (RowsChanged) RowsChanged();
+}
+
+void TOutgoingQueue::QueueAction(int kind, int delaySeconds) {
+    TQueuedAction action;
+    action.Kind = kind;
+    action.Due = TClock::Now() + delaySeconds;
+    Actions.push_back(action);
+    if (DebugLog)
+        DebugLog((kind == ACTION_HANG_UP ? QStringLiteral("Qued to hangup in ")
+                                         : QStringLiteral("Qued to answer in ")) +
+                 QString::number(delaySeconds) + QStringLiteral(" seconds"));
+}
+
+bool TOutgoingQueue::RunDueAction() {
+    TTapi* line = Line ? Line() : nullptr;
+    if (!line) return false;
+    const qint64 now = TClock::Now();
+    for (auto it = Actions.begin(); it != Actions.end(); ++it) {
+        if (it->Due >= now) continue;
+        const int kind = it->Kind;
+        Actions.erase(it);
+        if (kind == ACTION_HANG_UP) {
+            line->Hangup();
+            if (CloseMessageWindow) CloseMessageWindow();
+        } else if (kind == ACTION_ANSWER) {
+            line->Answer();
+        }
+        return true;
+    }
+    return false;
+}
+
+void TOutgoingQueue::Tick() {
+    if (RunDueAction()) return;
+    if (CurrentOutgoing) UpdateCallCost();
+    const double now = TClock::NowDays();
+    for (auto it = Rows.rbegin(); it != Rows.rend(); ++it) {
+        TToCallRow* row = it->get();
+        if (row->Deleted) continue;
+        if (row->Call->When >= now) {
+            row->TimeRemaining = ElapsedText(row->Call->When - now);
+            continue;
+        }
+        if (PlaceCall(row)) break;
+        row->TimeRemaining = QStringLiteral("00:00:00");
+    }
+    if (RowsChanged) RowsChanged();
+}
+
+bool TOutgoingQueue::PlaceCall(TToCallRow* row) {
+    TOCALL& call = *row->Call;
+    if (call.CallState == 1) return false;
+    TTapi* line = Line ? Line() : nullptr;
+    if (!line) {
+        row->Status = QStringLiteral("Waiting for connect");
+        return false;
+    }
+    call.CallState = 1;
+    bool isLocal = false;
+    const QString dial = DialableNumber(call.NumberToDial, m_config, &isLocal);
+    call.CallFlags = quint8((call.CallFlags & ~1) | (isLocal ? 1 : 0));
+    QString dialString, status;
+    const bool page = !call.ToPager.isEmpty();
+    if (page) {
+        dialString = dial + QStringLiteral(",,,,,") + call.ToPager;
+        status = QStringLiteral("Paging with ") + call.ToPager;
+    } else {
+        dialString = dial;
+        status = call.Name.isEmpty()
+                     ? QStringLiteral("Calling ") + dial
+                     : QStringLiteral("Calling ") + call.Name + QStringLiteral(" @ ") + dial;
+    }
+    if (line->MakeCall(dialString) > 0) {
+        if (page) HangUpAfterConnect = true;
+        call.StartTime = call.EndTime = 0;
+        call.CostFirst = call.CostMore = 0;
+        CurrentOutgoing = row;
+        row->Status = status;
+        if (m_config.UseSpeakerPhoneButton()) line->SetSpeakerPhone(SPK_ON);
+        if (SetStatus) SetStatus(status);
+        return true;
+    }
+    if (++call.RetryCount >= kMaxAttempts) return true;  // given up: stays placed, never retried
+    call.CallState = 0;
+    row->Status = QStringLiteral("Retry ") + QString::number(call.RetryCount);
+    call.When = TClock::NowDays() + kRetrySeconds / kSecondsPerDay;
+    return false;
+}
+
+void TOutgoingQueue::OnOutgoingConnected() {
+    if (!CurrentOutgoing) return;
+    CurrentOutgoing->Call->StartTime = TClock::NowDays();
+    CallDisplay = TCallDisplay{};
+    CallDisplay.ShowCost = !CurrentOutgoing->Call->IsLocal();
+    if (HangUpAfterConnect) QueueAction(ACTION_HANG_UP, kPageHangUpSeconds);
+}
+
+void TOutgoingQueue::OnOutgoingEnded() {
+    if (!CurrentOutgoing) return;
+    TToCallRow* row = std::exchange(CurrentOutgoing, nullptr);
+    row->Call->EndTime = TClock::NowDays();
+    m_history.AddPlacedCall(*row->Call);
+    HangUpAfterConnect = false;
+    std::erase_if(Rows, [row](const auto& owned) { return owned.get() == row; });
+    if (RowsChanged) RowsChanged();
+}
+
+void TOutgoingQueue::UpdateCallCost() {
+    if (!CurrentOutgoing) return;
+    TOCALL& call = *CurrentOutgoing->Call;
+    const double now = TClock::NowDays();
+    qint64 seconds = 0;
+    QString text;
+    if (call.StartTime != 0 && now != 0) text = ElapsedText(now - call.StartTime, &seconds);
+    if (!call.IsLocal()) {
+        const qint64 first = qint64(m_config.FirstMinutesEdit) * 60;
+        double rate;
+        if (seconds > first) {
+            rate = m_config.Cost2Edit;
+            call.CostMore = double(seconds - first) * rate / 60;
+        } else {
+            rate = m_config.Cost1Edit;
+            call.CostFirst = double(seconds) * rate / 60;
+        }
+        CallDisplay.CallCost = DollarText(call.CostFirst + call.CostMore);
+        CallDisplay.PerMinute = DollarText(rate);
+    }
+    CallDisplay.CallTime = text;
+}
+
+TTotals TOutgoingQueue::UpdateTotals(const QList<TOCALL*>& calls) {
+    double cost = 0, length = 0;
+    for (const TOCALL* call : calls) {
+        cost += call->CostFirst + call->CostMore;
+        if (std::floor(call->StartTime) != 0 && std::floor(call->EndTime) != 0)
+            length += call->EndTime - call->StartTime;
+    }
+    const qsizetype count = calls.size();
+    const double meanCost = count ? cost / double(count) : 0;
+    const double meanLength = count ? length / double(count) : 0;
+    return {DollarText(cost), ElapsedText(length), DollarText(meanCost), ElapsedText(meanLength)};
+}
+
+bool TOutgoingQueue::PagingAllowedNow() const {
+    if (m_config.PagerNumber.isEmpty()) return false;
+    if (m_config.PageMode() == TConfig::PageAlways) return true;
+    if (m_config.PageMode() != TConfig::PageNormal) return false;
+    const QDateTime now = QDateTime::fromSecsSinceEpoch(TClock::Now()).toLocalTime();
+    const int weekday = now.date().dayOfWeek() % 7;  // 0 = Sunday
+    return m_config.PagingHours[weekday * 24 + now.time().hour()] != 0;
+}
+
+bool TOutgoingQueue::ShouldPage(const PhoneBookEntry* entry, const QString& callerNumber) {
+    const int mode = m_config.PageMode();
+    const bool page =
+        mode == TConfig::PageAlways || (mode == TConfig::PageNormal && entry &&
+                                        (entry->ActionFlags & ActionPageMe) && PagingAllowedNow());
+    if (!page || m_config.PagerNumber.isEmpty()) return false;
+    QueuePage(callerNumber, int(m_config.PageWait * 60));
+    return true;
+}
+
+int TOutgoingQueue::QueuePage(const QString& callerNumber, int delaySeconds) {
+    if (m_config.PagerNumber.isEmpty()) return 0;
+    const int delay = qMax(delaySeconds, 0);
+    const double when = TClock::DaysFromTime(TClock::Now() + delay);
+    for (const QString& pager : m_config.PagerNumber.split(QLatin1Char(';'))) {
+        TOCALL page;
+        page.Name = QStringLiteral("To Pager");
+        page.NumberToDial = pager;
+        page.ToPager = callerNumber + QLatin1Char('-') + m_config.PostPageNumber;
+        page.When = when;
+        AddToCallList(page);
+    }
+    return delay;
+}
+
+bool TOutgoingQueue::PagingStatus(bool lineOpen, QString* text) const {
+    if (m_config.PagerNumber.isEmpty()) return false;
+    if (!lineOpen) return true;  // the text stays as it was
+    switch (m_config.PageMode()) {
+        case TConfig::PageAlways:
+            *text = QStringLiteral("All calls will be sent to your pager");
+            break;
+        case TConfig::PageNormal:
+            *text = PagingAllowedNow() ? QStringLiteral("Selected calls will be sent to your pager")
+                                       : QStringLiteral("Paging is not active this hour");
+            break;
+        default:
+            *text = QStringLiteral("No calls will be sent to your pager");
+    }
+    return true;
+}
