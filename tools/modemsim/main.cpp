@@ -18,7 +18,8 @@ int main(int argc, char* argv[]) {
         "of the line from the script (standard input when no file is given).\n\nScript lines: "
         "wait SECONDS | ring | rings COUNT INTERVAL | cid NUMBER [NAME] (P private, O out of "
         "area) | waitfor COMMAND-TEXT | keys DIGITS | hangup [b|d|l|s] | dialresult "
-        "answer|busy|noanswer|nodialtone | send TEXT | close | quit"));
+        "answer|busy|noanswer|nodialtone | speak WAVE-FILE | tone HZ SECONDS | send TEXT | close | "
+        "quit"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("script"), QStringLiteral("script file"));
     const QCommandLineOption link(QStringLiteral("link"),
@@ -38,9 +39,13 @@ int main(int argc, char* argv[]) {
                                        QStringLiteral("no speaker phone path"));
     const QCommandLineOption noVoice(QStringLiteral("no-voice"),
                                      QStringLiteral("a data-only modem"));
+    const QCommandLineOption record(
+        QStringLiteral("record-dir"),
+        QStringLiteral("write what the host plays as wave files into FOLDER"),
+        QStringLiteral("folder"));
     const QCommandLineOption silent(QStringLiteral("silent"),
                                     QStringLiteral("never answer a command"));
-    parser.addOptions({link, log, compact, bracket, del, usr, noSpeaker, noVoice, silent});
+    parser.addOptions({link, log, compact, bracket, del, usr, noSpeaker, noVoice, silent, record});
     parser.process(app);
 
     TPersonality personality;
@@ -56,6 +61,7 @@ int main(int argc, char* argv[]) {
     QFile logFile(parser.value(log));
     if (parser.isSet(log) && logFile.open(QIODevice::WriteOnly | QIODevice::Append))
         sim.SetLog(&logFile);
+    if (parser.isSet(record)) sim.SetRecordFolder(parser.value(record));
     QString slave;
     if (!sim.Start(parser.value(link), &slave)) {
         std::fprintf(stderr, "modemsim: cannot create a pseudo-terminal\n");

@@ -6,11 +6,18 @@
 #include <unistd.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QtEndian>
+#include <cmath>
+
+#include "platform/wave/converter.h"
+#include "platform/wave/riff.h"
 
 namespace {
 constexpr char DLE = 0x10;
 constexpr char ETX = 0x03;
+constexpr char CAN = 0x18;
 constexpr int kFeedMs = 20;            // voice data to the host every 20 ms
 constexpr int kBytesPerSecond = 8000;  // 8-bit samples at 8000 Hz
 
@@ -23,9 +30,7 @@ TModemSim::TModemSim(const TPersonality& personality, QObject* parent)
     : QObject(parent), m_p(personality) {
     m_stepTimer.setSingleShot(true);
     connect(&m_stepTimer, &QTimer::timeout, this, &TModemSim::Step);
-    connect(&m_feedTimer, &QTimer::timeout, this, [this] {
-        if (m_receiving) Send(QByteArray(kBytesPerSecond * kFeedMs / 1000, char(0x80)));
-    });
+    connect(&m_feedTimer, &QTimer::timeout, this, &TModemSim::FeedHost);
 }
 
 TModemSim::~TModemSim() {
@@ -82,14 +87,17 @@ void TModemSim::ReadHost() {
     for (ssize_t i = 0; i < n; ++i) {
         const char b = buffer[i];
         if (m_transmitting || m_receiving) {
-            // Voice data: only <DLE><ETX> (end of the host's audio) and <DLE>! (stop
-            // recording) matter here; doubled DLEs are audio.
+            // Voice data: doubled DLEs are audio, <DLE><ETX> ends the host's audio, <DLE><CAN>
+            // drops it, <DLE>! stops a recording.
             if (m_afterDle) {
                 m_afterDle = false;
-                if (b == ETX && m_transmitting) {
-                    m_transmitting = false;
-                    Reply("OK");
-                } else if (b == '!' && m_receiving) {
+                if (b == DLE && m_transmitting)
+                    m_transmitted += b;
+                else if (b == ETX && m_transmitting)
+                    EndTransmit(false);
+                else if (b == CAN && m_transmitting)
+                    m_transmitted.clear();
+                else if (b == '!' && m_receiving) {
                     m_receiving = false;
                     m_feedTimer.stop();
                     Send(Bytes({DLE, ETX}));
@@ -97,6 +105,8 @@ void TModemSim::ReadHost() {
                 }
             } else if (b == DLE) {
                 m_afterDle = true;
+            } else if (m_transmitting) {
+                m_transmitted += b;
             }
             continue;
         }
@@ -171,6 +181,7 @@ void TModemSim::Command(const QByteArray& command) {
         Reply("OK");
         return Step();
     }
+    if (body.startsWith("+VSM=")) m_signedFormat = body.mid(5).startsWith("0,");
     if (body.startsWith("+VCID=") || body.startsWith("+VSM=") || body.startsWith("+VIT=") ||
         body.startsWith("+VGT") || body.startsWith("+VGR") || body.startsWith("+VSD"))
         return Reply("OK");
@@ -192,6 +203,8 @@ void TModemSim::Command(const QByteArray& command) {
     if (body == "+VTX") {
         if (!m_offHook) return Reply("ERROR");
         m_transmitting = true;
+        m_transmitted.clear();
+        m_transmitStartMs = QDateTime::currentMSecsSinceEpoch();
         return Reply("CONNECT");
     }
     if (body == "+VRX") {
@@ -295,6 +308,20 @@ bool TModemSim::Run(const QStringList& words) {
                  .replace("\\0", QByteArray(1, '\0')));
         return true;
     }
+    if (verb == QLatin1String("speak")) {  // the caller's voice for the next recording
+        if (!LoadVoice(words.mid(1).join(QLatin1Char(' '))))
+            qWarning("modemsim: cannot read %s", qPrintable(words.mid(1).join(QLatin1Char(' '))));
+        return true;
+    }
+    if (verb == QLatin1String("tone")) {  // tone HZ SECONDS
+        const double hz = words.value(1).toDouble(),
+                     seconds = words.value(2, QStringLiteral("1")).toDouble();
+        m_voice.clear();
+        for (int i = 0; i < int(seconds * kBytesPerSecond); ++i)
+            m_voice +=
+                char(uchar(std::lround(100 * std::sin(2 * M_PI * hz * i / kBytesPerSecond)) + 128));
+        return true;
+    }
     if (verb == QLatin1String("close")) {
         Unplug();
         return true;
@@ -327,6 +354,66 @@ void TModemSim::Keys(const QString& digits) {
         else
             Event(d);
     }
+}
+
+// The modem answers OK when it has played what it was given, at 8000 samples a second, and
+// keeps the audio as a wave file.
+void TModemSim::EndTransmit(bool aborted) {
+    m_transmitting = false;
+    QByteArray samples = m_transmitted;
+    if (m_signedFormat)
+        for (char& c : samples)
+            c = char(uchar(c) ^ 0x80);
+    if (!m_recordFolder.isEmpty() && !aborted) {
+        QFile file(QDir(m_recordFolder).filePath(QStringLiteral("vtx-%1.wav").arg(++m_recordings)));
+        if (file.open(QIODevice::WriteOnly)) {
+            auto le = [](quint32 v, int n) {
+                QByteArray b(n, '\0');
+                for (int i = 0; i < n; ++i)
+                    b[i] = char((v >> (8 * i)) & 0xFF);
+                return b;
+            };
+            file.write("RIFF" + le(quint32(36 + samples.size()), 4) + "WAVEfmt " + le(16, 4) +
+                       le(1, 2) + le(1, 2) + le(8000, 4) + le(8000, 4) + le(1, 2) + le(8, 2) +
+                       "data" + le(quint32(samples.size()), 4) + samples);
+        }
+    }
+    const qint64 due = m_transmitStartMs + qint64(m_transmitted.size()) * 1000 / kBytesPerSecond;
+    const qint64 wait = qMax<qint64>(0, due - QDateTime::currentMSecsSinceEpoch());
+    QTimer::singleShot(int(wait), this, [this] { Reply("OK"); });
+}
+
+// The caller's voice (or silence) into the recording, at real-time pace, DLEs doubled.
+void TModemSim::FeedHost() {
+    if (!m_receiving) return;
+    const int n = kBytesPerSecond * kFeedMs / 1000;
+    QByteArray chunk = m_voice.left(n);
+    m_voice.remove(0, chunk.size());
+    chunk += QByteArray(n - chunk.size(), char(0x80));
+    if (m_signedFormat)
+        for (char& c : chunk)
+            c = char(uchar(c) ^ 0x80);
+    QByteArray shielded;
+    for (const char c : chunk) {
+        shielded += c;
+        if (c == DLE) shielded += DLE;
+    }
+    Send(shielded);
+}
+
+bool TModemSim::LoadVoice(const QString& file) {
+    TRiffReader riff;
+    qint64 fmtAt = 0, dataAt = 0;
+    quint32 fmtSize = 0, dataSize = 0;
+    WAVEFORMATEX format;
+    if (!riff.Open(file) || riff.DescendRiff("WAVE") || riff.FindChunk("fmt ", &fmtAt, &fmtSize) ||
+        riff.FindChunk("data", &dataAt, &dataSize) ||
+        !WAVEFORMATEX::FromBlock(riff.Read(fmtAt, fmtSize), &format))
+        return false;
+    TWaveConverter converter(format, WAVEFORMATEX::Pcm(8000, 8, 1));
+    if (!converter.Valid()) return false;
+    m_voice = converter.Convert(riff.Read(dataAt, dataSize), true);
+    return true;
 }
 
 void TModemSim::Unplug() {

@@ -29,6 +29,8 @@ public:
     ~TModemSim() override;
     bool Start(const QString& linkPath, QString* slaveName);
     void SetLog(QFile* log) { m_log = log; }
+    // Where the audio the host plays (+VTX) is written, one wave file per transfer.
+    void SetRecordFolder(const QString& folder) { m_recordFolder = folder; }
     // Script lines to run in order; more may come later (standard input).
     void AddScript(const QString& line);
     void ScriptEnded() {
@@ -49,8 +51,10 @@ private:
     bool Run(const QStringList& words);
     void CallerId(const QStringList& words);
     void Keys(const QString& digits);
-    void StartRecordingFeed();
     void Unplug();
+    void EndTransmit(bool aborted);
+    void FeedHost();
+    bool LoadVoice(const QString& file);
 
     TPersonality m_p;
     int m_master = -1;
@@ -74,6 +78,12 @@ private:
     QString m_waitingFor;
     QTimer m_stepTimer;
     QTimer m_feedTimer;
+    QString m_recordFolder;
+    int m_recordings = 0;
+    QByteArray m_transmitted;  // what the host played in this +VTX
+    qint64 m_transmitStartMs = 0;
+    QByteArray m_voice;  // what the caller says into the next +VRX (8 kHz unsigned)
+    bool m_signedFormat = false;
     int m_ringsLeft = 0;
     int m_ringIntervalMs = 1000;
 };

@@ -5,11 +5,17 @@
 
 #include <QByteArray>
 #include <functional>
+#include <initializer_list>
 
 constexpr char DLE = 0x10;
 constexpr char ETX = 0x03;
 constexpr char SUB = 0x1A;
 constexpr char CAN = 0x18;
+
+// A few bytes spelled out ({DLE, ETX}); QByteArray's own braces would read (count, byte).
+inline QByteArray Bytes(std::initializer_list<char> bytes) {
+    return QByteArray(bytes.begin(), qsizetype(bytes.size()));
+}
 
 // Every 0x10 of audio sent to the modem doubled.
 QByteArray DleShield(const QByteArray& audio);

@@ -87,16 +87,31 @@ void TModemChannel::Command(const QByteArray& command, Done done, int timeoutMs)
         if (done) done("CLOSED", {});
         return;
     }
-    m_queue.enqueue({command, std::move(done), timeoutMs});
+    m_queue.enqueue({command, std::move(done), timeoutMs, false});
     if (!m_current) StartNext();
+}
+
+void TModemChannel::Raw(const QByteArray& bytes, Done done, int timeoutMs) {
+    if (!m_port.IsOpen()) {
+        if (done) done("CLOSED", {});
+        return;
+    }
+    m_queue.prepend({bytes, std::move(done), timeoutMs, true});
+    if (!m_current) StartNext();
+}
+
+void TModemChannel::Hold(bool held) {
+    m_held = held;
+    if (!m_held && !m_current) StartNext();
 }
 
 void TModemChannel::StartNext() {
     if (m_queue.isEmpty() || !m_port.IsOpen()) return;
+    if (m_held && !m_queue.head().IsRaw) return;
     m_current = m_queue.dequeue();
     m_lines.clear();
     m_timeout.start(m_current->TimeoutMs);
-    m_port.Write(m_current->Text + '\r');
+    m_port.Write(m_current->IsRaw ? m_current->Text : m_current->Text + '\r');
 }
 
 void TModemChannel::Finish(const QByteArray& result) {

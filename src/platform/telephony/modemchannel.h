@@ -28,6 +28,11 @@ public:
     QString ErrorText() const { return m_port.ErrorText; }
 
     void Command(const QByteArray& command, Done done, int timeoutMs);
+    // Bytes sent as they are (no CR), ahead of queued commands and even while held; the
+    // answer is awaited like a command's. Ends voice data: <DLE><ETX>, <DLE>!, ...
+    void Raw(const QByteArray& bytes, Done done, int timeoutMs);
+    // While held (voice data flowing) queued commands wait.
+    void Hold(bool held);
     // Waits for the answer while the event loop runs on (user input held back).
     QByteArray Run(const QByteArray& command, int timeoutMs, QList<QByteArray>* lines = nullptr);
     void WriteRaw(const QByteArray& bytes) { m_port.Write(bytes); }
@@ -48,6 +53,7 @@ private:
         QByteArray Text;
         Done Finished;
         int TimeoutMs;
+        bool IsRaw = false;
     };
     void Text(char byte);
     void Complete(const QByteArray& line);
@@ -62,4 +68,5 @@ private:
     std::optional<Pending> m_current;
     QList<QByteArray> m_lines;
     QTimer m_timeout;
+    bool m_held = false;
 };

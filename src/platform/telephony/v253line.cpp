@@ -16,7 +16,6 @@ int TV253Line::CallerIdQuietMs = 1000;
 namespace {
 constexpr quint32 kVoiceModes = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE |
                                 LINEMEDIAMODE_AUTOMATEDVOICE | LINEMEDIAMODE_DATAMODEM;
-constexpr quint32 kWaveIdBase = 1000;
 
 // The numbers in a list such as "0,1,1.0,2,8" or "(0-5,8),(0,1)".
 QList<int> Numbers(const QByteArray& text) {
@@ -114,6 +113,11 @@ qint32 TV253Line::Open(TLineEventSink* sink, quint32) {
         Close();
         return result;
     }
+    if (m_voice && !m_vsm.isEmpty()) {
+        m_voiceChannel = std::make_unique<TVoiceChannel>(m_channel, m_name);
+        m_voiceChannel->SetFormat(m_voiceKind);
+        m_voiceChannel->Register(WaveOutId(DeviceId), WaveInId(DeviceId));
+    }
     if (m_lock->Held()) {
         m_lockWatch.addPath(m_lock->Path());
         m_lockWatch.addPath(TPortLock::Folder());
@@ -165,7 +169,8 @@ void TV253Line::Probe() {
 }
 
 // 8-bit linear unsigned PCM first, then signed 8-bit, mu-law and A-law, all at 8000 Hz.
-QByteArray TV253Line::ChooseVoiceFormat(const QList<QByteArray>& vsmLines) {
+QByteArray TV253Line::ChooseVoiceFormat(const QList<QByteArray>& vsmLines,
+                                        TVoiceChannel::Kind* kind) {
     int best = -1, bestRank = 100;
     for (const QByteArray& raw : vsmLines) {
         const QByteArray line = raw.startsWith("+VSM:") ? raw.mid(5).trimmed() : raw.trimmed();
@@ -192,6 +197,12 @@ QByteArray TV253Line::ChooseVoiceFormat(const QList<QByteArray>& vsmLines) {
             bestRank = rank;
         }
     }
+    if (kind) {
+        static const TVoiceChannel::Kind kKinds[] = {TVoiceChannel::Unsigned8,
+                                                     TVoiceChannel::Signed8, TVoiceChannel::MuLaw,
+                                                     TVoiceChannel::ALaw};
+        *kind = bestRank < 4 ? kKinds[bestRank] : TVoiceChannel::Unsigned8;
+    }
     return best < 0 ? QByteArray() : QByteArray::number(best) + ",8000";
 }
 
@@ -200,6 +211,7 @@ void TV253Line::Close() {
     m_callerIdTimer.stop();
     if (!m_lockWatch.files().isEmpty()) m_lockWatch.removePaths(m_lockWatch.files());
     if (!m_lockWatch.directories().isEmpty()) m_lockWatch.removePaths(m_lockWatch.directories());
+    m_voiceChannel.reset();  // a transfer still running ends and its owner hears so
     if (m_channel.IsOpen() && m_mode != Mode::Idle) m_channel.WriteRaw("ATH0\r");
     m_channel.Close();
     m_lock.reset();
@@ -215,6 +227,7 @@ void TV253Line::Close() {
 
 void TV253Line::OnPortFailed() {
     Trace(QStringLiteral("port lost"));
+    if (m_voiceChannel) m_voiceChannel->Lost();
     m_ringTimer.stop();
     m_lock.reset();
     if (m_sink) m_sink->Closed();
@@ -224,7 +237,8 @@ void TV253Line::OnPortFailed() {
 void TV253Line::OnLockChanged() {
     if (!m_lock || !m_lock->Held() || m_lock->StillOurs()) return;
     Trace(QStringLiteral("another program took the modem"));
-    m_lock.reset();  // the lock is no longer ours to remove... unless it is gone already
+    m_lock.reset();  // removes nothing: the lock is theirs now
+    if (m_voiceChannel) m_voiceChannel->Lost();
     m_channel.Close();
     m_ringTimer.stop();
     if (m_sink) m_sink->Closed();
@@ -287,17 +301,26 @@ void TV253Line::OnEvent(char code) {
         if (m_monitorDigits) m_sink->Digit(m_call, code);
         return;
     }
+    // Some modems report a dial tone falsely while voice data flows: only believed between.
+    const bool transfer = m_voiceChannel && m_voiceChannel->Active();
+    quint32 mode = 0;
     switch (code) {
         case 'b':
-            return FarEndGone(LINEDISCONNECTMODE_BUSY);
+            mode = LINEDISCONNECTMODE_BUSY;
+            break;
         case 'd':
-            return FarEndGone(LINEDISCONNECTMODE_NODIALTONE);
+            mode = transfer ? 0u : quint32(LINEDISCONNECTMODE_NODIALTONE);
+            break;
         case 'l':
         case 's':
-            return FarEndGone(LINEDISCONNECTMODE_NORMAL);
+            mode = LINEDISCONNECTMODE_NORMAL;
+            break;
         default:
             Trace(QStringLiteral("event ") + QLatin1Char(code));
     }
+    if (!mode) return;
+    if (transfer) m_voiceChannel->End(true);  // the caller has gone: the transfer ends now
+    FarEndGone(mode);
 }
 
 void TV253Line::FarEndGone(quint32 mode) {
@@ -435,8 +458,9 @@ qint32 TV253Line::GetID(HCALL, quint32, const QByteArray& deviceClass, VARSTRING
     const quint32 size = id->dwTotalSize;
     if (deviceClass == "tapi/phone") {
         *id = BinaryId(DeviceId);
-    } else if (m_voice && (deviceClass == "wave/out" || deviceClass == "wave/in")) {
-        *id = BinaryId(kWaveIdBase + 2 * DeviceId + (deviceClass == "wave/in" ? 1 : 0));
+    } else if (m_voiceChannel && (deviceClass == "wave/out" || deviceClass == "wave/in")) {
+        *id =
+            BinaryId(quint32(deviceClass == "wave/in" ? WaveInId(DeviceId) : WaveOutId(DeviceId)));
     } else {
         return LINEERR_INVALDEVICECLASS;
     }

@@ -15,6 +15,7 @@
 #include "platform/telephony/linedevice.h"
 #include "platform/telephony/modemchannel.h"
 #include "platform/telephony/portlock.h"
+#include "platform/telephony/voicechannel.h"
 
 class TV253Line : public QObject, public TLineDevice {
     Q_OBJECT
@@ -50,7 +51,11 @@ public:
     // The voice format chosen from what the modem lists, e.g. "130,8000" ("" before the first
     // open or on a modem without voice).
     QByteArray VoiceFormat() const { return m_vsm; }
-    static QByteArray ChooseVoiceFormat(const QList<QByteArray>& vsmLines);
+    static QByteArray ChooseVoiceFormat(const QList<QByteArray>& vsmLines,
+                                        TVoiceChannel::Kind* kind = nullptr);
+    // The voice channel's wave device IDs of a line device.
+    static int WaveOutId(quint32 deviceId) { return 1000 + 2 * int(deviceId); }
+    static int WaveInId(quint32 deviceId) { return 1001 + 2 * int(deviceId); }
 
 private:
     enum class Mode { Idle, Offering, Answering, Connected, Dialing, Dropping };
@@ -83,6 +88,8 @@ private:
     bool m_speaker = false;
     QByteArray m_identity;
     QByteArray m_vsm;
+    TVoiceChannel::Kind m_voiceKind = TVoiceChannel::Unsigned8;
+    std::unique_ptr<TVoiceChannel> m_voiceChannel;
 
     Mode m_mode = Mode::Idle;
     HCALL m_call = 0;

@@ -47,7 +47,7 @@ public:
     TOutSource(WAVEHDR* header, TWaveConverter* converter)
         : m_header(header), m_converter(converter) {
         m_loopsLeft = (header->dwFlags & WHDR_BEGINLOOP) ? header->dwLoops : 0;
-        open(QIODevice::ReadOnly);
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);  // atEnd() must see every byte
     }
     bool isSequential() const override { return true; }
     bool atEnd() const override { return m_done && m_ready.isEmpty(); }
@@ -96,7 +96,7 @@ class TInSink : public QIODevice {
 public:
     TInSink(WAVEHDR* header, TWaveConverter* converter, std::function<void()> full)
         : m_header(header), m_converter(converter), m_full(std::move(full)) {
-        open(QIODevice::WriteOnly);
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
     bool isSequential() const override { return true; }
 
@@ -368,7 +368,10 @@ MMRESULT waveInStart(HWAVEIN handle) {
         if (THandle* full = Handle(handle, false)) Finish(full, MM_WIM_DATA);
     });
     h->Running = true;
-    const MMRESULT started = h->Device->Start(h->Stream.get(), h->Native, nullptr);
+    // A device that ends by itself (the caller hung up) hands back what it has.
+    const MMRESULT started = h->Device->Start(h->Stream.get(), h->Native, [handle] {
+        if (THandle* ended = Handle(handle, false)) Finish(ended, MM_WIM_DATA);
+    });
     if (started != MMSYSERR_NOERROR) h->Running = false;
     return started;
 }
