@@ -73,7 +73,12 @@ bool CtWave::Load(const QString& fileName) {
     qint64 at = 0;
     quint32 size = 0;
     if (const int error = riff.FindChunk("fmt ", &at, &size)) {
-        ReportError(MMRESULT(error), QStringLiteral("mmioDescend"), TRiffReader::ErrorText(error));
+        // A chunk that claims more than the file holds is a short read.
+        if (error == MMIOERR_CANNOTREAD)
+            Log(QStringLiteral("mmioRead() -- Failed to read FMT chunk\n"));
+        else
+            ReportError(MMRESULT(error), QStringLiteral("mmioDescend"),
+                        TRiffReader::ErrorText(error));
         return false;
     }
     const QByteArray format = riff.Read(at, size);
@@ -82,7 +87,11 @@ bool CtWave::Load(const QString& fileName) {
         return false;
     }
     if (const int error = riff.FindChunk("data", &at, &size)) {
-        ReportError(MMRESULT(error), QStringLiteral("mmioDescend"), TRiffReader::ErrorText(error));
+        if (error == MMIOERR_CANNOTREAD)
+            Log(QStringLiteral("mmioRead() -- Failed to read waveform data subchunk\n"));
+        else
+            ReportError(MMRESULT(error), QStringLiteral("mmioDescend"),
+                        TRiffReader::ErrorText(error));
         return false;
     }
     if (size == 0) {

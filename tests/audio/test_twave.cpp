@@ -259,7 +259,16 @@ private slots:
         QCOMPARE(prompts.History.size(), 1);  // logged only
         QVERIFY(!wave.Play(kOut, false));
 
-        QVERIFY(wave.Load(File("ok.wav", WaveFile(11025, 8, 1, Tone(300, 0.1, 11025, 8, 1)))));
+        // A data chunk that claims more than the file holds: a short read, logged only.
+        const QByteArray whole = WaveFile(11025, 8, 1, Tone(300, 0.1, 11025, 8, 1));
+        QVERIFY(!wave.Load(File("short.wav", whole.left(whole.size() - 10))));
+        QCOMPARE(wave.LastLog(), QString("mmioRead() -- Failed to read waveform data subchunk\n"));
+        QCOMPARE(prompts.History.size(), 1);
+        QVERIFY(!wave.Load(File("nofmt.wav", QByteArray("RIFF\x04\0\0\0WAVE", 12))));
+        QCOMPARE(prompts.Texts().last(),
+                 QString("Sound error during mmioDescend\rReason:The chunk was not found."));
+
+        QVERIFY(wave.Load(File("ok.wav", whole)));
         QVERIFY(!wave.Play(3000, false));  // no such device
         QCOMPARE(wave.ErrorText(), QString("Sound error during Open sound device\rReason:There is "
                                            "no sound device with that number."));
