@@ -13,6 +13,7 @@
 
 #include "platform/telephony/portlock.h"
 #include "platform/telephony/v253line.h"
+#include "simulator.h"
 #include "telephony/ttapi.h"
 
 int main(int argc, char** argv) {
@@ -22,15 +23,8 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
     TPortLock::SetFolder(home.path());
-    QProcess sim;
-    sim.start(QStringLiteral(RINGVALE_MODEMSIM), {});
-    sim.waitForReadyRead(5000);
-    const QByteArray device = sim.readLine().trimmed().mid(4);
-    QDir().mkpath(home.filePath("Tarvex"));
-    QFile conf(home.filePath("Tarvex/lines.conf"));
-    conf.open(QIODevice::WriteOnly);
-    conf.write("Sim = " + device + "\n");
-    conf.close();
+    TSimulator sim;
+    sim.WriteLinesConf(home.path(), QStringLiteral("Sim"));
 
     TV253Provider provider;
     TTapi tapi(1);
@@ -51,7 +45,8 @@ int main(int argc, char** argv) {
     for (int call = 0; call < 50; ++call) {
         reported = -1;
         clock.start();
-        sim.write("ring\ncid 4045551212 SMITH J\n");
+        sim.Script(QStringLiteral("ring"));
+        sim.Script(QStringLiteral("cid 4045551212 SMITH J"));
         while (reported < 0 && clock.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (reported >= 0) samples << reported / 1e6;
@@ -61,8 +56,6 @@ int main(int argc, char** argv) {
         while (settle.elapsed() < 300)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    sim.kill();
-    sim.waitForFinished();
     std::sort(samples.begin(), samples.end());
     if (samples.isEmpty()) return 1;
     std::printf("caller ID to OnCallerId over %lld calls: median %.2f ms, worst %.2f ms\n",

@@ -16,6 +16,7 @@
 #include "audio/twave.h"
 #include "platform/telephony/portlock.h"
 #include "platform/telephony/v253line.h"
+#include "simulator.h"
 #include "telephony/ttapi.h"
 
 namespace {
@@ -43,15 +44,8 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
     TPortLock::SetFolder(home.path());
-    QProcess sim;
-    sim.start(QStringLiteral(RINGVALE_MODEMSIM), {});
-    sim.waitForReadyRead(5000);
-    const QByteArray device = sim.readLine().trimmed().mid(4);
-    QDir().mkpath(home.filePath("Tarvex"));
-    QFile conf(home.filePath("Tarvex/lines.conf"));
-    conf.open(QIODevice::WriteOnly);
-    conf.write("Sim = " + device + "\n");
-    conf.close();
+    TSimulator sim;
+    sim.WriteLinesConf(home.path(), QStringLiteral("Sim"));
 
     TV253Provider provider;
     TTapi tapi(1);
@@ -63,7 +57,7 @@ int main(int argc, char** argv) {
     tapi.Events = &events;
     tapi.InitLine();
     if (tapi.OpenLine(quint32(tapi.FindLineDevice(QStringLiteral("Sim"))), nullptr) != 0) return 1;
-    sim.write("rings 10 0.3\n");
+    sim.Script(QStringLiteral("rings 10 0.3"));
     WaitFor([&] { return tapi.hCall != 0; }, 5000);
     tapi.Answer();
     WaitFor([&] { return connected; }, 5000);
@@ -112,7 +106,5 @@ int main(int argc, char** argv) {
     std::printf("CPU per minute: playback %.3f s, recording %.3f s\n", playCpu * 60 / kSeconds,
                 recordCpu * 60 / kSeconds);
     tapi.Hangup();
-    sim.kill();
-    sim.waitForFinished();
     return 0;
 }

@@ -285,14 +285,7 @@ int CtWave::GetVolume(int device) {
     const MMRESULT error = m_hWaveOut ? waveOutGetVolume(m_hWaveOut, &volume)
                                       : waveOutGetDeviceVolume(device, &volume);
     if (error == MMSYSERR_NOERROR) return int(double((volume >> 16) & 0xFFFF) / 65535.0 * 100.0);
-    if (error == MMSYSERR_INVALHANDLE)
-        ReportError(error, QStringLiteral("Get Volume"),
-                    QStringLiteral("The specified device handle is invalid."));
-    else if (error == MMSYSERR_NODRIVER)
-        ReportError(error, QStringLiteral("Get Volume"), QStringLiteral("No Driver"));
-    else if (error == MMSYSERR_NOTSUPPORTED)
-        ReportError(error, QStringLiteral("Get Volume"),
-                    QStringLiteral("The function isn't supported."));
+    ReportVolumeError(error);
     return -1;
 }
 
@@ -301,6 +294,12 @@ bool CtWave::SetVolume(int target, int percent) {
     const quint32 value = quint32(percent * 0.01 * 65535) & 0xFFFF;
     const MMRESULT error = waveOutSetVolume(m_hWaveOut, value * 65537u);
     if (error == MMSYSERR_NOERROR) return true;
+    ReportVolumeError(error);
+    return false;
+}
+
+// Both directions report their failures under the one operation text "Get Volume".
+void CtWave::ReportVolumeError(MMRESULT error) {
     if (error == MMSYSERR_INVALHANDLE)
         ReportError(error, QStringLiteral("Get Volume"),
                     QStringLiteral("The specified device handle is invalid."));
@@ -309,7 +308,6 @@ bool CtWave::SetVolume(int target, int percent) {
     else if (error == MMSYSERR_NOTSUPPORTED)
         ReportError(error, QStringLiteral("Get Volume"),
                     QStringLiteral("The function isn't supported."));
-    return false;
 }
 
 void CtWave::WindowProc(quint32 message, quint32 handle) {

@@ -75,6 +75,7 @@ private:
     bool CreateWindow();
     TWaveCallback Callback();
     bool StartPlayback(int device, quint32 offset, bool loop, bool from);
+    void ReportVolumeError(MMRESULT error);
 
     const CtWaveCallbacks* m_pCallbacks;
     std::unique_ptr<WAVEHDR> m_pWaveHdr;

@@ -23,11 +23,7 @@ class TestV253 : public QObject {
     int Connect(const QStringList& options = {}) {
         m_sim = std::make_unique<TSimulator>(options);
         if (m_sim->Device.isEmpty()) return -1000;
-        QFile conf(m_home.filePath("Tarvex/lines.conf"));
-        QDir().mkpath(m_home.filePath("Tarvex"));
-        conf.open(QIODevice::WriteOnly);
-        conf.write("# test modem\nSim = " + m_sim->Device.toUtf8() + "\n");
-        conf.close();
+        m_sim->WriteLinesConf(m_home.path(), "Sim");
         m_provider = std::make_unique<TV253Provider>();
         m_provider->ByIdFolder = m_home.filePath("no-by-id");
         m_tapi = std::make_unique<TTapi>(1);
@@ -212,11 +208,7 @@ private slots:
         lock.write(QByteArray::number(qint64(getppid())).rightJustified(10, ' ') + "\n");  // alive
         lock.close();
         // Connect to this very simulator.
-        QFile conf(m_home.filePath("Tarvex/lines.conf"));
-        QDir().mkpath(m_home.filePath("Tarvex"));
-        conf.open(QIODevice::WriteOnly);
-        conf.write("Sim = " + m_sim->Device.toUtf8() + "\n");
-        conf.close();
+        QVERIFY(m_sim->WriteLinesConf(m_home.path(), "Sim"));
         m_provider = std::make_unique<TV253Provider>();
         m_provider->ByIdFolder = m_home.filePath("no-by-id");
         m_tapi = std::make_unique<TTapi>(1);

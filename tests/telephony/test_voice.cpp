@@ -91,11 +91,7 @@ private slots:
         m_wave.clear();
         m_sim = std::make_unique<TSimulator>(QStringList{"--record-dir", m_records.path()});
         QVERIFY(!m_sim->Device.isEmpty());
-        QDir().mkpath(m_home.filePath("Tarvex"));
-        QFile conf(m_home.filePath("Tarvex/lines.conf"));
-        QVERIFY(conf.open(QIODevice::WriteOnly));
-        conf.write("Sim = " + m_sim->Device.toUtf8() + "\n");
-        conf.close();
+        QVERIFY(m_sim->WriteLinesConf(m_home.path(), "Sim"));
         m_provider = std::make_unique<TV253Provider>();
         m_provider->ByIdFolder = m_home.filePath("none");
         m_tapi = std::make_unique<TTapi>(1);

@@ -1,9 +1,11 @@
 #pragma once
-// The modem simulator as a child process whose far end the test scripts line by line.
+// The modem simulator as a child process whose far end a test or benchmark scripts line by
+// line. RINGVALE_MODEMSIM names the built simulator.
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QtTest>
 
 class TSimulator {
 public:
@@ -31,6 +33,15 @@ public:
         return commands;
     }
     qint64 Pid() const { return m_process.processId(); }
+
+    // A lines.conf in configHome/Tarvex naming this modem.
+    bool WriteLinesConf(const QString& configHome, const QString& name) const {
+        QDir().mkpath(configHome + "/Tarvex");
+        QFile conf(configHome + "/Tarvex/lines.conf");
+        if (!conf.open(QIODevice::WriteOnly)) return false;
+        conf.write(name.toUtf8() + " = " + Device.toUtf8() + "\n");
+        return true;
+    }
     QString Device;
 
 private:
