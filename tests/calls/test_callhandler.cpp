@@ -1,0 +1,260 @@
+// The incoming call handler over the fake line and the clock: ring counting, "Unknown" at the
+// third ring, the caller's phone book rule, answering, paging, digits and the end of the call.
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "calls/callhandler.h"
+#include "outgoing/outgoingqueue.h"
+#include "platform/clock.h"
+#include "platform/profile.h"
+#include "platform/telephony/fakeline.h"
+#include "store/calllog.h"
+#include "store/config.h"
+#include "store/outgoinghistory.h"
+#include "store/phonebook.h"
+
+namespace {
+void Pump() {
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+}
+}  // namespace
+
+class TestCallHandler : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    TConfig m_config;
+    std::unique_ptr<TCallLog> m_log;
+    std::unique_ptr<TPhoneBook> m_book;
+    std::unique_ptr<TOutgoingHistory> m_history;
+    std::unique_ptr<TOutgoingQueue> m_queue;
+    std::unique_ptr<TCallHandler> m_handler;
+    std::unique_ptr<TFakeLineProvider> m_provider;
+    TFakeLine* m_line = nullptr;
+    std::unique_ptr<TTapi> m_tapi;
+    TTapiEvents m_events;
+    QStringList m_hooks;
+    HCALL m_call = 0;
+
+    void Ring(int times) {
+        for (int i = 0; i < times; ++i) {
+            m_line->Ring();
+            Pump();
+        }
+    }
+    void Tick(int seconds) {
+        TClock::Advance(seconds);
+        m_queue->Tick();
+        Pump();
+    }
+
+private slots:
+    void init() {
+        TProfile::SetFolder(m_dir.path());
+        QDir(m_dir.path()).mkpath("Greetings");
+        TClock::Set(1765000000);
+        m_config = TConfig();
+        m_config.SoundToPlayWhenPhoneRings.clear();
+        m_config.SetFlashCaller(false);
+        m_log = std::make_unique<TCallLog>();
+        m_book = std::make_unique<TPhoneBook>();
+        m_history = std::make_unique<TOutgoingHistory>();
+        m_queue = std::make_unique<TOutgoingQueue>(m_config, *m_history);
+        m_handler = std::make_unique<TCallHandler>(m_config, *m_log, *m_book, *m_queue);
+        m_provider = std::make_unique<TFakeLineProvider>();
+        m_line = m_provider->AddLine("Fake");
+        m_line->SetId("tapi/phone", 0, STRINGFORMAT_BINARY);
+        m_tapi = std::make_unique<TTapi>(1);
+        m_events = m_handler->Events();
+        m_tapi->Events = &m_events;
+        m_handler->Line = [this] { return m_tapi.get(); };
+        m_queue->Line = [this] { return m_tapi.get(); };
+        m_hooks.clear();
+        m_handler->PlayGreeting = [this] { m_hooks << "PlayGreeting"; };
+        m_handler->TakeMessage = [this] { m_hooks << "TakeMessage"; };
+        m_handler->ClosePlayRecordWindow = [this] { m_hooks << "Close"; };
+        m_handler->StartDisconnectTimer = [this] { m_hooks << "Timer2"; };
+        m_handler->HandleRemoteDigit = [this](char d) { m_hooks << QString("digit ") + d; };
+        m_handler->HistoryRowAdded = [this](CallLogRecord* r) { m_hooks << "row " + r->Name; };
+        m_tapi->InitLine();
+        m_tapi->InitPhone();
+        QCOMPARE(m_tapi->OpenLine(0, nullptr), 0);
+        Pump();
+        m_call = m_line->Offer();
+        Pump();
+    }
+    void cleanup() {
+        m_tapi.reset();
+        m_provider.reset();
+        TClock::UseSystem();
+    }
+
+    void resetShowsTheSpeakerPhone() {
+        QCOMPARE(m_handler->Controls.AnswerHangupCaption, QString("Answer"));
+        QVERIFY(!m_handler->Controls.AnswerHangupEnabled);
+        QVERIFY(m_handler->Controls.SpeakerPhoneEnabled);
+        QCOMPARE(m_handler->Controls.SpeakerPhoneHint, QString("Turn speaker phone on or off"));
+        QVERIFY(m_line->Ops.contains("phoneSetHookSwitch 0x2 0x1"));  // switched off
+        m_line->SpeakerHookSwitchModes = PHONEHOOKSWITCHMODE_ONHOOK;
+        m_handler->CallEventHandler(EV_LINE_OPENED, "Opened Fake");
+        QVERIFY(!m_handler->Controls.SpeakerPhoneEnabled);
+        QCOMPARE(m_handler->Controls.SpeakerPhoneHint,
+                 QString("Your modem does not support speaker phone"));
+    }
+
+    void neverAnswerLogsUnknownAtTheThirdRing() {
+        m_config.RingsToAnswer = 0;
+        Ring(2);
+        QVERIFY(m_log->Records.empty());
+        QCOMPARE(m_handler->Controls.StatusText, QString("Ringing 2"));
+        QCOMPARE(m_handler->Controls.AnswerHangupHint, QString("Answer this incoming call"));
+        Ring(1);
+        QCOMPARE(m_log->Records.size(), size_t(1));
+        QCOMPARE(m_log->Records.front().Name, QString("Unknown"));
+        QCOMPARE(m_log->Records.front().Number, QString("000-000-0000"));
+        QVERIFY(!m_handler->Controls.TakeMessageVisible);
+        Ring(5);
+        QCOMPARE(m_line->Count("lineAnswer"), 0);
+        // A caller ID after the third ring logs the call a second time.
+        const QByteArray name = "SMITH J";
+        m_line->CallerId(m_call, LINECALLPARTYID_NAME | LINECALLPARTYID_ADDRESS, "4045551212",
+                         &name);
+        Pump();
+        QCOMPARE(m_log->Records.size(), size_t(2));
+        QCOMPARE(m_log->Records.back().Number, QString("404-555-1212"));
+        QCOMPARE(m_hooks.filter("row ").size(), 2);
+        QCOMPARE(QFileInfo(TCallLog::FileName()).size(), 2 * 616);
+    }
+
+    void takesAMessageAtTheChosenRing() {
+        m_config.RingsToAnswer = 2;
+        Ring(1);
+        QVERIFY(m_handler->Controls.TakeMessageVisible);
+        Ring(1);
+        QCOMPARE(m_log->Records.size(), size_t(1));
+        QCOMPARE(m_log->Records.front().Name, QString("Unknown"));
+        QCOMPARE(m_handler->CallMode, quint32(CM_TAKE_MESSAGE | CM_LISTEN_IN));
+        QCOMPARE(m_line->Count("lineAnswer"), 1);
+        QVERIFY(m_line->Ops.indexOf("lineMonitorDigits 0x2") < m_line->Ops.indexOf("lineAnswer"));
+        QCOMPARE(m_handler->Controls.AnswerHangupCaption, QString("Hangup"));
+        Ring(1);
+        QCOMPARE(m_log->Records.size(), size_t(1));  // ring 3 finds the name set
+        m_line->State(m_call, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
+        Pump();
+        QCOMPARE(m_hooks.filter("Take"), QStringList{"TakeMessage"});
+        QVERIFY(!m_handler->Controls.TakeMessageVisible);
+
+        // Digits: '#' empties the buffer, the 81st is dropped.
+        m_line->Digit(m_call, '1');
+        m_line->Digit(m_call, '#');
+        for (int i = 0; i < 85; ++i)
+            m_line->Digit(m_call, char('0' + i % 10));
+        Pump();
+        QCOMPARE(m_handler->DigitBuffer.size(), 80);
+        QCOMPARE(m_hooks.filter("digit ").size(), 81);
+
+        // The message is recorded: marked, new, hung up; the digits keyed are paged.
+        m_config.SetAllowRemotePage(true);
+        m_config.PagerNumber = "555-1111";
+        m_handler->Completion(OUTCOME_MESSAGE);
+        CallLogRecord& record = m_log->Records.front();
+        QCOMPARE(record.Actions & LOG_TOOK_MESSAGE, quint32(LOG_TOOK_MESSAGE));
+        QCOMPARE(record.Heard, 0u);
+        QCOMPARE(m_queue->Actions.size(), size_t(1));
+        QCOMPARE(m_queue->Rows.size(), size_t(1));
+        QCOMPARE(m_queue->Rows[0]->Call->ToPager, QString(m_handler->DigitBuffer.left(23) + "-88"));
+        Tick(1);
+        QCOMPARE(m_line->Count("lineDrop"), 1);
+    }
+
+    void hangUpCallersArePlayedAGreeting() {
+        PhoneBookEntry entry;
+        entry.DisplayName = "Sales";
+        entry.Number = "(770) 555 0000";
+        entry.ActionFlags = ActionHangUp | ActionPageMe;
+        entry.PersonalGreeting = "go away.wav";
+        m_book->Add(entry);
+        m_config.RingsToAnswer = 0;
+        m_config.PagerNumber = "555-1111";
+        m_config.SetPageMode(TConfig::PageAlways);
+        m_config.SetFlashCaller(true);
+        QStringList popups;
+        m_handler->ShowCallerPopup = [&](const QString& text) { popups << text; };
+        Ring(1);
+        m_handler->CallerIdHandler(0, "SALES DEPT", "7705550000");
+        const CallLogRecord& record = m_log->Records.front();
+        QCOMPARE(record.Actions, quint32(LOG_HUNG_UP | LOG_PAGED));
+        QCOMPARE(m_book->Entries[0]->TimesCalled, 1);
+        QCOMPARE(m_handler->GreetingPath, QString("Greetings/go away.wav"));
+        QCOMPARE(popups, QStringList{"Sales\r770-555-0000"});
+        QCOMPARE(m_handler->CallMode, quint32(CM_GREETING_ONLY));
+        QCOMPARE(m_queue->Rows.size(), size_t(1));  // the page
+        Tick(1);
+        QCOMPARE(m_line->Count("lineAnswer"), 1);  // answered at once, whatever the ring count
+        m_line->State(m_call, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
+        Pump();
+        QCOMPARE(m_hooks.filter("Play"), QStringList{"PlayGreeting"});
+        m_handler->Completion(OUTCOME_NO_MESSAGE);
+        QCOMPARE(m_queue->Actions.size(), size_t(1));
+    }
+
+    void unknownCallersGetARandomGreeting() {
+        QFile list(m_dir.filePath("Greetings.txt"));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("mine.wav\r\n");
+        list.close();
+        m_handler->CallerIdHandler(0, "NOBODY", "1");
+        QCOMPARE(m_handler->GreetingPath, QString("Greetings/mine.wav"));
+        QCOMPARE(m_log->Records.front().Actions, 0u);  // paging is off by default (no pager)
+    }
+
+    void theEndOfACall() {
+        m_handler->RemoteQuit = [this] { m_hooks << "RemoteQuit"; };
+        m_handler->RemoteRetrievalActive = true;
+        m_line->State(m_call, LINECALLSTATE_DISCONNECTED);
+        Pump();
+        QVERIFY(m_hooks.contains("Close"));
+        QVERIFY(m_hooks.contains("RemoteQuit"));
+        QCOMPARE(m_queue->Actions.size(), size_t(1));
+        // While remote retrieval owns the call, "no message" changes nothing.
+        m_handler->Completion(OUTCOME_NO_MESSAGE);
+        QCOMPARE(m_queue->Actions.size(), size_t(1));
+        m_line->SendLineClose();
+        Pump();
+        QVERIFY(m_hooks.contains("Timer2"));
+        // The line reopens after the call: everything is reset.
+        m_line->State(m_call, LINECALLSTATE_IDLE);
+        Pump();
+        QVERIFY(!m_handler->RemoteRetrievalActive);
+        QCOMPARE(m_handler->RingCount, 0u);
+        QVERIFY(!m_handler->CurrentLogRecord);
+    }
+
+    void outgoingCallsConnectAndEnd() {
+        m_line->State(m_call, LINECALLSTATE_IDLE);
+        Pump();
+        TOCALL call;
+        call.Name = "Mom";
+        call.NumberToDial = "5551212";
+        call.When = TClock::NowDays();
+        m_queue->AddToCallList(call);
+        Tick(1);
+        QCOMPARE(m_handler->Controls.AnswerHangupCaption, QString("Answer"));
+        m_line->State(m_tapi->hCall, LINECALLSTATE_DIALING, LINECALLPRIVILEGE_OWNER);
+        Pump();
+        QCOMPARE(m_handler->Controls.AnswerHangupCaption, QString("Hangup"));
+        QVERIFY(m_handler->Controls.AnswerHangupEnabled);
+        m_line->State(m_tapi->hCall, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
+        Pump();
+        QVERIFY(m_handler->Controls.ThisCallGroupVisible);
+        QVERIFY(m_queue->CurrentOutgoing->Call->StartTime != 0);
+        m_handler->AnswerHangupButtonClick();  // "Hangup"
+        Pump();
+        QVERIFY(!m_queue->CurrentOutgoing);
+        QCOMPARE(TOutgoingHistory::CallsUnder(m_history->Root()).size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCallHandler)
+#include "test_callhandler.moc"
