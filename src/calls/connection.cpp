@@ -1,0 +1,144 @@
+#include "calls/connection.h"
+
+#include <QStringList>
+
+#include "calls/callhandler.h"
+#include "platform/clock.h"
+#include "platform/prompts.h"
+#include "platform/tshell.h"
+#include "store/config.h"
+#include "store/message.h"
+
+namespace {
+constexpr int kInternetFirstCheck = 60;
+constexpr int kInternetInterval = 20;
+}  // namespace
+
+TConnection::TConnection(TConfig& config, TCallHandler& calls) : m_config(config), m_calls(calls) {
+    m_events = m_calls.Events();
+    m_events.OnTrace = [this](int code, const QString& text) {
+        if (Trace) Trace(code, text);
+    };
+    m_calls.Line = [this] { return Line.get(); };
+}
+
+TConnection::~TConnection() {
+    Disconnect();
+}
+
+bool TConnection::Connect(bool showErrors) {
+    if (Line) return true;
+    Line = std::make_unique<TTapi>(1);
+    Line->Events = &m_events;
+    QString error;
+    const QString modem = m_config.SelectPortBox;
+    if (Line->InitLine() < 0) {
+        error = QStringLiteral("Can't initalize line.\rReason: ") + Line->LastError;
+    } else {
+        Line->InitPhone();
+        const int id = Line->FindLineDevice(modem);
+        if (id < 0) {
+            error = QStringLiteral("Can't get device # for modem \"") + modem +
+                    QStringLiteral("\".\rReason: ") + Line->LastError;
+        } else if (Line->OpenLine(quint32(id), showErrors ? &error : nullptr) < 0) {
+            error = QStringLiteral("Can't open modem \"") + modem +
+                    QStringLiteral("\".\rReason: ") + Line->LastError;
+        } else {
+            if (showErrors && Line->IsVoiceLine(quint32(id)) == 0)
+                ShowManagedMessage(311,
+                                   FormatText(StringTableText(311), QStringList{Line->LineName}));
+            return false;
+        }
+    }
+    if (showErrors) Prompts().MessageBox(error, QStringLiteral(" "), prompt::MB_OK);
+    Line->ShutdownLine();
+    Line.reset();
+    return true;
+}
+
+void TConnection::Disconnect() {
+    if (!Line) return;
+    Line->ShutdownLine();
+    Line->ShutdownPhone();
+    Line.reset();
+}
+
+void TConnection::UpdateConnectionStatus() {
+    TConnectionStatus& s = Status;
+    s.Connected = Line != nullptr;
+    if (s.Connected) {
+        s.ConnectEnabled = true;
+        s.ConnectCaption = QStringLiteral("Disconnect");
+        s.ConnectHint = QStringLiteral("Click to disconnect");
+        s.StatusText = QStringLiteral("Listening for calls on ") + Line->LineName;
+        s.StatusHint = QStringLiteral("Listening for calls");
+    } else {
+        s.ConnectEnabled = !m_config.SelectPortBox.trimmed().isEmpty();
+        s.ConnectCaption = QStringLiteral("Connect");
+        if (ReconnectDue && ReconnectInterval == kInternetInterval) {
+            s.StatusText = QStringLiteral("Waiting for modem");
+            s.ConnectHint = s.StatusHint = QStringLiteral("Waiting for your modem to become free");
+        } else {
+            s.StatusText = QStringLiteral("Not connected");
+            s.ConnectHint = QStringLiteral("Click to begin listening for calls");
+            s.StatusHint = QStringLiteral("Click connect button below to begin waiting for calls");
+        }
+    }
+    s.TrayTip = QStringLiteral("Ringvale ") + s.StatusText;
+    s.ShowHints = m_config.ShowHints();
+    s.OutgoingTabVisible = m_config.ShowToCallTab();
+    if (StatusChanged) StatusChanged();
+}
+
+// The first tick connects, silently, when a modem is chosen and connecting at start-up is
+// asked for; the window opens showing "Connect" and "Not connected" until then.
+void TConnection::StartUp() {
+    UpdateConnectionStatus();
+    if (Status.ConnectEnabled && m_config.ConnectAtStartupButton()) ReconnectDue = TClock::Now();
+    UpdateConnectionStatus();
+}
+
+void TConnection::ConnectButtonClick() {
+    if (!Line) {
+        Status.StatusText = QStringLiteral("Connecting");
+        if (StatusChanged) StatusChanged();
+        Connect(true);
+    } else if (!StopListeningAllowed || StopListeningAllowed()) {
+        Disconnect();
+    }
+    UpdateConnectionStatus();
+    if (UpdatePagingStatus) UpdatePagingStatus();
+}
+
+void TConnection::ReconnectCheck() {
+    if (!ReconnectDue || TClock::Now() < ReconnectDue) return;
+    ReconnectDue = TClock::Now() + ReconnectInterval;
+    if (!Line) Connect(false);
+    if (Line) ReconnectDue = 0;
+    UpdateConnectionStatus();
+    if (UpdatePagingStatus) UpdatePagingStatus();
+}
+
+void TConnection::Timer2Timer() {
+    Disconnect();
+    UpdateConnectionStatus();
+    if (UpdatePagingStatus) UpdatePagingStatus();
+}
+
+bool TConnection::GiveModemAway(QString* error) {
+    TShell shell;
+    if (!shell.Run(m_config.InternetLink)) {
+        *error = QStringLiteral("Can't \"open\" ") + m_config.InternetLink +
+                 QStringLiteral("\rReason: ") + shell.ErrorText;
+        return false;
+    }
+    ReconnectInterval = kInternetInterval;
+    ReconnectDue = TClock::Now() + kInternetFirstCheck;
+    return true;
+}
+
+bool TConnection::FormClose() {
+    if (StopListeningAllowed && !StopListeningAllowed()) return false;
+    Disconnect();
+    return true;
+}

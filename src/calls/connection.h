@@ -1,0 +1,64 @@
+#pragma once
+// The connection to the chosen modem: connected means a TTapi exists with its line open.
+// Connecting (at start-up, by the button, or by the reconnect check after the modem was given
+// to another program), disconnecting, the status the main window shows, and closing.
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "telephony/ttapi.h"
+
+class TConfig;
+class TCallHandler;
+
+// How the main window shows the connection.
+struct TConnectionStatus {
+    bool Connected = false;
+    QString ConnectCaption = QStringLiteral("Connect");
+    bool ConnectEnabled = false;
+    QString ConnectHint;
+    QString StatusText = QStringLiteral("Not connected");
+    QString StatusHint;
+    QString TrayTip;
+    bool ShowHints = true;
+    bool OutgoingTabVisible = true;
+};
+
+class TConnection {
+public:
+    TConnection(TConfig& config, TCallHandler& calls);
+    ~TConnection();
+
+    std::unique_ptr<TTapi> Line;
+    qint64 ReconnectDue = 0;  // seconds since 1970, 0 = off
+    int ReconnectInterval = 0;
+    TConnectionStatus Status;
+
+    // Filled by the windows.
+    std::function<void(int, const QString&)> Trace;  // phone traces to the port data window
+    std::function<bool()> StopListeningAllowed;      // the password guard; true when it passes
+    std::function<void()> StatusChanged;
+    std::function<void()> UpdatePagingStatus;
+
+    // Returns true when the connect failed (and left no TTapi).
+    bool Connect(bool showErrors);
+    void Disconnect();
+    void UpdateConnectionStatus();
+    // Start-up: connect on the first tick when a modem is chosen and asked for.
+    void StartUp();
+    void ConnectButtonClick();
+    // Each Timer1 tick, after the action queue.
+    void ReconnectCheck();
+    // The one-shot Timer2 after LINE_CLOSE.
+    void Timer2Timer();
+    // The Internet button: the configured program gets the modem; false with *error text.
+    bool GiveModemAway(QString* error);
+    // Closing the main window: false when the password guard refuses.
+    bool FormClose();
+
+private:
+    TConfig& m_config;
+    TCallHandler& m_calls;
+    TTapiEvents m_events;
+};

@@ -1,0 +1,170 @@
+// Connecting to the chosen modem over the fake line: start-up, the reconnect check, errors,
+// a data-only modem, the password guard, the modem given to another program.
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "calls/callhandler.h"
+#include "calls/connection.h"
+#include "outgoing/outgoingqueue.h"
+#include "platform/clock.h"
+#include "platform/profile.h"
+#include "platform/telephony/fakeline.h"
+#include "platform/tshell.h"
+#include "scriptedprompts.h"
+#include "store/calllog.h"
+#include "store/config.h"
+#include "store/outgoinghistory.h"
+#include "store/phonebook.h"
+
+class TestConnection : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    TConfig m_config;
+    TCallLog m_log;
+    TPhoneBook m_book;
+    std::unique_ptr<TOutgoingHistory> m_history;
+    std::unique_ptr<TOutgoingQueue> m_queue;
+    std::unique_ptr<TCallHandler> m_calls;
+    std::unique_ptr<TConnection> m_connection;
+    std::unique_ptr<TFakeLineProvider> m_provider;
+    TFakeLine* m_line = nullptr;
+
+private slots:
+    void init() {
+        TProfile::SetFolder(m_dir.path());
+        TClock::Set(1765000000);
+        m_config = TConfig();
+        m_history = std::make_unique<TOutgoingHistory>();
+        m_queue = std::make_unique<TOutgoingQueue>(m_config, *m_history);
+        m_calls = std::make_unique<TCallHandler>(m_config, m_log, m_book, *m_queue);
+        m_connection = std::make_unique<TConnection>(m_config, *m_calls);
+        m_provider = std::make_unique<TFakeLineProvider>();
+        m_line = m_provider->AddLine("USB Modem");
+    }
+    void cleanup() {
+        m_connection.reset();
+        m_provider.reset();
+        TClock::UseSystem();
+    }
+
+    void noModemChosen() {
+        m_config.SetConnectAtStartupButton(true);
+        m_connection->StartUp();
+        QVERIFY(!m_connection->Status.ConnectEnabled);
+        QCOMPARE(m_connection->Status.StatusText, QString("Not connected"));
+        QCOMPARE(m_connection->Status.ConnectHint, QString("Click to begin listening for calls"));
+        QCOMPARE(m_connection->ReconnectDue, 0);
+    }
+
+    void busyModemIsRetriedSilentlyAtStartUp() {
+        TScriptedPrompts prompts;
+        m_config.SelectPortBox = "USB Modem";
+        m_config.SetConnectAtStartupButton(true);
+        m_line->Results["lineOpen"] = LINEERR_RESOURCEUNAVAIL;
+        m_connection->StartUp();
+        QCOMPARE(m_connection->Status.ConnectCaption, QString("Connect"));
+        QCOMPARE(m_connection->Status.StatusText, QString("Not connected"));
+        for (int tick = 0; tick < 3; ++tick) {
+            TClock::Advance(2);
+            m_connection->ReconnectCheck();
+            QVERIFY(!m_connection->Line);
+        }
+        QCOMPARE(m_line->Count("lineOpen"), 3);
+        QVERIFY(prompts.History.isEmpty());
+        m_line->Results.clear();
+        TClock::Advance(2);
+        m_connection->ReconnectCheck();
+        QVERIFY(m_connection->Line);
+        QCOMPARE(m_connection->ReconnectDue, 0);
+        QCOMPARE(m_connection->Status.StatusText, QString("Listening for calls on USB Modem"));
+        QCOMPARE(m_connection->Status.ConnectCaption, QString("Disconnect"));
+        QCOMPARE(m_connection->Status.TrayTip,
+                 QString("Ringvale Listening for calls on USB Modem"));
+    }
+
+    void interactiveErrors() {
+        TScriptedPrompts prompts;
+        m_config.SelectPortBox = "usb modem";  // letter case differs
+        m_connection->ConnectButtonClick();
+        QVERIFY(!m_connection->Line);
+        QCOMPARE(prompts.Texts(),
+                 QStringList{"Can't get device # for modem \"usb modem\".\rReason: Unknown"});
+        QCOMPARE(prompts.History.last().Caption, QString(" "));
+        m_config.SelectPortBox = "USB Modem";
+        m_line->Results["lineOpen"] = LINEERR_ALLOCATED;
+        m_connection->ConnectButtonClick();
+        QCOMPARE(prompts.Texts().last(),
+                 QString("Can't open modem \"USB Modem\".\rReason: Line already allocated"));
+        QCOMPARE(m_connection->Status.StatusText, QString("Not connected"));
+
+        // A data-only modem connects, and says so once.
+        m_line->Results.clear();
+        m_line->MediaModes = LINEMEDIAMODE_DATAMODEM;
+        QVERIFY(!m_connection->Connect(true));
+        QVERIFY(prompts.Texts("message").last().startsWith(
+            "The modem you have selected \"USB Modem\" is not a voice modem."));
+        QVERIFY(m_connection->Line);
+    }
+
+    void passwordGuardAndClosing() {
+        m_config.SelectPortBox = "USB Modem";
+        QVERIFY(!m_connection->Connect(false));
+        bool allowed = false;
+        m_connection->StopListeningAllowed = [&] { return allowed; };
+        m_connection->ConnectButtonClick();
+        QVERIFY(m_connection->Line);  // a wrong password keeps the line
+        QVERIFY(!m_connection->FormClose());
+        allowed = true;
+        QVERIFY(m_connection->FormClose());
+        QVERIFY(!m_connection->Line);
+    }
+
+    void modemGivenToAnotherProgram() {
+        TScriptedPrompts prompts;
+        m_config.SelectPortBox = "USB Modem";
+        QVERIFY(!m_connection->Connect(false));
+        m_config.InternetLink = m_dir.filePath("no-such-dialer");
+        QString error;
+        QVERIFY(!m_connection->GiveModemAway(&error));
+        QCOMPARE(error,
+                 "Can't \"open\" " + m_config.InternetLink + "\rReason: The file was not found.");
+
+        struct Opener : TOpener {
+            int Open(const QString&) override { return 42; }
+        } opener;
+        SetOpener(&opener);
+        QVERIFY(m_connection->GiveModemAway(&error));
+        SetOpener(nullptr);
+        // The dialer takes the modem: the line closes and the program lets go a second later.
+        bool timer2 = false;
+        m_calls->StartDisconnectTimer = [&] { timer2 = true; };
+        m_line->SendLineClose();
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::processEvents();
+        QVERIFY(timer2);
+        m_connection->Timer2Timer();
+        QVERIFY(!m_connection->Line);
+        QCOMPARE(m_connection->Status.StatusText, QString("Waiting for modem"));
+        QCOMPARE(m_connection->Status.StatusHint, QString("Waiting for your modem to become free"));
+        m_line->Results["lineOpen"] = LINEERR_RESOURCEUNAVAIL;
+        TClock::Advance(59);
+        m_connection->ReconnectCheck();
+        QCOMPARE(m_line->Count("lineOpen"), 1);  // not before 60 seconds
+        TClock::Advance(1);
+        m_connection->ReconnectCheck();
+        QCOMPARE(m_line->Count("lineOpen"), 2);
+        TClock::Advance(19);
+        m_connection->ReconnectCheck();
+        QCOMPARE(m_line->Count("lineOpen"), 2);
+        m_line->Results.clear();
+        TClock::Advance(1);
+        m_connection->ReconnectCheck();
+        QVERIFY(m_connection->Line);
+        QCOMPARE(m_connection->Status.StatusText, QString("Listening for calls on USB Modem"));
+        QVERIFY(prompts.History.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConnection)
+#include "test_connection.moc"
