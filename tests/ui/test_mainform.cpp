@@ -1,18 +1,238 @@
-// The main window and the desktop prompts, offscreen.
+// The main window offscreen over the fake line: captions, hints and states after given events,
+// the history list and its commands, the caller ID popup and the port data window.
 
+#include <QMenu>
+#include <QTemporaryDir>
 #include <QtTest>
 
+#include "platform/clock.h"
+#include "platform/profile.h"
+#include "platform/telephony/fakeline.h"
+#include "scriptedprompts.h"
+#include "ui/dialogs/debugformcode.h"
+#include "ui/dialogs/flashcaller.h"
 #include "ui/dialogs/widgetprompts.h"
+#include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
+#include "ui_mainform.h"
+
+namespace {
+void Pump() {
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+}
+}  // namespace
 
 class TestMainForm : public QObject {
     Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TFakeLineProvider> m_provider;
+    TFakeLine* m_line = nullptr;
+
+    std::unique_ptr<TMainForm> NewForm(const QString& modem) {
+        if (!modem.isEmpty()) {
+            TConfig config;
+            config.SelectPortBox = modem;
+            config.SetFlashCaller(false);
+            config.SoundToPlayWhenPhoneRings.clear();
+            TConfigFile().SaveConfig(config);
+        }
+        return std::make_unique<TMainForm>();
+    }
+
 private slots:
-    void showsItsCaption() {
-        TMainForm form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QCOMPARE(form.windowTitle(), QString("Ringvale"));
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        TProfile::SetFolder(m_dir->path());
+        m_provider = std::make_unique<TFakeLineProvider>();
+        m_line = m_provider->AddLine("Fake");
+        m_line->SetId("tapi/phone", 0, STRINGFORMAT_BINARY);
+    }
+    void cleanup() {
+        m_provider.reset();
+        TClock::UseSystem();
+    }
+
+    void startsDisconnected() {
+        auto form = NewForm(QString());
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        Ui::TMainForm* ui = form->Form();
+        QCOMPARE(form->windowTitle(), QString("Ringvale"));
+        QCOMPARE(ui->ConnectButton->text(), QString("Connect"));
+        QVERIFY(!ui->ConnectButton->isEnabled());  // no modem chosen
+        QCOMPARE(ui->StatusLabel->text(), QString("Not connected"));
+        QCOMPARE(ui->StatusLabel->toolTip(),
+                 QString("Click connect button below to begin waiting for calls"));
+        QCOMPARE(ui->PageControl1->tabText(0), QString("Call History"));
+        QVERIFY(!form->ConfigValid);  // first start: the defaults were written
+        QVERIFY(QFile::exists(m_dir->filePath("RINGVALE.CNF")));
+        for (const char* folder : {"Messages", "Greetings", "Personal Sounds", "System Sounds"})
+            QVERIFY(QDir(m_dir->filePath(folder)).exists());
+        QVERIFY(!ui->NewMessagesButton->isEnabled());
+        QCOMPARE(ui->NewMessagesButton->toolTip(), QString("You don't have any new messages"));
+        QCOMPARE(ui->SaveWaveButton->toolTip(),
+                 QString("Can't save as a wave file because a caller is not selected"));
+    }
+
+    void aCallArrivesAndIsLogged() {
+        TScriptedPrompts prompts;
+        auto form = NewForm("Fake");
+        Ui::TMainForm* ui = form->Form();
+        QVERIFY(form->ConfigValid);
+        form->ConnectButtonClick();
+        Pump();
+        QCOMPARE(ui->ConnectButton->text(), QString("Disconnect"));
+        QCOMPARE(ui->ConnectButton->toolTip(), QString("Click to disconnect"));
+        QCOMPARE(ui->StatusLabel->text(), QString("Listening for calls on Fake"));
+        QVERIFY(ui->UseSpeakerPhoneButton->isEnabled());
+        QCOMPARE(ui->CallCallerButton->toolTip(), QString("Call the selected caller"));
+
+        const HCALL call = m_line->Offer();
+        m_line->Ring();
+        Pump();
+        QCOMPARE(ui->StatusLabel->text(), QString("Ringing 1"));
+        QVERIFY(ui->AnswerHangupButton->isEnabled());
+        QCOMPARE(ui->AnswerHangupButton->toolTip(), QString("Answer this incoming call"));
+        const QByteArray name = "SMITH J";
+        m_line->CallerId(call, LINECALLPARTYID_NAME | LINECALLPARTYID_ADDRESS, "4045551212", &name);
+        Pump();
+        QCOMPARE(ui->ListView1->topLevelItemCount(), 1);
+        QTreeWidgetItem* row = ui->ListView1->topLevelItem(0);
+        QCOMPARE(row->text(0), QString("SMITH J"));
+        QCOMPARE(row->text(1), QString("404-555-1212"));
+        QVERIFY(row->isSelected());
+        // One caller not in the phone book: only Add; the menu offers adding and blocking.
+        QVERIFY(ui->AddToPhoneBookButton->isEnabled());
+        QVERIFY(!ui->EditCallerPhoneBookButton->isEnabled());
+        QCOMPARE(ui->CallCallerButton->toolTip(), QString("Call SMITH J"));
+        std::unique_ptr<QMenu> menu(form->History()->BuildPopup());
+        QCOMPARE(menu->findChild<QAction*>("EditMenu")->text(),
+                 QString("Add \"SMITH J\" To Phone Book..."));
+        QVERIFY(menu->findChild<QAction*>("BlockCaller")->isVisible());
+        QCOMPARE(menu->findChild<QAction*>("ListenToMessageMenu")->text(), QString("Listen..."));
+        QCOMPARE(menu->findChild<QAction*>("CopyToClipboard")->text(), QString("Copy \"SMITH J\""));
+        QVERIFY(form->History()->CopyText().startsWith("SMITH J,404-555-1212,"));
+
+        // A phone book entry names the caller from the next refresh on.
+        PhoneBookEntry mom;
+        mom.DisplayName = "Mom";
+        mom.Number = "(404) 555-1212";
+        form->PhoneBook.Add(mom);
+        form->History()->RefreshHistory();
+        QCOMPARE(row->text(0), QString("Mom"));
+        QVERIFY(ui->EditCallerPhoneBookButton->isEnabled());
+
+        // Deleting asks first (message 206).
+        prompts.BoxAnswers << prompt::IDOK;
+        form->History()->DeleteCallerButtonClick();
+        QCOMPARE(prompts.Texts("message").last(),
+                 QString("Delete the selected callers from the history list?"));
+        QCOMPARE(ui->ListView1->topLevelItemCount(), 0);
+        QVERIFY(!form->Calls.CurrentLogRecord);  // the call no longer points at it
+
+        // The line closes under the program: one second later it is disconnected.
+        m_line->SendLineClose();
+        Pump();
+        form->Timer2Timer();
+        QCOMPARE(ui->StatusLabel->text(), QString("Not connected"));
+        QCOMPARE(ui->ConnectButton->text(), QString("Connect"));
+    }
+
+    void messagesOnTheList() {
+        auto form = NewForm(QString());
+        Ui::TMainForm* ui = form->Form();
+        CallLogRecord* record = form->CallLog.NewLogRecord();
+        TCallLog::FillLogRecord(record, "JONES", "7705550000");
+        record->MessageFile = "msg1.wav";
+        QFile message(m_dir->filePath("Messages/msg1.wav"));
+        QVERIFY(message.open(QIODevice::WriteOnly));
+        message.close();
+        QTreeWidgetItem* row = form->History()->AddHistoryRow(record);
+        form->History()->SelectOnly(row);
+        form->History()->RefreshHistory();
+        QCOMPARE(ui->NumMessages->text(), QString("1"));
+        QVERIFY(ui->NewMessagesButton->isEnabled());
+        QCOMPARE(ui->NewMessagesButton->toolTip(), QString("Click to listen to your new messages"));
+        QCOMPARE(ui->SaveWaveButton->toolTip(), QString("Save \"JONES\" message as a wave file"));
+        record->Heard = 1;
+        form->History()->RefreshHistory();
+        QCOMPARE(ui->NumMessages->text(), QString("0"));
+        std::unique_ptr<QMenu> menu(form->History()->BuildPopup());
+        QCOMPARE(menu->findChild<QAction*>("RestoreToNew")->text(),
+                 QString("Make \"JONES's\" Message \"New\""));
+        form->History()->MakeNew();
+        QCOMPARE(ui->NumMessages->text(), QString("1"));
+        // The file deleted behind the program's back: the next refresh clears the message.
+        QFile::remove(m_dir->filePath("Messages/msg1.wav"));
+        form->History()->RefreshHistory();
+        QCOMPARE(ui->NumMessages->text(), QString("0"));
+        QCOMPARE(
+            ui->SaveWaveButton->toolTip(),
+            QString(
+                "Can't save as a wave file because the selected caller does not have a message"));
+    }
+
+    void savesEverythingOnClose() {
+        auto form = NewForm(QString());
+        CallLogRecord* record = form->CallLog.NewLogRecord();
+        TCallLog::FillLogRecord(record, "JONES", "7705550000");
+        form->Config.RingsToAnswer = 7;
+        form->close();
+        QCOMPARE(QFileInfo(m_dir->filePath("CALL.LOG")).size(), 616);
+        TConfig saved;
+        QVERIFY(TConfigFile().LoadConfig(saved));
+        QCOMPARE(saved.RingsToAnswer, 7);
+        QVERIFY(QFile::exists(m_dir->filePath("Ringvale Phonebook.pb12")));
+    }
+
+    void minimisingWithoutATray() {
+        auto form = NewForm(QString());
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->showMinimized();
+        Pump();
+        QVERIFY(form->isVisible());  // offscreen has no tray: the window stays on the task bar
+    }
+
+    void callerPopup() {
+        TShowCallerIDForm popup;
+        TClock::Set(1765000000);
+        popup.SetText("Test Caller\r555-0100");
+        popup.CloseTime = TClock::Now() + 15;
+        popup.ShowCaller();
+        QCOMPARE(popup.NameText(), QString("Test Caller"));
+        QCOMPARE(popup.NumberText(), QString("555-0100"));
+        QCOMPARE(popup.CloseCaption(), QString("Close 15"));
+        TClock::Advance(14);
+        popup.Timer1Timer();
+        QCOMPARE(popup.CloseCaption(), QString("Close 1"));
+        TClock::Advance(1);
+        popup.Timer1Timer();
+        QVERIFY(!popup.isVisible());
+        popup.SetText("Name\r\r  555");
+        popup.ShowCaller();
+        QCOMPARE(popup.NumberText(), QString("555"));
+        popup.SetText("no break");
+        popup.ShowCaller();
+        QCOMPARE(popup.NameText(), QString("Name"));
+        QCOMPARE(popup.NumberText(), QString());
+    }
+
+    void portDataWindowSaves() {
+        TScriptedPrompts prompts;
+        TDebugForm debug;
+        const QString file = m_dir->filePath("port.txt");
+        prompts.FileAnswers << file;
+        debug.SaveButtonClick();
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("\r\n \r\n"));
+        QCOMPARE(prompts.Texts().last(), file + "\rhas been saved");
+        prompts.FileAnswers << m_dir->filePath("no/such/port.txt");
+        debug.SaveButtonClick();
+        QCOMPARE(prompts.Texts().last(),
+                 "Can't open \"" + m_dir->filePath("no/such/port.txt") + "\"\rfor writing");
     }
 
     void fileFiltersBecomeQtFilters() {

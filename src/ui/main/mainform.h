@@ -1,12 +1,26 @@
 #pragma once
-// The program's main window.
+// TMainForm: the program's main window. It owns the settings, the lists and the line, and
+// renders the call handler's and the connection's state; the history tab is its own class.
 
 #include <QMainWindow>
+#include <QTimer>
 #include <memory>
+
+#include "calls/callhandler.h"
+#include "calls/connection.h"
+#include "outgoing/outgoingqueue.h"
+#include "store/calllog.h"
+#include "store/config.h"
+#include "store/outgoinghistory.h"
+#include "store/phonebook.h"
 
 namespace Ui {
 class TMainForm;
 }
+class THistoryTab;
+class TShowCallerIDForm;
+class TDebugForm;
+class CTrayIcon;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -14,6 +28,57 @@ public:
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
 
+    TConfig Config;
+    TConfigFile ConfigFile;
+    TCallLog CallLog;
+    TPhoneBook PhoneBook;
+    TOutgoingHistory OutgoingHistory;
+    TOutgoingQueue Outgoing;
+    TCallHandler Calls;
+    TConnection Connection;
+    QString StartFolder;
+    bool ConfigValid = false;
+
+    // The welcome and settings dialogs come later; until then the first run only calls this.
+    std::function<void()> WelcomeHook;
+
+    void Timer1Timer();
+    void Timer2Timer();
+    void ConnectButtonClick();
+    // Saves everything (the window's FormDestroy); also on SIGTERM and at logout.
+    void SaveAll();
+    // The password guard: passes with no password or when the action is not protected.
+    bool PasswordGuard(bool protectedAction);
+    void RenderCallControls();
+    void RenderConnection();
+    THistoryTab* History() const { return m_history; }
+    TShowCallerIDForm* CallerPopup() const { return m_popup; }
+    TDebugForm* DebugWindow() const { return m_debug; }
+    Ui::TMainForm* Form() const { return ui.get(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void FormCreate();
+    void WireCalls();
+    void RefreshGeometry(TConfig& config);
+    void UpdatePagingStatus();
+    void ShowFromTray();
+
     std::unique_ptr<Ui::TMainForm> ui;
+    THistoryTab* m_history = nullptr;
+    TShowCallerIDForm* m_popup = nullptr;
+    TDebugForm* m_debug = nullptr;
+    CTrayIcon* m_tray = nullptr;
+    QTimer m_timer1;
+    QTimer m_timer2;
+    QString m_pendingPopup;
+    qint64 m_refreshDue = 0;
+    qint64 m_welcomeDue = 0;
+    bool m_saved = false;
+    QIcon m_connectedIcon;
+    QIcon m_disconnectedIcon;
 };

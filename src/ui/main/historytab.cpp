@@ -1,0 +1,327 @@
+#include "ui/main/historytab.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QTreeWidget>
+
+#include "platform/clock.h"
+#include "platform/prompts.h"
+#include "platform/tfile.h"
+#include "store/calllog.h"
+#include "store/config.h"
+#include "store/message.h"
+#include "store/phonebook.h"
+#include "ui_mainform.h"
+
+namespace {
+// The state images: no message, a new message, a message already heard.
+QIcon StateIcon(int state) {
+    QPixmap pixmap(12, 12);
+    pixmap.fill(Qt::transparent);
+    if (state > 0) {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(state == 1 ? QColor(0, 170, 0) : QColor(160, 160, 160));
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(1, 1, 10, 10);
+    }
+    return QIcon(pixmap);
+}
+
+QString MessagePath(const CallLogRecord* record) {
+    return TCallLog::MessagesFolder() + QLatin1Char('/') + record->MessageFile;
+}
+}  // namespace
+
+THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TPhoneBook& phoneBook)
+    : QObject(form->ListView1), ui(form), m_config(config), m_log(log), m_phoneBook(phoneBook) {
+    const int widths[] = {125, 110, 130, 72, 83};
+    for (int column = 0; column < 5; ++column)
+        ui->ListView1->setColumnWidth(column, m_config.HistoryColumnWidths[column]
+                                                  ? m_config.HistoryColumnWidths[column]
+                                                  : widths[column]);
+    ui->ListView1->installEventFilter(this);
+    connect(ui->ListView1, &QTreeWidget::itemSelectionChanged, this,
+            &THistoryTab::UpdateHistoryButtons);
+    connect(ui->ListView1->header(), &QHeaderView::sectionClicked, this, &THistoryTab::SortBy);
+    connect(ui->ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu* menu = BuildPopup();
+        menu->exec(ui->ListView1->viewport()->mapToGlobal(at));
+        menu->deleteLater();
+    });
+    connect(ui->DeleteCallerButton, &QToolButton::clicked, this,
+            &THistoryTab::DeleteCallerButtonClick);
+    connect(ui->RemoveMessagesButton, &QToolButton::clicked, this,
+            &THistoryTab::RemoveMessagesButtonClick);
+}
+
+CallLogRecord* THistoryTab::RecordOf(const QTreeWidgetItem* row) {
+    return row ? reinterpret_cast<CallLogRecord*>(row->data(0, Qt::UserRole).value<quintptr>())
+               : nullptr;
+}
+
+void THistoryTab::LoadRows() {
+    ui->ListView1->clear();
+    for (CallLogRecord& record : m_log.Records)
+        AddHistoryRow(&record);
+    if (ui->ListView1->topLevelItemCount() > 0) SelectOnly(ui->ListView1->topLevelItem(0));
+    RefreshTimeAgo();
+    RefreshHistory();
+}
+
+QTreeWidgetItem* THistoryTab::AddHistoryRow(CallLogRecord* record) {
+    const QStringList texts = TCallLog::RowTexts(*record, &m_phoneBook, TClock::Now());
+    auto* row = new QTreeWidgetItem(
+        QStringList{texts[0], texts[1], texts[2], QStringLiteral(" "), texts[4]});
+    row->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(record)));
+    row->setIcon(0, StateIcon(StateImage(record)));
+    ui->ListView1->insertTopLevelItem(0, row);
+    return row;
+}
+
+void THistoryTab::SelectOnly(QTreeWidgetItem* row) {
+    ui->ListView1->clearSelection();
+    ui->ListView1->scrollToItem(row);
+    ui->ListView1->setCurrentItem(row);
+    row->setSelected(true);
+}
+
+void THistoryTab::RemoveRow(QTreeWidgetItem* row) {
+    CallLogRecord* record = RecordOf(row);
+    if (Removing) Removing(record);
+    delete row;
+    m_log.Remove(record);
+}
+
+// The oldest calls beyond MaxItems leave the list with their message files.
+void THistoryTab::Trim(int maxItems) {
+    while (int(m_log.Records.size()) > maxItems) {
+        CallLogRecord* oldest = &m_log.Records.front();
+        if (Removing) Removing(oldest);
+        TCallLog::DeleteMessageFile(oldest);
+        for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i) {
+            if (RecordOf(ui->ListView1->topLevelItem(i)) == oldest) {
+                delete ui->ListView1->topLevelItem(i);
+                break;
+            }
+        }
+        m_log.Remove(oldest);
+    }
+}
+
+int THistoryTab::StateImage(CallLogRecord* record) {
+    if (record->MessageFile.isEmpty()) return 0;
+    if (QFile::exists(MessagePath(record))) return record->Heard ? 2 : 1;
+    if (!CallInProgress || !CallInProgress()) {
+        record->Heard = 0;
+        TCallLog::DeleteMessageFile(record);  // keeps the name when there is nothing to delete
+    }
+    return 0;
+}
+
+void THistoryTab::RefreshHistory() {
+    m_newMessages = m_messages = 0;
+    for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = ui->ListView1->topLevelItem(i);
+        CallLogRecord* record = RecordOf(row);
+        QString caption;
+        m_phoneBook.CallerDisplayName(record->Number, record->Name, &caption);
+        if (row->text(0) != caption) row->setText(0, caption);
+        const int state = StateImage(record);
+        row->setIcon(0, StateIcon(state));
+        if (state == 1) row->setText(4, LogActionText(record->Actions));
+        if (state == 1) ++m_newMessages;
+        if (state > 0) ++m_messages;
+    }
+    ui->NumMessages->setText(QString::number(m_newMessages));
+    ui->ConnectToInternetButton->setVisible(!m_config.InternetLink.isEmpty());
+    UpdateHistoryButtons();
+}
+
+void THistoryTab::RefreshTimeAgo() {
+    const qint64 now = TClock::Now();
+    for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = ui->ListView1->topLevelItem(i);
+        row->setText(3, FormatTimeAgo(RecordOf(row)->Time, now));
+    }
+}
+
+void THistoryTab::UpdateHistoryButtons() {
+    const QList<QTreeWidgetItem*> selected = ui->ListView1->selectedItems();
+    const bool one = selected.size() == 1;
+    const bool known =
+        one && m_phoneBook.FindCaller(RecordOf(selected[0])->Number, RecordOf(selected[0])->Name);
+    ui->EditCallerPhoneBookButton->setEnabled(selected.size() > 1 || known);
+    ui->AddToPhoneBookButton->setEnabled(one && !known);
+    ui->DeleteCallerButton->setEnabled(!selected.isEmpty());
+    const bool open = LineOpen && LineOpen();
+    ui->CallCallerButton->setEnabled(open && !selected.isEmpty());
+    ui->CallCallerButton->setToolTip(
+        open && !selected.isEmpty() ? QStringLiteral("Call ") + selected[0]->text(0)
+        : open                      ? QStringLiteral("Call the selected caller")
+               : QStringLiteral("Can't call because you are not connected to a modem"));
+    const bool fresh = m_newMessages > 0;
+    ui->NewMessagesButton->setEnabled(fresh);
+    const QString newHint = fresh ? QStringLiteral("Click to listen to your new messages")
+                                  : QStringLiteral("You don't have any new messages");
+    ui->NewMessagesButton->setToolTip(newHint);
+    ui->NumMessages->setToolTip(newHint);
+    ui->NumMessages->setStyleSheet(fresh ? QStringLiteral("background: rgb(0,255,0);") : QString());
+    ui->NumMessages->setCursor(fresh ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    ui->RemoveMessagesButton->setEnabled(m_messages > 0);
+    ui->RemoveMessagesButton->setToolTip(
+        m_messages > 0 ? QStringLiteral("Delete all messages. This will remove the message only "
+                                        "i.e. it will not remove the caller from the list")
+                       : QStringLiteral("There are no messages to delete"));
+    QTreeWidgetItem* focused = ui->ListView1->currentItem();
+    const bool hasMessage = focused && StateImage(RecordOf(focused)) > 0;
+    ui->SaveWaveButton->setEnabled(hasMessage);
+    ui->SaveWaveButton->setToolTip(
+        !focused ? QStringLiteral("Can't save as a wave file because a caller is not selected")
+        : !hasMessage
+            ? QStringLiteral(
+                  "Can't save as a wave file because the selected caller does not have a message")
+            : QStringLiteral("Save \"") + focused->text(0) +
+                  QStringLiteral("\" message as a wave file"));
+}
+
+QMenu* THistoryTab::BuildPopup() {
+    auto* menu = new QMenu(ui->ListView1);
+    QTreeWidgetItem* focused = ui->ListView1->currentItem();
+    const int selected = ui->ListView1->selectedItems().size();
+    auto add = [menu](const QString& name, const QString& caption, bool enabled,
+                      const QKeySequence& keys = {}) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(name);
+        action->setEnabled(enabled);
+        action->setShortcut(keys);
+        return action;
+    };
+    if (!focused) {
+        for (const char* caption : {"Make \"New\"", "Listen...", "Save...", "Call", "Edit...",
+                                    "Block...", "Copy", "Delete"})
+            menu->addAction(QLatin1String(caption))->setEnabled(false);
+        return menu;
+    }
+    const QString name = focused->text(0);
+    CallLogRecord* record = RecordOf(focused);
+    const int state = StateImage(record);
+    const bool known = m_phoneBook.FindCaller(record->Number, record->Name);
+    add(QStringLiteral("ListenToMessageMenu"),
+        state ? QStringLiteral("Listen to \"") + name + QStringLiteral("'s\" Message...")
+              : QStringLiteral("Listen..."),
+        state > 0);
+    QAction* restore =
+        add(QStringLiteral("RestoreToNew"),
+            state == 2 ? QStringLiteral("Make \"") + name + QStringLiteral("'s\" Message \"New\"")
+                       : QStringLiteral("Make \"New\""),
+            state == 2);
+    connect(restore, &QAction::triggered, this, &THistoryTab::MakeNew);
+    add(QStringLiteral("CallMenu"), QStringLiteral("Call \"") + name + QLatin1Char('"'), true,
+        QKeySequence(QStringLiteral("Ctrl+D")));
+    menu->addSeparator();
+    add(QStringLiteral("EditMenu"),
+        selected > 1 ? QStringLiteral("Edit Selected Callers")
+        : known      ? QStringLiteral("Edit \"") + name + QStringLiteral("\"...")
+                     : QStringLiteral("Add \"") + name + QStringLiteral("\" To Phone Book..."),
+        true, QKeySequence(QStringLiteral("Ctrl+E")));
+    add(QStringLiteral("BlockCaller"),
+        QStringLiteral("Block \"") + name + QStringLiteral("\" From Calling Again..."), true)
+        ->setVisible(!known);
+    menu->addSeparator();
+    connect(add(QStringLiteral("CopyToClipboard"),
+                selected > 1 ? QStringLiteral("Copy Selected Callers")
+                             : QStringLiteral("Copy \"") + name + QLatin1Char('"'),
+                true, QKeySequence(QStringLiteral("Ctrl+C"))),
+            &QAction::triggered, this, &THistoryTab::CopyToClipboard);
+    connect(add(QStringLiteral("DeleteMenu"),
+                selected > 1 ? QStringLiteral("Delete Selected Callers")
+                             : QStringLiteral("Delete \"") + name + QLatin1Char('"'),
+                true, QKeySequence(Qt::Key_Delete)),
+            &QAction::triggered, this, &THistoryTab::DeleteCallerButtonClick);
+    menu->addSeparator();
+    add(QStringLiteral("HistorySaveMenu"),
+        state ? QStringLiteral("Save \"") + name + QStringLiteral("'s\" Message As Wave File...")
+              : QStringLiteral("Save..."),
+        state > 0, QKeySequence(QStringLiteral("Ctrl+S")));
+    menu->addSeparator();
+    add(QStringLiteral("ExportToText"), QStringLiteral("Export list to a text file..."), true);
+    return menu;
+}
+
+void THistoryTab::DeleteCallerButtonClick() {
+    if (ui->ListView1->selectedItems().isEmpty()) return;
+    if (DeleteAllowed && !DeleteAllowed()) return;
+    if (ShowManagedMessage(206, QString(), MSG_OK_CANCEL) != prompt::IDOK) return;
+    for (QTreeWidgetItem* row : ui->ListView1->selectedItems()) {
+        TCallLog::DeleteMessageFile(RecordOf(row));
+        RemoveRow(row);
+    }
+    UpdateHistoryButtons();
+    RefreshHistory();
+}
+
+void THistoryTab::RemoveMessagesButtonClick() {
+    if (DeleteAllowed && !DeleteAllowed()) return;
+    if (ShowManagedMessage(205, QString(), MSG_OK_CANCEL) != prompt::IDOK) return;
+    for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i)
+        TCallLog::DeleteMessageFile(RecordOf(ui->ListView1->topLevelItem(i)));
+    RefreshHistory();
+}
+
+void THistoryTab::MakeNew() {
+    if (QTreeWidgetItem* focused = ui->ListView1->currentItem()) RecordOf(focused)->Heard = 0;
+    RefreshHistory();
+}
+
+QString THistoryTab::CopyText() const {
+    QStringList lines;
+    for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = ui->ListView1->topLevelItem(i);
+        if (!row->isSelected()) continue;
+        QString line = row->text(0);
+        for (int column = 1; column < ui->ListView1->columnCount(); ++column)
+            line += QLatin1Char(',') + row->text(column);
+        lines << line;
+    }
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+void THistoryTab::CopyToClipboard() {
+    QApplication::clipboard()->setText(CopyText());
+}
+
+void THistoryTab::SortBy(int column) {
+    if (column < 0 || column >= 5) return;
+    m_config.HistorySortDirections[column] ^= 1;
+    m_config.HistorySortColumn = column;
+    const bool direction = m_config.HistorySortDirections[column] != 0;
+    QList<QTreeWidgetItem*> rows;
+    while (ui->ListView1->topLevelItemCount() > 0)
+        rows << ui->ListView1->takeTopLevelItem(0);
+    auto texts = [](const QTreeWidgetItem* row) {
+        QStringList t;
+        for (int c = 0; c < 5; ++c)
+            t << row->text(c);
+        return t;
+    };
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+                         return TCallLog::Compare(column, texts(a), RecordOf(a), texts(b),
+                                                  RecordOf(b), direction) < 0;
+                     });
+    ui->ListView1->addTopLevelItems(rows);
+}
+
+bool THistoryTab::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        DeleteCallerButtonClick();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
