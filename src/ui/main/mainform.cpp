@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QMenu>
 #include <QPainter>
 #include <QSystemTrayIcon>
 #include <QWindowStateChangeEvent>
@@ -301,7 +302,33 @@ void TMainForm::changeEvent(QEvent* event) {
     });
 }
 
+// The tray's menu: the first item switches the line, then "Restore" and "Exit".
+QMenu* TMainForm::TrayMenu() {
+    auto* menu = new QMenu(this);
+    QAction* toggle = menu->addAction(QString());
+    toggle->setObjectName(QStringLiteral("EnableDisable"));
+    connect(menu, &QMenu::aboutToShow, this, [this, toggle] {
+        toggle->setText(Connection.Line ? QStringLiteral("Disable") : QStringLiteral("Enable"));
+    });
+    connect(toggle, &QAction::triggered, this, [this] { ui->ConnectButton->click(); });
+    QAction* restore = menu->addAction(QStringLiteral("Restore"));
+    restore->setObjectName(QStringLiteral("Show"));
+    connect(restore, &QAction::triggered, this, [this] {
+        ShowFromTray();
+        raise();
+        activateWindow();
+    });
+    QAction* exit = menu->addAction(QStringLiteral("Exit"));
+    exit->setObjectName(QStringLiteral("Exit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+    return menu;
+}
+
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == this && event->type() == QEvent::WindowActivate) {
+        ui->PageControl1->setCurrentIndex(0);  // the call history, focused
+        ui->ListView1->setFocus();
+    }
     if (watched == ui->GroupBox1 && event->type() == QEvent::MouseButtonDblClick)
         ui->PortDataButton->setVisible(!ui->PortDataButton->isVisible());
     if (!Config.ShowHints() && event->type() == QEvent::ToolTip) return true;  // hints off

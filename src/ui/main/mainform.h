@@ -17,6 +17,7 @@
 namespace Ui {
 class TMainForm;
 }
+class QMenu;
 class THistoryTab;
 class TShowCallerIDForm;
 class TDebugForm;
@@ -67,6 +68,7 @@ private:
     void RefreshGeometry(TConfig& config);
     void UpdatePagingStatus();
     void ShowFromTray();
+    QMenu* TrayMenu();
 
     std::unique_ptr<Ui::TMainForm> ui;
     THistoryTab* m_history = nullptr;
