@@ -46,15 +46,22 @@ QString DigitsOnly(const QString& text) {
     return digits;
 }
 
-QString TrimName(const QString& text) {
+namespace {
+// Leading blanks off, then trailing characters whose code as a signed byte is 32 or less
+// (codes 128-255 included).
+QStringView TrimmedView(const QString& text) {
     qsizetype start = 0;
     while (start < text.size() && text[start] == QLatin1Char(' '))
         ++start;
     qsizetype end = text.size();
-    // Read as a signed byte, codes 128-255 are below 32 as well.
     while (end > start && (text[end - 1].unicode() <= 32 || text[end - 1].unicode() >= 128))
         --end;
-    return text.mid(start, end - start);
+    return QStringView(text).mid(start, end - start);
+}
+}  // namespace
+
+QString TrimName(const QString& text) {
+    return TrimmedView(text).toString();
 }
 
 QString FileNamePart(const QString& path) {
@@ -120,12 +127,27 @@ void TPhoneBook::Remove(const PhoneBookEntry* entry) {
     std::erase_if(Entries, [entry](const auto& owned) { return owned.get() == entry; });
 }
 
+namespace {
+// The lookups compare without building the digit and trimmed forms of every entry: the
+// history refresh looks up every row in the whole phone book.
+bool DigitsMatch(const QString& text, const QString& digits) {
+    qsizetype k = 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) continue;
+        if (k >= digits.size() || digits[k] != c) return false;
+        ++k;
+    }
+    return k == digits.size();
+}
+
+}  // namespace
+
 PhoneBookEntry* TPhoneBook::FindCaller(const QString& number, const QString& name) const {
     const QString digits = DigitsOnly(number);
     const QString trimmed = TrimName(name);
     for (const auto& entry : Entries) {
-        if (entry->KeyType == KeyNumber && DigitsOnly(entry->Number) == digits) return entry.get();
-        if (entry->KeyType == KeyName && TrimName(entry->RealName) == trimmed) {
+        if (entry->KeyType == KeyNumber && DigitsMatch(entry->Number, digits)) return entry.get();
+        if (entry->KeyType == KeyName && TrimmedView(entry->RealName) == trimmed) {
             // An entry keyed on the number wins over one keyed on the name.
             PhoneBookEntry* byNumber = FindCallerByNumber(number);
             return byNumber ? byNumber : entry.get();
@@ -137,7 +159,7 @@ PhoneBookEntry* TPhoneBook::FindCaller(const QString& number, const QString& nam
 PhoneBookEntry* TPhoneBook::FindCallerByNumber(const QString& number) const {
     const QString digits = DigitsOnly(number);
     for (const auto& entry : Entries)
-        if (entry->KeyType == KeyNumber && DigitsOnly(entry->Number) == digits) return entry.get();
+        if (entry->KeyType == KeyNumber && DigitsMatch(entry->Number, digits)) return entry.get();
     return nullptr;
 }
 
