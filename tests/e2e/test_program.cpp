@@ -13,6 +13,27 @@
 #include "store/config.h"
 #include "store/phonebook.h"
 
+namespace {
+QByteArray Wave(quint32 rate, const QByteArray& samples) {
+    auto le = [](quint32 v, int n) {
+        QByteArray b(n, '\0');
+        for (int i = 0; i < n; ++i)
+            b[i] = char((v >> (8 * i)) & 0xFF);
+        return b;
+    };
+    return "RIFF" + le(quint32(36 + samples.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) +
+           le(1, 2) + le(rate, 4) + le(rate, 4) + le(1, 2) + le(8, 2) + "data" +
+           le(quint32(samples.size()), 4) + samples;
+}
+
+double Frequency(const QByteArray& samples, quint32 rate) {
+    int crossings = 0;
+    for (qsizetype i = 1; i < samples.size(); ++i)
+        if ((uchar(samples[i - 1]) < 128) != (uchar(samples[i]) < 128)) ++crossings;
+    return crossings / 2.0 / (double(samples.size()) / rate);
+}
+}  // namespace
+
 class TestProgram : public QObject {
     Q_OBJECT
 private slots:
@@ -75,6 +96,73 @@ private slots:
         QCOMPARE(saved.Entries[0]->TimesCalled, 1);
         QVERIFY(QFile::exists(data + "/System Sounds/beep.wav"));
         QVERIFY(QFile::exists(data + "/Greetings/Default Greeting 1.wav"));
+    }
+
+    // A caller answered at the second ring hears a short greeting and the beep, says a tone
+    // for two seconds and hangs up: the message is kept as an 11025 Hz wave file.
+    void recordsACallerWhoHangsUp() {
+        QTemporaryDir work;
+        const QString data = work.filePath("data");
+        QDir().mkpath(data + "/Greetings");
+        TSimulator sim;
+        QVERIFY(sim.WriteLinesConf(work.filePath("config"), "Sim modem"));
+        TProfile::SetFolder(data);
+        TConfig config;
+        config.SelectPortBox = "Sim modem";
+        config.SetConnectAtStartupButton(true);
+        config.SetFlashCaller(false);
+        config.RingsToAnswer = 2;
+        config.MaximumRecordTimeComboBox = 2;  // 30 seconds at most
+        QVERIFY(TConfigFile().SaveConfig(config));
+        QFile list(data + "/Greetings.txt");
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("short.wav\r\n");
+        list.close();
+        QFile greeting(data + "/Greetings/short.wav");
+        QVERIFY(greeting.open(QIODevice::WriteOnly));
+        greeting.write(Wave(11025, QByteArray(5000, char(0x80))));
+        greeting.close();
+
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_CONFIG_HOME", work.filePath("config"));
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(data);
+        program.start(QStringLiteral(RINGVALE_PROGRAM), {});
+        QVERIFY(program.waitForStarted(5000));
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        sim.Script("ring");
+        sim.Script("cid 3125550199 GARCIA MARIA");
+        sim.Script("rings 5 1");
+        sim.Script("waitfor +VRX");
+        sim.Script("tone 1000 3");
+        sim.Script("wait 2");
+        sim.Script("hangup b");
+        QVERIFY2(QTest::qWaitFor([&] { return sim.Commands().contains("ATH0"); }, 20000),
+                 qPrintable(sim.Commands().join(" | ") + " || " +
+                            QString::fromLocal8Bit(program.readAllStandardError().right(2000))));
+        QTest::qWait(500);
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 0);
+
+        QFile file(data + "/CALL.LOG");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const CallLogRecord record = CallLogRecord::FromBytes(file.readAll());
+        QCOMPARE(record.Name, QString("GARCIA MARIA"));
+        QVERIFY(record.MessageFile.startsWith("msg"));
+        QFile message(data + "/Messages/" + record.MessageFile);
+        QVERIFY(message.open(QIODevice::ReadOnly));
+        const QByteArray bytes = message.readAll();
+        QCOMPARE(bytes.mid(24, 4), QByteArray("\x11\x2b\0\0", 4));  // 11025 Hz
+        const QByteArray samples = bytes.mid(46);
+        QVERIFY2(samples.size() > 11025 && samples.size() < 4 * 11025,
+                 qPrintable(QString::number(samples.size())));
+        const double hz = Frequency(samples.mid(samples.size() / 4, samples.size() / 2), 11025);
+        QVERIFY2(qAbs(hz - 1000) < 15, qPrintable(QString::number(hz)));
+        QFile index(data + "/msg.ndx");
+        QCOMPARE(index.size(), 628);
     }
 };
 

@@ -129,6 +129,8 @@ void TModemSim::Command(const QByteArray& command) {
             command + '\n');
         m_log->flush();
     }
+    // A script waiting for a command goes on once this one is answered.
+    if (!m_waitingFor.isEmpty()) QTimer::singleShot(0, this, &TModemSim::Step);
     if (m_p.Silent) return;
     if (m_echo) Send(command + '\r');
     const QByteArray c = command.toUpper();

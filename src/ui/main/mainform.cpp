@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 #include <QWindowStateChangeEvent>
 
+#include "calls/prmessage.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/prompts.h"
@@ -48,6 +49,7 @@ TMainForm::TMainForm(QWidget* parent)
     m_history = new THistoryTab(ui.get(), Config, CallLog, PhoneBook);
     m_popup = new TShowCallerIDForm(this);
     m_debug = new TDebugForm(this);
+    m_prmessage = new TPRMessageForm(this);
     m_connectedIcon = LineIcon(true);
     m_disconnectedIcon = LineIcon(false);
     WireCalls();
@@ -114,6 +116,24 @@ void TMainForm::WireCalls() {
     Calls.UpdateConnectionStatus = [this] { Connection.UpdateConnectionStatus(); };
     Calls.UpdatePagingStatus = [this] { UpdatePagingStatus(); };
     Calls.StartDisconnectTimer = [this] { m_timer2.start(); };
+    Calls.PlayGreeting = [this] {
+        if (Connection.Line) m_prmessage->PlayGreeting(*Connection.Line, Calls.GreetingPath);
+    };
+    Calls.TakeMessage = [this] {
+        if (Connection.Line)
+            m_prmessage->TakeMessage(*Connection.Line, Calls.GreetingPath, Calls.CurrentLogRecord,
+                                     PhoneBook, Config);
+    };
+    auto hideMessageWindow = [this] {
+        if (m_prmessage->isVisible()) m_prmessage->hide();  // the run goes on to its end
+    };
+    Calls.ClosePlayRecordWindow = hideMessageWindow;
+    Outgoing.CloseMessageWindow = hideMessageWindow;
+    m_prmessage->Completion = [this](int outcome) {
+        Calls.Completion(outcome);
+        m_history->RefreshHistory();
+    };
+    m_prmessage->SetMainStatus = [this](const QString& text) { ui->StatusLabel->setText(text); };
     Connection.StatusChanged = [this] { RenderConnection(); };
     Connection.UpdatePagingStatus = [this] { UpdatePagingStatus(); };
     Connection.Trace = [this](int, const QString& text) {

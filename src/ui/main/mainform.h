@@ -18,6 +18,7 @@ namespace Ui {
 class TMainForm;
 }
 class QMenu;
+class TPRMessageForm;
 class THistoryTab;
 class TShowCallerIDForm;
 class TDebugForm;
@@ -55,6 +56,7 @@ public:
     THistoryTab* History() const { return m_history; }
     TShowCallerIDForm* CallerPopup() const { return m_popup; }
     TDebugForm* DebugWindow() const { return m_debug; }
+    TPRMessageForm* MessageWindow() const { return m_prmessage; }
     Ui::TMainForm* Form() const { return ui.get(); }
 
 protected:
@@ -74,6 +76,7 @@ private:
     THistoryTab* m_history = nullptr;
     TShowCallerIDForm* m_popup = nullptr;
     TDebugForm* m_debug = nullptr;
+    TPRMessageForm* m_prmessage = nullptr;
     CTrayIcon* m_tray = nullptr;
     QTimer m_timer1;
     QTimer m_timer2;

@@ -1,0 +1,223 @@
+// The play/record window on test wave devices behind the fake line: greeting-only runs, a
+// whole message with its file and index line, Stop, missing sounds, a modem without sound,
+// and the call handler's answer at the chosen ring.
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "audio/shippedsounds.h"
+#include "calls/callhandler.h"
+#include "calls/prmessage.h"
+#include "outgoing/outgoingqueue.h"
+#include "platform/clock.h"
+#include "platform/profile.h"
+#include "platform/telephony/fakeline.h"
+#include "platform/wave/testdevice.h"
+#include "scriptedprompts.h"
+#include "store/calllog.h"
+#include "store/config.h"
+#include "store/outgoinghistory.h"
+#include "store/phonebook.h"
+
+namespace {
+constexpr int kOut = 2100, kIn = 2101;
+void Pump() {
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+}
+}  // namespace
+
+class TestPRMessage : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TFakeLineProvider> m_provider;
+    TFakeLine* m_line = nullptr;
+    std::unique_ptr<TTapi> m_tapi;
+    std::unique_ptr<TTestWaveDevice> m_out, m_in;
+    TConfig m_config;
+    TPhoneBook m_book;
+    QList<int> m_outcomes;
+
+    void Devices(bool realTime) {
+        m_out = std::make_unique<TTestWaveDevice>(true, false);
+        m_in = std::make_unique<TTestWaveDevice>(false, realTime);
+        m_in->ToneHz = 700;
+        TWaveDevices::Register(kOut, m_out.get());
+        TWaveDevices::Register(kIn, m_in.get());
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        TProfile::SetFolder(m_dir->path());
+        InstallShippedSounds();
+        QDir(m_dir->path()).mkdir("Messages");
+        m_provider = std::make_unique<TFakeLineProvider>();
+        m_line = m_provider->AddLine("Fake");
+        m_line->SetId("wave/out", kOut, STRINGFORMAT_BINARY);
+        m_line->SetId("wave/in", kIn, STRINGFORMAT_BINARY);
+        m_tapi = std::make_unique<TTapi>(1);
+        m_tapi->InitLine();
+        QCOMPARE(m_tapi->OpenLine(0, nullptr), 0);
+        Devices(false);
+        m_config = TConfig();
+        m_outcomes.clear();
+        TClock::Set(1765000000);
+    }
+    void cleanup() {
+        TWaveDevices::Unregister(kOut);
+        TWaveDevices::Unregister(kIn);
+        m_tapi.reset();
+        m_provider.reset();
+        TClock::UseSystem();
+    }
+
+    void greetingOnly() {
+        TPRMessageForm form;
+        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        QString greeting = "Greetings/none such.wav";  // missing: the default greeting plays
+        form.PlayGreeting(*m_tapi, greeting);
+        QCOMPARE(greeting, QString("Greetings/Default Greeting 1.wav"));
+        QVERIFY(form.isVisible());
+        QCOMPARE(form.Status(), QString("Setting up"));
+        QVERIFY(QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 5000));
+        QCOMPARE(m_outcomes, QList<int>{2});
+        QVERIFY(!form.isVisible());
+        QCOMPARE(form.Status(), QString("Done playing greeting only"));
+        QFile greetingFile(m_dir->filePath("Greetings/Default Greeting 1.wav"));
+        QVERIFY(greetingFile.open(QIODevice::ReadOnly));
+        QCOMPARE(m_out->Played.size(), greetingFile.size() - 44);  // the samples, once
+    }
+
+    void aWholeMessage() {
+        CallLogRecord record;
+        record.Name = "SMITH J";
+        record.Number = "404-555-1212";
+        PhoneBookEntry mom;
+        mom.DisplayName = "Mom";
+        mom.Number = "4045551212";
+        m_book.Add(mom);
+        m_config.MaximumRecordTimeComboBox = 1;  // 15 seconds
+        TPRMessageForm form;
+        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        QString status;
+        form.SetMainStatus = [&](const QString& text) { status = text; };
+        QString greeting = "Greetings/Default Greeting 2.wav";
+        QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
+        QCOMPARE(status, QString("Taking Message"));
+        QCOMPARE(record.MessageFile, QString("msg1765000000.wav"));
+        QVERIFY(QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 10000));
+        QCOMPARE(m_outcomes, QList<int>{1});
+        QVERIFY(form.isVisible());  // until the hang-up closes it
+
+        QFile message(m_dir->filePath("Messages/msg1765000000.wav"));
+        QVERIFY(message.open(QIODevice::ReadOnly));
+        QCOMPARE(message.size(), 46 + 15 * 11025);
+        QFile index(TPRMessageForm::IndexFile());
+        QVERIFY(index.open(QIODevice::ReadOnly));
+        const QByteArray line = index.readAll();
+        QCOMPARE(line.size(), 628);
+        QCOMPARE(line.left(4), QByteArray("Mom\0", 4));
+        QCOMPARE(line.mid(32, 13), QByteArray("404-555-1212\0", 13));
+        QCOMPARE(line.mid(96, 33), QByteArray("Greetings/Default Greeting 2.wav\0", 33));
+        QCOMPARE(line.mid(356, 28), QByteArray("Messages/msg1765000000.wav\0", 28));
+        // The greeting and two beeps went to the line.
+        QFile beep(m_dir->filePath("System Sounds/beep.wav"));
+        QVERIFY(beep.open(QIODevice::ReadOnly));
+        QFile played(m_dir->filePath("Greetings/Default Greeting 2.wav"));
+        QVERIFY(played.open(QIODevice::ReadOnly));
+        QCOMPARE(m_out->Played.size(), played.size() - 44 + 2 * (beep.size() - 44));
+    }
+
+    void stopDuringTheRecording() {
+        Devices(true);
+        m_config.MaximumRecordTimeComboBox = 4;
+        CallLogRecord record;
+        TPRMessageForm form;
+        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        QString greeting = "Greetings/Default Greeting 3.wav";
+        QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
+        QVERIFY(QTest::qWaitFor([&] { return form.Status() == "Recording Message"; }, 5000));
+        form.StopButtonClick();
+        QCOMPARE(m_outcomes, QList<int>{2});
+        QVERIFY(!form.isVisible());
+        QTest::qWait(100);
+        QVERIFY(!QFile::exists(TPRMessageForm::IndexFile()));
+        QVERIFY(!QFile::exists(m_dir->filePath("Messages/" + record.MessageFile)));
+    }
+
+    void missingBeepPausesAndGoesOn() {
+        QFile::remove(m_dir->filePath("System Sounds/beep.wav"));
+        m_config.MaximumRecordTimeComboBox = 1;
+        CallLogRecord record;
+        TPRMessageForm form;
+        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        QString greeting = "Greetings/Default Greeting 1.wav";
+        QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
+        QVERIFY(QTest::qWaitFor([&] { return form.Status() == "Can't play beep"; }, 5000));
+        QElapsedTimer pause;
+        pause.start();
+        QVERIFY(QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 10000));
+        QVERIFY(pause.elapsed() >= 1900);  // the two-second pause for each missing beep
+        QCOMPARE(m_outcomes, QList<int>{1});
+        QVERIFY(QFile::exists(m_dir->filePath("Messages/" + record.MessageFile)));
+    }
+
+    void modemWithoutSound() {
+        TScriptedPrompts prompts;
+        m_line->Ids.clear();
+        TPRMessageForm form;
+        QString status;
+        form.SetMainStatus = [&](const QString& text) { status = text; };
+        QString greeting = "Greetings/Default Greeting 1.wav";
+        CallLogRecord record;
+        QVERIFY(!form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
+        QCOMPARE(status, QString("Can't take message modem does not support sound"));
+        QVERIFY(prompts.Texts("message").first().startsWith(
+            "Ringvale cannot play the greeting because your modem say's"));
+        QVERIFY(!form.isVisible());
+    }
+
+    void neverTakeAMessageAtTheThirdRing() {
+        // An empty greetings list: the default greeting.
+        QFile list(m_dir->filePath("Greetings.txt"));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.close();
+        m_config.RingsToAnswer = 3;
+        m_config.MaximumRecordTimeComboBox = 0;
+        m_config.SoundToPlayWhenPhoneRings.clear();
+        m_config.SetFlashCaller(false);
+        TCallLog log;
+        TOutgoingHistory history;
+        TOutgoingQueue queue(m_config, history);
+        TCallHandler calls(m_config, log, m_book, queue);
+        TPRMessageForm form;
+        calls.Line = [this] { return m_tapi.get(); };
+        queue.Line = [this] { return m_tapi.get(); };
+        calls.TakeMessage = [&] {
+            form.TakeMessage(*m_tapi, calls.GreetingPath, calls.CurrentLogRecord, m_book, m_config);
+        };
+        form.Completion = [&](int outcome) { calls.Completion(outcome); };
+        TTapiEvents events = calls.Events();
+        m_tapi->Events = &events;
+        const HCALL call = m_line->Offer();
+        for (int ring = 0; ring < 3; ++ring)
+            m_line->Ring();
+        Pump();
+        QCOMPARE(m_line->Count("lineAnswer"), 1);
+        m_line->State(call, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
+        Pump();
+        QCOMPARE(calls.GreetingPath, QString("Greetings/Default Greeting 1.wav"));
+        QVERIFY(QTest::qWaitFor([&] { return !queue.Actions.empty(); },
+                                5000));  // greeting over: hang up
+        QVERIFY(!form.isVisible());
+        QCOMPARE(log.Records.front().Actions & LOG_TOOK_MESSAGE, 0u);
+        QVERIFY(log.Records.front().MessageFile.isEmpty());
+        TClock::Advance(1);
+        queue.Tick();
+        QCOMPARE(m_line->Count("lineDrop"), 1);
+    }
+};
+
+QTEST_MAIN(TestPRMessage)
+#include "test_prmessage.moc"
