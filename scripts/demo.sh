@@ -10,7 +10,10 @@ work=${RINGVALE_DEMO_DIR:-$(mktemp -d /tmp/ringvale-demo.XXXXXX)}
 mkdir -p "$work/data" "$work/config/Tarvex"
 echo "Ringvale demo: working folder $work/data"
 
-"$build/ringvale-modemsim" --link "$work/modem" --log "$work/modem.log" "$top/scripts/demo-calls.txt" > "$work/modem.out" &
+# The last caller's words, spoken by espeak-ng.
+espeak-ng -w "$work/caller.wav" "Hi, it's Maria. Call me back when you get this. Bye." 2>/dev/null || true
+sed "s|@CALLER@|$work/caller.wav|" "$top/scripts/demo-calls.txt" > "$work/calls.txt"
+"$build/ringvale-modemsim" --link "$work/modem" --log "$work/modem.log" "$work/calls.txt" > "$work/modem.out" &
 sim=$!
 trap 'kill $sim 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -e "$work/modem" ] && break; sleep 0.1; done

@@ -20,7 +20,7 @@ int main(int argc, char* argv[]) {
     config.SelectPortBox = args[2];
     config.SetConnectAtStartupButton(true);
     config.FlashTime = 5;
-    config.RingsToAnswer = 0;  // the calls are shown and logged; nobody is answered
+    config.RingsToAnswer = 4;  // callers who give up sooner are only logged
     if (!TConfigFile().SaveConfig(config)) return 1;
     TPhoneBook book;
     PhoneBookEntry mom;
