@@ -173,6 +173,41 @@ private slots:
                 "Can't save as a wave file because the selected caller does not have a message"));
     }
 
+    void sortingAndTheDeleteKey() {
+        TScriptedPrompts prompts;
+        auto form = NewForm(QString());
+        Ui::TMainForm* ui = form->Form();
+        for (const char* name : {"BRAVO", "ALPHA", "CHARLIE"}) {
+            CallLogRecord* record = form->CallLog.NewLogRecord();
+            TCallLog::FillLogRecord(record, name, "5551212");
+            record->Time = 1765000000 + int(form->CallLog.Records.size());
+            form->History()->AddHistoryRow(record);
+        }
+        auto order = [ui] {
+            QStringList names;
+            for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i)
+                names << ui->ListView1->topLevelItem(i)->text(0);
+            return names;
+        };
+        QCOMPARE(order(), (QStringList{"CHARLIE", "ALPHA", "BRAVO"}));  // newest first
+        form->History()->SortBy(0);
+        QCOMPARE(form->Config.HistorySortColumn, 0);
+        QCOMPARE(form->Config.HistorySortDirections[0], quint8(1));
+        QCOMPARE(order(), (QStringList{"ALPHA", "BRAVO", "CHARLIE"}));
+        form->History()->SortBy(0);
+        QCOMPARE(order(), (QStringList{"CHARLIE", "BRAVO", "ALPHA"}));
+        form->History()->SortBy(2);  // "When" by the call's time
+        QCOMPARE(order(), (QStringList{"CHARLIE", "ALPHA", "BRAVO"}));
+
+        // The Delete key asks as the Delete button does.
+        form->History()->SelectOnly(ui->ListView1->topLevelItem(0));
+        prompts.BoxAnswers << prompt::IDOK;
+        QTest::keyClick(ui->ListView1, Qt::Key_Delete);
+        QCOMPARE(prompts.Count("message"), 1);
+        QCOMPARE(order(), (QStringList{"ALPHA", "BRAVO"}));
+        QCOMPARE(form->CallLog.Records.size(), size_t(2));
+    }
+
     void savesEverythingOnClose() {
         auto form = NewForm(QString());
         CallLogRecord* record = form->CallLog.NewLogRecord();
