@@ -26,6 +26,17 @@ QByteArray Wave(quint32 rate, const QByteArray& samples) {
            le(quint32(samples.size()), 4) + samples;
 }
 
+// The built program, headless, in its working folder with its own configuration folder.
+bool Start(QProcess& program, const QString& configHome, const QString& workingFolder) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", configHome);
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(workingFolder);
+    program.start(QStringLiteral(RINGVALE_PROGRAM), {});
+    return program.waitForStarted(5000);
+}
+
 double Frequency(const QByteArray& samples, quint32 rate) {
     int crossings = 0;
     for (qsizetype i = 1; i < samples.size(); ++i)
@@ -60,13 +71,7 @@ private slots:
         QVERIFY(book.SavePhoneBook());
 
         QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_CONFIG_HOME", work.filePath("config"));
-        program.setProcessEnvironment(env);
-        program.setWorkingDirectory(data);
-        program.start(QStringLiteral(RINGVALE_PROGRAM), {});
-        QVERIFY(program.waitForStarted(5000));
+        QVERIFY(Start(program, work.filePath("config"), data));
 
         // The first tick connects; then a caller rings with caller ID.
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
@@ -124,13 +129,7 @@ private slots:
         greeting.close();
 
         QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_CONFIG_HOME", work.filePath("config"));
-        program.setProcessEnvironment(env);
-        program.setWorkingDirectory(data);
-        program.start(QStringLiteral(RINGVALE_PROGRAM), {});
-        QVERIFY(program.waitForStarted(5000));
+        QVERIFY(Start(program, work.filePath("config"), data));
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
         sim.Script("ring");
         sim.Script("cid 3125550199 GARCIA MARIA");
