@@ -1,6 +1,8 @@
 // The modem's byte stream: DLE decoding at every read boundary, touch-tone brackets, caller
 // ID blocks of every form, the choice of voice format, and the port lock file.
 
+#include <fcntl.h>
+#include <pty.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
@@ -8,6 +10,7 @@
 
 #include "platform/telephony/callerid.h"
 #include "platform/telephony/dlecodec.h"
+#include "platform/telephony/modemchannel.h"
 #include "platform/telephony/portlock.h"
 #include "platform/telephony/tapi.h"
 #include "platform/telephony/v253line.h"
@@ -165,6 +168,49 @@ private slots:
         QCOMPARE(TPortLock::OwnerOf(lock.Path()), qint64(getppid()));
         QCOMPARE(lock.Acquire(), TPortLock::Busy);
         TPortLock::SetFolder(QString());
+    }
+
+    // A completion that releases the hold and queues more commands must not start a second
+    // command over the first: each command is written once, in order, and each completes.
+    void commandQueueOneAtATime() {
+        int master = -1, slave = -1;
+        char name[128] = {};
+        QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
+        ::close(slave);
+        fcntl(master, F_SETFL, O_NONBLOCK);
+        TModemChannel channel;
+        QVERIFY(channel.Open(QString::fromLatin1(name)));
+        QByteArray written;
+        auto received = [&](int lines) {  // what the host wrote, read as it arrives
+            char buffer[256];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) written.append(buffer, n);
+            return written.count('\r') >= lines;
+        };
+        auto answer = [&](int lines) {  // the modem answers the n-th command line with OK
+            QTRY_VERIFY(received(lines));
+            QCOMPARE(::write(master, "\r\nOK\r\n", 6), ssize_t(6));
+        };
+        QStringList done;
+        channel.Hold(true);
+        channel.Command("ATH0", [&](const QByteArray& r, const QList<QByteArray>&) {
+            done << "ATH0 " + QString::fromLatin1(r);
+        }, 2000);
+        channel.Raw("\x10\x03", [&](const QByteArray& r, const QList<QByteArray>&) {
+            done << "end " + QString::fromLatin1(r);
+            channel.Hold(false);  // starts ATH0 from inside the completion
+            channel.Command("ATZ", [&](const QByteArray& r2, const QList<QByteArray>&) {
+                done << "ATZ " + QString::fromLatin1(r2);
+            }, 2000);
+        }, 2000);
+        written.clear();
+        answer(0);  // the raw bytes carry no CR
+        answer(1);
+        answer(2);
+        QTRY_COMPARE(done, QStringList({"end OK", "ATH0 OK", "ATZ OK"}));
+        QCOMPARE(written, QByteArray("\x10\x03" "ATH0\rATZ\r"));
+        channel.Close();
+        ::close(master);
     }
 };
 

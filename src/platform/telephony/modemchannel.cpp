@@ -88,7 +88,7 @@ void TModemChannel::Command(const QByteArray& command, Done done, int timeoutMs)
         return;
     }
     m_queue.enqueue({command, std::move(done), timeoutMs, false});
-    if (!m_current) StartNext();
+    StartNext();
 }
 
 void TModemChannel::Raw(const QByteArray& bytes, Done done, int timeoutMs) {
@@ -97,16 +97,18 @@ void TModemChannel::Raw(const QByteArray& bytes, Done done, int timeoutMs) {
         return;
     }
     m_queue.prepend({bytes, std::move(done), timeoutMs, true});
-    if (!m_current) StartNext();
+    StartNext();
 }
 
 void TModemChannel::Hold(bool held) {
     m_held = held;
-    if (!m_held && !m_current) StartNext();
+    if (!m_held) StartNext();
 }
 
+// Exactly one command is in flight: a completion may queue, hold or release commands, and
+// whichever of them asks first starts the next; the others find it running.
 void TModemChannel::StartNext() {
-    if (m_queue.isEmpty() || !m_port.IsOpen()) return;
+    if (m_current || m_queue.isEmpty() || !m_port.IsOpen()) return;
     if (m_held && !m_queue.head().IsRaw) return;
     m_current = m_queue.dequeue();
     m_lines.clear();
