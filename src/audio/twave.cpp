@@ -134,6 +134,11 @@ bool CtWave::Save(const QString& fileName) {
             return false;  // what was written stays
         }
     }
+    // On the disk before anyone is told the file is complete.
+    if (!file.Flush()) {
+        Log(QStringLiteral("Can't flush file: ") + fileName + QStringLiteral("\n"));
+        return false;
+    }
     return true;
 }
 

@@ -149,7 +149,7 @@ void TCallHandler::NewIncomingCall() {
     record->Time = qint32(TClock::Now());
     TCallLog::FillLogRecord(record, CallerIdRecord.CallerName, CallerIdRecord.CallerNumber);
     ChooseCallAction(record);
-    TCallLog::AppendCallLog(*record);
+    m_log.AppendCallLog(*record);
     Call(HistoryRowAdded, record);
 }
 
@@ -161,10 +161,12 @@ void TCallHandler::ChooseCallAction(CallLogRecord* record) {
     PhoneBookEntry* entry = m_phoneBook.FindCaller(record->Number, record->Name);
     GreetingPath.clear();
     if (entry) {
+        // Names from the phone book file stay inside their folders.
         if (!IsBlank(entry->PersonalGreeting))
-            GreetingPath = QStringLiteral("Greetings/") + entry->PersonalGreeting;
+            GreetingPath = QStringLiteral("Greetings/") + FileNamePart(entry->PersonalGreeting);
         if (!IsBlank(entry->SoundFile))
-            PlaySoundAsync(TProfile::Path(QStringLiteral("Personal Sounds/") + entry->SoundFile));
+            PlaySoundAsync(TProfile::Path(QStringLiteral("Personal Sounds/") +
+                                          FileNamePart(entry->SoundFile)));
         if (entry->ActionFlags & ActionHangUp) {
             CallMode |= CM_GREETING_ONLY;
             m_outgoing.QueueAction(ACTION_ANSWER, 0);
@@ -184,6 +186,26 @@ void TCallHandler::TakeMessageButtonClick() {
         CallerIdHandler(0, QStringLiteral("Unknown"), QStringLiteral("000-000-0000"));
     CallMode |= CM_TAKE_MESSAGE | CM_LISTEN_IN;
     if (TTapi* line = CurrentLine()) line->Answer();
+}
+
+void TCallHandler::MessageSaved(const QString& name) {
+    m_messageSaved = !name.isEmpty();
+    CallLogRecord* record = m_recordingFor ? m_recordingFor : CurrentLogRecord;
+    if (!record) return;
+    record->MessageFile = name;
+    if (m_messageSaved) {
+        record->Actions |= LOG_TOOK_MESSAGE;
+        record->Heard = 0;
+    }
+    if (record->Offset < 0)
+        m_log.AppendCallLog(*record);  // its first append failed: one more try
+    else
+        TCallLog::UpdateRecord(*record);
+}
+
+void TCallHandler::ForgetRecord(const CallLogRecord* record) {
+    if (CurrentLogRecord == record) CurrentLogRecord = nullptr;
+    if (m_recordingFor == record) m_recordingFor = nullptr;
 }
 
 void TCallHandler::AnswerHangupButtonClick() {
@@ -208,10 +230,13 @@ void TCallHandler::OnConnected() {
     TTapi* line = CurrentLine();
     if (!line || !line->IsCallOwner()) return;
     if (line->Incoming) {
-        if (CallMode & CM_GREETING_ONLY)
+        m_messageSaved = false;
+        if (CallMode & CM_GREETING_ONLY) {
             Call(PlayGreeting);
-        else if (CallMode & CM_TAKE_MESSAGE)
+        } else if (CallMode & CM_TAKE_MESSAGE) {
+            m_recordingFor = CurrentLogRecord;
             Call(TakeMessage);
+        }
     } else if (m_outgoing.CurrentOutgoing) {
         m_outgoing.OnOutgoingConnected();
         Controls.ThisCallGroupVisible = true;
@@ -244,7 +269,7 @@ void TCallHandler::OnDigit(const QString& text) {
 
 void TCallHandler::Completion(int outcome) {
     if (outcome == OUTCOME_MESSAGE) {
-        if (CurrentLogRecord) {
+        if (CurrentLogRecord && !CurrentLogRecord->MessageFile.isEmpty()) {
             CurrentLogRecord->Actions |= LOG_TOOK_MESSAGE;
             CurrentLogRecord->Heard = 0;
         }
@@ -257,6 +282,7 @@ void TCallHandler::Completion(int outcome) {
         return;
     }
     if (RemoteRetrievalActive) return;
-    if (CurrentLogRecord) CurrentLogRecord->MessageFile.clear();
+    // A message already saved stays tied to its call, whatever ends the run after it.
+    if (CurrentLogRecord && !m_messageSaved) CurrentLogRecord->MessageFile.clear();
     m_outgoing.QueueAction(ACTION_HANG_UP, 0);
 }

@@ -78,6 +78,11 @@ public:
     void UseSpeakerPhoneButtonClick(bool checked);
     // The play/record window has finished: OUTCOME_MESSAGE or OUTCOME_NO_MESSAGE.
     void Completion(int outcome);
+    // The recording is on disk as "Messages/" + name (empty: it could not be saved there):
+    // its call's record says so on disk at once, even when the caller has hung up already.
+    void MessageSaved(const QString& name);
+    // A record leaves the list: no call may keep it.
+    void ForgetRecord(const CallLogRecord* record);
 
 private:
     void ResetCallState();
@@ -95,6 +100,8 @@ private:
     TCallLog& m_log;
     TPhoneBook& m_phoneBook;
     TOutgoingQueue& m_outgoing;
+    CallLogRecord* m_recordingFor = nullptr;  // the call whose message is being recorded
+    bool m_messageSaved = false;
 };
 
 // No character above the space character.

@@ -1,5 +1,6 @@
 #include "calls/prmessage.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 
@@ -28,6 +29,9 @@ TPRMessageForm::TPRMessageForm(QWidget* parent)
     ui->setupUi(this);
     m_timer1.setSingleShot(true);
     connect(&m_timer1, &QTimer::timeout, this, &TPRMessageForm::PlayCurrent);
+    m_failurePause.setSingleShot(true);
+    m_failurePause.setInterval(kFailurePauseMs);
+    connect(&m_failurePause, &QTimer::timeout, this, &TPRMessageForm::OnWaveOutClose);
     connect(ui->StopButton, &QPushButton::clicked, this, &TPRMessageForm::StopButtonClick);
 }
 
@@ -98,6 +102,7 @@ bool TPRMessageForm::TakeMessage(TTapi& line, QString& greetingPath, CallLogReco
 }
 
 void TPRMessageForm::FormShow() {
+    m_failurePause.stop();  // a pause left from the run before is not this run's
     RecordPending = true;
     StopRequested = false;
     ui->StopButton->setEnabled(true);
@@ -129,7 +134,7 @@ void TPRMessageForm::PlayCurrent() {
         SetStatus(QStringLiteral("Can't play greeting"));
     }
     // A pause in place of the sound, without holding up the program, then on as if it played.
-    QTimer::singleShot(kFailurePauseMs, this, [this] { OnWaveOutClose(); });
+    m_failurePause.start();
 }
 
 void TPRMessageForm::OnWaveOutOpen() {
@@ -188,10 +193,25 @@ void TPRMessageForm::OnWaveInClose() {
     if (StopRequested) return;
     AppendIndex();
     SetStatus(QStringLiteral("Done Recording Message"));
-    m_wave.Save(TProfile::Path(MessageFile));
+    const QString saved = SaveMessage();
+    if (MessageSaved) MessageSaved(saved);
     RecordPending = false;
     CurrentFile = BeepFile;
     PlayCurrent();
+}
+
+// The message goes to "Messages"; when it cannot be written there (the folder is a file, the
+// disk is full) the caller's words are kept in the data folder and the call claims none.
+QString TPRMessageForm::SaveMessage() {
+    if (m_wave.Save(TProfile::Path(MessageFile))) return FileNamePart(MessageFile);
+    const QString fallback = TProfile::Path(FileNamePart(MessageFile));
+    const bool kept = m_wave.Save(fallback);
+    const QString status = QStringLiteral("Can't save message in Messages") +
+                           (kept ? QStringLiteral(", kept as ") + fallback : QString());
+    qWarning().noquote() << status;
+    SetStatus(status);
+    if (SetMainStatus) SetMainStatus(status);
+    return {};
 }
 
 void TPRMessageForm::AppendIndex() {
@@ -202,6 +222,7 @@ void TPRMessageForm::AppendIndex() {
 
 void TPRMessageForm::StopButtonClick() {
     StopRequested = true;
+    m_failurePause.stop();
     ui->StopButton->setEnabled(false);
     m_wave.Stop();
     if (Completion) Completion(2);

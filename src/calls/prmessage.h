@@ -39,6 +39,9 @@ public:
     QString CallerName;
     QString CallerNumber;
     std::function<void(int outcome)> Completion;
+    // The recording is on disk, flushed, as "Messages/" + name; an empty name when it could
+    // not be saved there (it was then kept in the data folder if that could be written).
+    std::function<void(const QString& name)> MessageSaved;
     // The main window's StatusLabel.
     std::function<void(const QString&)> SetMainStatus;
 
@@ -63,9 +66,11 @@ private:
     bool IsBeep() const { return CurrentFile == BeepFile; }
     static void ResolveGreeting(QString& greetingPath);
     void AppendIndex();
+    QString SaveMessage();
 
     std::unique_ptr<Ui::TPRMessageForm> ui;
     CtWaveCallbacks m_callbacks;
     CtWave m_wave;
     QTimer m_timer1;
+    QTimer m_failurePause;  // belongs to the run that started it: a new run stops it
 };

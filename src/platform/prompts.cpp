@@ -24,6 +24,10 @@ int TLogPrompts::MessageBox(const QString& text, const QString& caption, unsigne
     return prompt::CautiousResult(buttons);
 }
 
+void TLogPrompts::Notice(const QString& text, const QString& caption) {
+    qWarning().noquote() << "[" + caption + "]" << DisplayText(text);
+}
+
 QString TLogPrompts::OpenFileName(const TFileDialogRequest& request) {
     qWarning().noquote() << "open file dialog not available:" << request.Title;
     return {};

@@ -71,6 +71,8 @@ public:
     virtual int AppMessage(const TAppMessageRequest& request, bool* dontShowAgain) = 0;
     // The default alert sound.
     virtual void Beep() = 0;
+    // A notice that waits for nobody: shown without holding the program up (and logged).
+    virtual void Notice(const QString& text, const QString& caption) = 0;
 };
 
 // Answers without a user: logs each text and gives the cautious answer. Used until the
@@ -83,6 +85,7 @@ public:
     bool Password(const QString& caption, const QString& label, QString* password) override;
     int AppMessage(const TAppMessageRequest& request, bool* dontShowAgain) override;
     void Beep() override {}
+    void Notice(const QString& text, const QString& caption) override;
 };
 
 // The prompts in force. SetPrompts does not take ownership; nullptr restores the log prompts.

@@ -1,5 +1,9 @@
 #include "platform/records.h"
 
+#include <stdio.h>
+#include <sys/stat.h>
+
+#include <QFile>
 #include <QtEndian>
 #include <cstring>
 
@@ -100,4 +104,64 @@ bool ForEachRecord(const QString& path, int size,
     while (file.Read(bytes.data(), size) == size)
         visit(bytes);
     return true;
+}
+
+bool PathPresent(const QString& path) {
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+TRecordsRead ReadRecords(const QString& path, int size, qint64 maxRecords) {
+    TRecordsRead read;
+    if (!PathPresent(path)) return read;
+    TFile file;
+    if (file.Open(path, TFile::ModeRead) < 0) {
+        read.State = TReadState::Unreadable;
+        read.Reason = file.ErrorText;
+        return read;
+    }
+    const qint64 length = file.GetSize();
+    if (length < 0) {
+        read.State = TReadState::Unreadable;
+        read.Reason = file.ErrorText;
+        return read;
+    }
+    const qint64 whole = length / size;
+    read.FirstOffset = qMax<qint64>(0, whole - maxRecords) * size;
+    if (file.Seek(read.FirstOffset) < 0) {
+        read.State = TReadState::Unreadable;
+        read.Reason = file.ErrorText;
+        return read;
+    }
+    QByteArray bytes(size, '\0');
+    for (qint64 n = read.FirstOffset / size; n < whole; ++n) {
+        const qint64 got = file.Read(bytes.data(), size);
+        if (got < 0) {
+            read.State = TReadState::Unreadable;
+            read.Reason = file.ErrorText;
+            read.Records.clear();
+            return read;
+        }
+        if (got < size) break;  // the file shrank while being read
+        read.Records << bytes;
+    }
+    read.State = length % size ? TReadState::PartialTail : TReadState::Whole;
+    return read;
+}
+
+QString KeepAside(const QString& path, bool copy) {
+    for (int n = 1; n < 100; ++n) {
+        const QString target =
+            path + QStringLiteral(".bad") + (n > 1 ? QString::number(n) : QString());
+        if (PathPresent(target)) continue;
+        if (copy) {
+            TFile file;
+            return file.Copy(path, target) ? target : QString();
+        }
+        return ::rename(QFile::encodeName(path).constData(),
+                        QFile::encodeName(target).constData()) == 0
+                   ? target
+                   : QString();
+    }
+    return {};
 }

@@ -5,6 +5,7 @@
 // field's width whatever bytes the field holds, and by the buffer's size.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
@@ -51,6 +52,33 @@ private:
 // trailing partial record is ignored. False when the file cannot be opened.
 bool ForEachRecord(const QString& path, int size,
                    const std::function<void(const QByteArray&)>& visit);
+
+// How reading a data file went. Only a file read whole may be rewritten from what was read or
+// used to decide what to delete.
+enum class TReadState {
+    Missing,      // no file of that name: a fresh start
+    Whole,        // every byte read as whole records
+    PartialTail,  // whole records, then a piece of one (an append cut short)
+    Unreadable,   // there but not readable: a folder, a FIFO, a link to nowhere, no permission
+};
+
+struct TRecordsRead {
+    TReadState State = TReadState::Missing;
+    QString Reason;             // why an unreadable file could not be read
+    QList<QByteArray> Records;  // the whole records, in file order
+    qint64 FirstOffset = 0;     // where the first of them lies (a file over the limit: its tail)
+};
+
+// The whole records of a file of fixed-size records, at most maxRecords of them (the newest,
+// at the end, when the file holds more).
+TRecordsRead ReadRecords(const QString& path, int size, qint64 maxRecords);
+
+// The state of a file that is there or not, without reading it.
+bool PathPresent(const QString& path);
+
+// Keeps a file that could not be used under a free name beside it ("CALL.LOG.bad",
+// "CALL.LOG.bad2", ...): moved away, or copied when copy is set. The new name, or empty.
+QString KeepAside(const QString& path, bool copy);
 
 // The Latin-1 text of a NUL-terminated buffer of at most width bytes.
 QString BoundedText(const char* data, int width);

@@ -53,20 +53,31 @@ int TFile::Open(const QString& name, int mode) {
         Fail("Open", EINVAL);
         return -1;
     }
+    // Opened without blocking, so a FIFO or a device put in place of a data file cannot hold
+    // the program up; only a regular file is taken (a folder, a FIFO, /dev/zero are refused).
+    const bool probe = mode == ModeProbe;
     int fd;
     do
-        fd = ::open(Native(name).constData(), flags, kPrivateFile);
+        fd = ::open(Native(name).constData(), probe ? flags : flags | O_NONBLOCK, kPrivateFile);
     while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         Fail("Open", errno);
         return -1;
     }
     struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {  // a folder is not a file to open
+    const int refused = fstat(fd, &st) != 0 ? errno
+                        : S_ISDIR(st.st_mode)             ? EISDIR
+                        : !probe && !S_ISREG(st.st_mode) ? EINVAL
+                                                          : 0;
+    if (refused) {
         ::close(fd);
-        Fail("Open", EISDIR);
+        if (refused == EINVAL)
+            Report("Open", QStringLiteral("Not a regular file"));
+        else
+            Fail("Open", refused);
         return -1;
     }
+    if (!probe) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     Handle = fd;
     OwnsHandle = true;
     return Handle;

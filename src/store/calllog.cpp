@@ -1,6 +1,7 @@
 #include "store/calllog.h"
 
 #include <QDateTime>
+#include <QDebug>
 #include <QDir>
 #include <QSet>
 
@@ -9,6 +10,7 @@
 #include "platform/profile.h"
 #include "platform/records.h"
 #include "platform/tfile.h"
+#include "store/datafile.h"
 #include "store/message.h"
 #include "store/phonebook.h"
 
@@ -46,6 +48,17 @@ CallLogRecord CallLogRecord::FromBytes(const QByteArray& bytes) {
     record.Time = r.I32(96);
     record.MessageFile = r.Text(100, 516);
     return record;
+}
+
+bool CallLogRecord::Plausible(const QByteArray& bytes) {
+    constexpr qint32 k1990 = 631152000;
+    return FieldTerminated(bytes, 0, 32) && FieldTerminated(bytes, 32, 32) &&
+           FieldTerminated(bytes, 64, 24) && FieldTerminated(bytes, 100, 516) &&
+           TRecordReader(bytes).I32(96) >= k1990;
+}
+
+QString CallLogRecord::MessageName() const {
+    return FileNamePart(MessageFile);
 }
 
 QString FormatNumber(const QString& number) {
@@ -131,34 +144,73 @@ void TCallLog::FillLogRecord(CallLogRecord* record, const QString& callerName,
     record->Number = TrimBlanks(FormatNumber(callerNumber));
 }
 
-bool TCallLog::AppendCallLog(const CallLogRecord& record) {
+namespace {
+bool WriteAt(const CallLogRecord& record, qint64 offset) {
     TFile file;
-    if (file.Open(FileName(), TFile::ModeWrite) < 0 || file.SeekEnd() < 0) return false;
+    if (file.Open(TCallLog::FileName(), TFile::ModeWrite) < 0 || file.Seek(offset) != offset)
+        return false;
     const QByteArray bytes = record.ToBytes();
-    return file.Write(bytes.constData(), bytes.size()) == bytes.size();
+    return file.Write(bytes.constData(), bytes.size()) == bytes.size() && file.Flush();
+}
+}  // namespace
+
+// After a crash mid-append the file ends with part of a record: the next record goes over
+// it, so every record stays at a multiple of its size.
+bool TCallLog::AppendCallLog(CallLogRecord& record) {
+    if (!m_writable) return false;
+    TFile file;
+    if (file.Open(FileName(), TFile::ModeWrite) < 0) return false;
+    const qint64 size = file.GetSize();
+    file.Close();
+    if (size < 0) return false;
+    const qint64 offset = size - size % CallLogRecord::kSize;
+    if (!WriteAt(record, offset)) return false;
+    record.Offset = offset;
+    return true;
+}
+
+bool TCallLog::UpdateRecord(const CallLogRecord& record) {
+    return record.Offset >= 0 && WriteAt(record, record.Offset);
 }
 
 int TCallLog::LoadCallLog(int maxItems) {
     Records.clear();
     LoadedCount = 0;
-    ForEachRecord(FileName(), CallLogRecord::kSize, [this](const QByteArray& bytes) {
-        CallLogRecord record = CallLogRecord::FromBytes(bytes);
+    const TDataFileLoad load = LoadDataFile(FileName(), CallLogRecord::kSize, kMaxRecords,
+                                            &CallLogRecord::Plausible);
+    m_writable = load.Writable;
+    for (qsizetype i = 0; i < load.Records.size(); ++i) {
+        CallLogRecord record = CallLogRecord::FromBytes(load.Records[i]);
         if (record.Number.isEmpty()) record.Number = QStringLiteral("000-000-0000");
+        record.Offset = load.Offsets[i];
         Records.push_back(record);
         ++LoadedCount;
-    });
+    }
     TrimHistory(maxItems);
-    PurgeOrphanMessages();
+    // Only a log read whole decides which messages are orphans: an empty, cut or damaged log
+    // (a full disk, a crash, a bad copy) would otherwise take every message with it.
+    if (load.Whole && LoadedCount > 0) PurgeOrphanMessages();
     return LoadedCount;
 }
 
 bool TCallLog::SaveCallLog() {
+    if (!m_writable) {
+        qWarning().noquote() << "CALL.LOG was not written: the file that is there could not be read";
+        return false;
+    }
     QByteArray contents;
     contents.reserve(qsizetype(Records.size()) * CallLogRecord::kSize);
+    qint64 offset = 0;
     for (const CallLogRecord& record : Records)
         contents += record.ToBytes();
     QString reason;
-    if (RewriteFile(FileName(), contents, &reason)) return true;
+    if (RewriteFile(FileName(), contents, &reason)) {
+        for (CallLogRecord& record : Records) {
+            record.Offset = offset;
+            offset += CallLogRecord::kSize;
+        }
+        return true;
+    }
     ShowManagedMessage(306, FormatText(StringTableText(306), {QStringLiteral("CALL.LOG"), reason}));
     return false;
 }
@@ -176,7 +228,7 @@ int TCallLog::TrimHistory(int maxItems) {
 void TCallLog::PurgeOrphanMessages() {
     QSet<QString> kept;
     for (const CallLogRecord& record : Records)
-        kept.insert(record.MessageFile);
+        kept.insert(record.MessageName());
     const QDir folder(MessagesFolder());
     const QStringList files =
         folder.entryList({QStringLiteral("*.wav")}, QDir::Files | QDir::Hidden | QDir::System);
@@ -186,10 +238,12 @@ void TCallLog::PurgeOrphanMessages() {
 }
 
 bool TCallLog::DeleteMessageFile(CallLogRecord* record) {
-    if (record->MessageFile.isEmpty()) return false;
+    const QString name = record->MessageName();
+    if (name.isEmpty() || name == QLatin1String("..") || name == QLatin1String(".")) return false;
     TFile file;
-    if (!file.Delete(MessagesFolder() + QLatin1Char('/') + record->MessageFile)) return false;
+    if (!file.Delete(MessagesFolder() + QLatin1Char('/') + name)) return false;
     record->MessageFile.clear();
+    UpdateRecord(*record);
     return true;
 }
 

@@ -28,9 +28,14 @@ struct CallLogRecord {
     quint32 Actions = 0;
     qint32 Time = 0;      // seconds since 1970
     QString MessageFile;  // char[516], inside "Messages"
+    qint64 Offset = -1;   // where the record lies in "CALL.LOG"; -1 = not written yet
 
     QByteArray ToBytes() const;
     static CallLogRecord FromBytes(const QByteArray& bytes);
+    // Bytes that can be a call record: every text ends inside its field, a time after 1990.
+    static bool Plausible(const QByteArray& bytes);
+    // The message file's name alone: a record read from disk never names a file elsewhere.
+    QString MessageName() const;
 };
 
 QString FormatNumber(const QString& number);
@@ -48,6 +53,8 @@ class TCallLog {
 public:
     static QString FileName();
     static QString MessagesFolder();
+    // The most records read at start-up: the newest of a larger file.
+    static constexpr qint64 kMaxRecords = 50000;
 
     // The records in file order (oldest first); addresses stay valid until removed.
     std::list<CallLogRecord> Records;
@@ -56,10 +63,17 @@ public:
     CallLogRecord* NewLogRecord();
     static void FillLogRecord(CallLogRecord* record, const QString& callerName,
                               const QString& callerNumber);
-    static bool AppendCallLog(const CallLogRecord& record);
-    // Reads the file, keeps the newest MaxItems and purges orphan message files.
+    // Writes the record after the last whole record of the file, flushed to disk, and keeps
+    // where it went.
+    bool AppendCallLog(CallLogRecord& record);
+    // Writes a record that is already in the file again in its place, flushed to disk: a
+    // message is tied to its call the moment it is taken, heard or deleted.
+    static bool UpdateRecord(const CallLogRecord& record);
+    // Reads the file, keeps the newest MaxItems and, when the file was read whole, purges
+    // orphan message files.
     int LoadCallLog(int maxItems);
-    // Rewrites the file from the list; message 306 when it cannot.
+    // Rewrites the file from the list; message 306 when it cannot. A file that could not be
+    // read at start-up and could not be kept aside is left alone.
     bool SaveCallLog();
     // Removes the oldest records beyond maxItems with their message files; returns them
     // (already removed) so that the window can drop their rows.
@@ -74,4 +88,7 @@ public:
     // The comparison of two history rows by a column (texts as RowTexts gives them).
     static int Compare(int column, const QStringList& a, const CallLogRecord* ra,
                        const QStringList& b, const CallLogRecord* rb, bool direction);
+
+private:
+    bool m_writable = true;
 };

@@ -1,11 +1,14 @@
 #include "store/config.h"
 
+#include <QFileInfo>
 #include <QSettings>
+#include <cmath>
 
 #include "platform/atomicfile.h"
 #include "platform/profile.h"
 #include "platform/records.h"
 #include "platform/tfile.h"
+#include "store/datafile.h"
 
 namespace {
 template <size_t N>
@@ -177,22 +180,83 @@ QString TConfigFile::FileName() {
     return TProfile::Path(QStringLiteral("RINGVALE.CNF"));
 }
 
+namespace {
+void KeepSettingsAside(const QString& path, const QString& problem, bool move) {
+    const QString aside = KeepAside(path, !move);
+    AddDataNotice(QStringLiteral("\"RINGVALE.CNF\" ") + problem + QStringLiteral(".\r") +
+                  (aside.isEmpty() ? QStringLiteral("It could not be kept aside.")
+                                   : QStringLiteral("It was kept as \"") +
+                                         QFileInfo(aside).fileName() + QStringLiteral("\".")));
+}
+}  // namespace
+
+// A settings file that is not what this program writes is kept aside before anything is
+// written over it, and the user is told once.
 bool TConfigFile::LoadConfig(TConfig& config) {
     config.SetConfigDefaults();
+    const QString path = FileName();
     TFile file;
-    if (file.Open(FileName(), TFile::ModeRead) < 0) {
+    if (file.Open(path, TFile::ModeRead) < 0) {
+        if (PathPresent(path))
+            KeepSettingsAside(path,
+                              QStringLiteral("could not be read (") + file.ErrorText +
+                                  QStringLiteral("); the default settings are in use"),
+                              true);
         SaveConfig(config);
         return false;
     }
+    const qint64 size = file.GetSize();
     QByteArray bytes(TConfig::kSize, '\0');
     const qint64 got = file.Read(bytes.data(), TConfig::kSize);
     file.Close();
     config.FromBytes(bytes.left(qMax<qint64>(got, 0)));
-    if (config.ConfigVersion != TConfig::kVersion) {
+    config.ClampLoaded();
+    const bool otherVersion = config.ConfigVersion != TConfig::kVersion;
+    if (size != TConfig::kSize || otherVersion)
+        KeepSettingsAside(path,
+                          otherVersion ? QStringLiteral("was written by another version")
+                                       : QStringLiteral("is ") + QString::number(size) +
+                                             QStringLiteral(" bytes long instead of 3560"),
+                          false);
+    if (otherVersion) {
         SaveConfig(config);
         return false;
     }
     return true;
+}
+
+void TConfig::ClampLoaded() {
+    const TConfig defaults;
+    auto clamp = [](qint32& value, qint32 low, qint32 high, qint32 fallback) {
+        if (value < low || value > high) value = fallback;
+    };
+    clamp(MaximumRecordTimeComboBox, 0, 4, defaults.MaximumRecordTimeComboBox);
+    clamp(RingsToAnswer, 0, 10, defaults.RingsToAnswer);
+    if (RingsToAnswer == 1) RingsToAnswer = 2;
+    clamp(FlashTime, 1, 3600, defaults.FlashTime);
+    MaxItems = ClampedMaxItems();
+    clamp(HistorySortColumn, 0, 4, 0);
+    clamp(PhoneBookSortColumn, 0, 6, 0);
+    clamp(SetupPageIndex, 0, 9, 0);
+    clamp(FirstMinutesEdit, 0, 100000, defaults.FirstMinutesEdit);
+    for (qint32& width : HistoryColumnWidths)
+        clamp(width, 0, 5000, 0);
+    for (qint32& width : PhoneBookColumnWidths)
+        clamp(width, 0, 5000, 0);
+    for (qint32& width : OutgoingHistoryColumnWidths)
+        clamp(width, -1, 5000, -1);
+    clamp(MainWindowBounds[2], 0, 20000, 0);
+    clamp(MainWindowBounds[3], 0, 20000, 0);
+    clamp(Panel1Height, 0, 10000, defaults.Panel1Height);
+    clamp(TreeView1Width, 0, 10000, defaults.TreeView1Width);
+    clamp(OCPanelHeight, 0, 10000, defaults.OCPanelHeight);
+    auto money = [](double& value, double fallback) {
+        if (!std::isfinite(value) || value < 0 || value > 1e6) value = fallback;
+    };
+    money(PageWait, defaults.PageWait);
+    if (PageWait > 10080) PageWait = defaults.PageWait;  // a week of minutes
+    money(Cost1Edit, defaults.Cost1Edit);
+    money(Cost2Edit, defaults.Cost2Edit);
 }
 
 bool TConfigFile::SaveConfig(TConfig& config) {

@@ -99,6 +99,9 @@ public:
 
     // MaxItems as the program uses it: 5..200.
     int ClampedMaxItems() const;
+    // Values read from a file that size, count or index something are brought into their
+    // range: a damaged file must not be able to size a buffer or index past a list.
+    void ClampLoaded();
 
 private:
     static bool Bit(quint8 bits, int n) { return (bits >> n) & 1; }

@@ -69,7 +69,8 @@ QString TGreeting::Pick() {
     int n = 0;
     for (int i = 0; i <= r; ++i)
         n = file.ReadLine(m_line, kLineLength);
-    return n > 0 ? QString::fromLatin1(m_line, n) : QString();
+    // A line names a file inside "Greetings", never a path elsewhere.
+    return n > 0 ? FileNamePart(QString::fromLatin1(m_line, n)) : QString();
 }
 
 QString PickRandomGreeting() {

@@ -7,6 +7,7 @@
 #include "platform/profile.h"
 #include "platform/records.h"
 #include "platform/tfile.h"
+#include "store/datafile.h"
 
 namespace {
 std::unique_ptr<TOutgoingNode> NewRoot() {
@@ -65,11 +66,14 @@ TOutgoingNode* TOutgoingHistory::Place(const TOCALL& record, bool createNameNode
 int TOutgoingHistory::LoadOutgoingHistory() {
     m_root = NewRoot();
     int count = 0;
-    ForEachRecord(FileName(), TOCALL::kSize, [&](const QByteArray& bytes) {
+    const TDataFileLoad load =
+        LoadDataFile(FileName(), TOCALL::kSize, kMaxRecords, &TOCALL::Plausible);
+    m_writable = load.Writable;
+    for (const QByteArray& bytes : load.Records) {
         const TOCALL record = TOCALL::FromBytes(bytes);
         Place(record, !record.Name.isEmpty());  // a nameless record matching no node is dropped
         ++count;
-    });
+    }
     return count;
 }
 
@@ -82,6 +86,7 @@ void TOutgoingHistory::AddPlacedCall(const TOCALL& record) {
 }
 
 bool TOutgoingHistory::SaveOutgoingHistory() const {
+    if (!m_writable) return false;  // the file there could not be read: it stays as it is
     QByteArray contents;
     Walk(m_root.get(), [&](TOutgoingNode* node) {
         if (node->Call) contents += node->Call->ToBytes();

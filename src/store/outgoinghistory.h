@@ -20,6 +20,7 @@ struct TOutgoingNode {
 class TOutgoingHistory {
 public:
     static QString FileName();
+    static constexpr qint64 kMaxRecords = 100000;
     TOutgoingHistory();
 
     TOutgoingNode* Root() const { return m_root.get(); }
@@ -40,4 +41,5 @@ private:
     TOutgoingNode* FindNode(const QString& text) const;
     TOutgoingNode* Place(const TOCALL& record, bool createNameNode);
     std::unique_ptr<TOutgoingNode> m_root;
+    bool m_writable = true;
 };

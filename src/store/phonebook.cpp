@@ -1,5 +1,7 @@
 #include "store/phonebook.h"
 
+#include <QDebug>
+
 #include <QDateTime>
 
 #include "platform/atomicfile.h"
@@ -7,6 +9,7 @@
 #include "platform/profile.h"
 #include "platform/prompts.h"
 #include "platform/records.h"
+#include "store/datafile.h"
 #include "platform/tfile.h"
 #include "store/config.h"
 #include "store/message.h"
@@ -99,15 +102,28 @@ QString TPhoneBook::FileName() {
     return TProfile::Path(QStringLiteral("Ringvale Phonebook.pb12"));
 }
 
+bool PhoneBookEntry::Plausible(const QByteArray& bytes) {
+    return FieldTerminated(bytes, 0, 32) && FieldTerminated(bytes, 32, 32) &&
+           FieldTerminated(bytes, 64, 260) && FieldTerminated(bytes, 329, 32) &&
+           FieldTerminated(bytes, 376, 260);
+}
+
 int TPhoneBook::LoadPhoneBook() {
     Entries.clear();
-    ForEachRecord(FileName(), PhoneBookEntry::kSize, [this](const QByteArray& bytes) {
+    const TDataFileLoad load = LoadDataFile(FileName(), PhoneBookEntry::kSize, kMaxEntries,
+                                            &PhoneBookEntry::Plausible);
+    m_writable = load.Writable;
+    for (const QByteArray& bytes : load.Records)
         Entries.push_back(std::make_unique<PhoneBookEntry>(PhoneBookEntry::FromBytes(bytes)));
-    });
     return int(Entries.size());
 }
 
 bool TPhoneBook::SavePhoneBook() {
+    if (!m_writable) {
+        qWarning().noquote() << "The phone book was not written: the file that is there could "
+                                "not be read";
+        return false;
+    }
     QByteArray contents;
     contents.reserve(qsizetype(Entries.size()) * PhoneBookEntry::kSize);
     for (const auto& entry : Entries)

@@ -27,6 +27,8 @@ struct PhoneBookEntry {
     qint32 TimesCalled = 0;
     QString PersonalGreeting;  // char[260], inside "Greetings"
 
+    // Bytes that can be an entry: every text ends inside its field.
+    static bool Plausible(const QByteArray& bytes);
     QByteArray ToBytes() const;
     static PhoneBookEntry FromBytes(const QByteArray& bytes);
 };
@@ -42,12 +44,14 @@ QString FormatCount(qint64 n);
 class TPhoneBook {
 public:
     static QString FileName();
+    static constexpr qint64 kMaxEntries = 100000;
 
     // Entries in lookup order; each is owned here and keeps its address until removed.
     std::vector<std::unique_ptr<PhoneBookEntry>> Entries;
 
     int LoadPhoneBook();
-    // Message 300 when the file cannot be written; the entries stay as they are.
+    // Message 300 when the file cannot be written; the entries stay as they are. A file that
+    // could not be read at start-up and could not be kept aside is left alone.
     bool SavePhoneBook();
     PhoneBookEntry* Add(const PhoneBookEntry& entry);
     void Remove(const PhoneBookEntry* entry);
@@ -74,4 +78,7 @@ public:
     bool RestorePhoneBook();
     // The "Last backup" label text.
     static QString LastBackupText(qint32 lastBackupTime);
+
+private:
+    bool m_writable = true;
 };

@@ -2,10 +2,12 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/clock.h"
 #include "platform/records.h"
+#include "store/datafile.h"
 
 QByteArray TOCALL::ToBytes() const {
     QByteArray bytes(kSize, '\0');
@@ -39,6 +41,15 @@ TOCALL TOCALL::FromBytes(const QByteArray& bytes) {
     call.CostMore = r.F64(440);
     call.CallFlags = r.U8(448);
     return call;
+}
+
+bool TOCALL::Plausible(const QByteArray& bytes) {
+    const TRecordReader r(bytes);
+    const double times[] = {r.F64(404), r.F64(412), r.F64(420), r.F64(432), r.F64(440)};
+    return FieldTerminated(bytes, 0, 64) && FieldTerminated(bytes, 64, 64) &&
+           FieldTerminated(bytes, 128, 260) &&
+           std::all_of(std::begin(times), std::end(times),
+                       [](double t) { return std::isfinite(t) && std::fabs(t) < 1e7; });
 }
 
 QString ElapsedText(double days, qint64* seconds) {

@@ -22,6 +22,8 @@ struct TOCALL {
     bool IsLocal() const { return CallFlags & 1; }
     QByteArray ToBytes() const;
     static TOCALL FromBytes(const QByteArray& bytes);
+    // Bytes that can be a call: every text ends inside its field, every time is a number.
+    static bool Plausible(const QByteArray& bytes);
 };
 
 // "%02d:%02d:%02d", or "%d days %02d:%02d:%02d" past a day, for a span of days; *seconds

@@ -157,8 +157,15 @@ private slots:
         // The message is recorded: marked, new, hung up; the digits keyed are paged.
         m_config.SetAllowRemotePage(true);
         m_config.PagerNumber = "555-1111";
-        m_handler->Completion(OUTCOME_MESSAGE);
+        m_handler->MessageSaved("msg1796000000.wav");
         CallLogRecord& record = m_log->Records.front();
+        // On disk the moment the recording is saved, before the last beep and the hang-up.
+        QFile log(TCallLog::FileName());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(record.Offset >= 0);
+        QCOMPARE(log.readAll().mid(record.Offset, 616), record.ToBytes());
+        QCOMPARE(record.MessageFile, QString("msg1796000000.wav"));
+        m_handler->Completion(OUTCOME_MESSAGE);
         QCOMPARE(record.Actions & LOG_TOOK_MESSAGE, quint32(LOG_TOOK_MESSAGE));
         QCOMPARE(record.Heard, 0u);
         QCOMPARE(m_queue->Actions.size(), size_t(1));

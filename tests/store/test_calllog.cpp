@@ -1,11 +1,17 @@
 // The call log: record bytes, the texts of its columns, and "CALL.LOG" with its messages.
 
+#include <sys/stat.h>
+
+#include "platform/records.h"
 #include "scriptedprompts.h"
+#include "store/datafile.h"
 #include "store/calllog.h"
 #include "store/phonebook.h"
 #include "storetest.h"
 
 namespace {
+constexpr qint32 kDay = 1796000000;  // a day in 2026
+
 CallLogRecord Call(qint32 time, const QString& message = QString()) {
     CallLogRecord record;
     record.When = "Mon Dec 07 06:18 AM";
@@ -75,12 +81,11 @@ private slots:
         TScratchFolder folder;
         QByteArray file;
         for (int i = 0; i < 6; ++i) {
-            CallLogRecord record = Call(1000 + i, QString("msg%1.wav").arg(i));
+            CallLogRecord record = Call(kDay + i, QString("msg%1.wav").arg(i));
             if (i == 3) record.Number.clear();
             file += record.ToBytes();
             WriteAll(folder.Path("Messages/" + record.MessageFile), "RIFF");
         }
-        file += QByteArray(100, 'x');  // a partial record at the end
         WriteAll(folder.Path("CALL.LOG"), file);
         WriteAll(folder.Path("Messages/stray.wav"), "RIFF");
         WriteAll(folder.Path("Messages/msg.ndx"), "index");
@@ -88,32 +93,111 @@ private slots:
         TCallLog log;
         QCOMPARE(log.LoadCallLog(5), 6);
         QCOMPARE(int(log.Records.size()), 5);
-        QCOMPARE(log.Records.front().Time, 1001);  // the oldest went, with its message file
+        QCOMPARE(log.Records.front().Time, kDay + 1);  // the oldest went, with its message file
         QCOMPARE(std::next(log.Records.begin(), 2)->Number, QString("000-000-0000"));
         QStringList files = QDir(folder.Path("Messages")).entryList(QDir::Files);
         files.sort();
         QCOMPARE(files, (QStringList{"msg.ndx", "msg1.wav", "msg2.wav", "msg3.wav", "msg4.wav",
                                      "msg5.wav"}));
-
-        CallLogRecord* added = log.NewLogRecord();
-        *added = Call(2000);
-        QVERIFY(TCallLog::AppendCallLog(*added));
-        QCOMPARE(ReadAll(folder.Path("CALL.LOG")).size(), 6 * 616 + 100 + 616);
         QVERIFY(log.SaveCallLog());
-        QCOMPARE(ReadAll(folder.Path("CALL.LOG")).size(), 6 * 616);
-        QCOMPARE(log.TrimHistory(5), 1);
-        QVERIFY(!QFile::exists(folder.Path("Messages/msg1.wav")));
+        QCOMPARE(ReadAll(folder.Path("CALL.LOG")).size(), 5 * 616);
+    }
 
-        CallLogRecord& last = log.Records.back();
-        last.MessageFile = "msg5.wav";
-        QVERIFY(TCallLog::DeleteMessageFile(&last));
-        QVERIFY(last.MessageFile.isEmpty());
-        QVERIFY(!TCallLog::DeleteMessageFile(&last));
+    // A crash mid-append leaves part of a record: the next call goes over it, and a log that
+    // ends that way decides nothing about which messages stay.
+    void appendAfterAPartialTail() {
+        TScratchFolder folder;
+        WriteAll(folder.Path("CALL.LOG"), Call(kDay).ToBytes() + QByteArray(100, 'x'));
+        WriteAll(folder.Path("Messages/msg9.wav"), "RIFF");
+        TCallLog log;
+        QCOMPARE(log.LoadCallLog(200), 1);
+        QVERIFY(QFile::exists(folder.Path("Messages/msg9.wav")));
+        CallLogRecord* added = log.NewLogRecord();
+        *added = Call(kDay + 60);
+        QVERIFY(log.AppendCallLog(*added));
+        QCOMPARE(added->Offset, qint64(616));
+        QCOMPARE(ReadAll(folder.Path("CALL.LOG")).size(), 2 * 616);
+        TCallLog again;
+        QCOMPARE(again.LoadCallLog(200), 2);
+        QCOMPARE(again.Records.back().Time, kDay + 60);
+        QCOMPARE(again.Records.back().Name, QString("SMITH J"));
+    }
+
+    // The record of a call says on disk, at once, what happened to its message.
+    void recordsAreUpdatedInPlace() {
+        TScratchFolder folder;
+        TCallLog log;
+        for (int i = 0; i < 3; ++i) {
+            CallLogRecord* record = log.NewLogRecord();
+            *record = Call(kDay + i);
+            QVERIFY(log.AppendCallLog(*record));
+        }
+        CallLogRecord& middle = *std::next(log.Records.begin());
+        middle.MessageFile = "msg5.wav";
+        middle.Actions |= LOG_TOOK_MESSAGE;
+        QVERIFY(TCallLog::UpdateRecord(middle));
+        QByteArray disk = ReadAll(folder.Path("CALL.LOG"));
+        QCOMPARE(disk.size(), 3 * 616);
+        QCOMPARE(disk.mid(616, 616), middle.ToBytes());
+        QCOMPARE(disk.left(616), log.Records.front().ToBytes());
+
+        log.Remove(&log.Records.front());  // a rewrite moves the records: they follow
+        QVERIFY(log.SaveCallLog());
+        WriteAll(folder.Path("Messages/msg5.wav"), "RIFF");
+        QVERIFY(TCallLog::DeleteMessageFile(&log.Records.front()));
+        QVERIFY(!QFile::exists(folder.Path("Messages/msg5.wav")));
+        disk = ReadAll(folder.Path("CALL.LOG"));
+        QCOMPARE(disk.size(), 2 * 616);
+        QCOMPARE(TextAt(disk, 100, 516), QByteArray());
+        QVERIFY(!TCallLog::DeleteMessageFile(&log.Records.front()));
+
+        // A name from the file never reaches outside "Messages".
+        WriteAll(folder.Path("victim.wav"), "RIFF");
+        log.Records.back().MessageFile = "../victim.wav";
+        QVERIFY(!TCallLog::DeleteMessageFile(&log.Records.back()));
+        QVERIFY(QFile::exists(folder.Path("victim.wav")));
+    }
+
+    // A log that cannot be read whole is never used to delete messages, and never replaced
+    // by what little could be read: it is kept aside and the user is told.
+    void damagedLogsKeepEveryMessage() {
+        const QList<QPair<QString, std::function<void(const QString&)>>> variants = {
+            {"empty", [](const QString& p) { WriteAll(p, {}); }},
+            {"cut", [](const QString& p) { WriteAll(p, Call(kDay).ToBytes().left(300)); }},
+            {"garbage", [](const QString& p) { WriteAll(p, QByteArray(616 * 3, 'x')); }},
+            {"folder", [](const QString& p) { QDir().mkdir(p); }},
+            {"dangling link", [](const QString& p) { QFile::link(p + ".gone", p); }},
+            {"fifo", [](const QString& p) { mkfifo(QFile::encodeName(p).constData(), 0600); }},
+            {"endless", [](const QString& p) { QFile::link("/dev/zero", p); }},
+        };
+        for (const auto& [name, make] : variants) {
+            TScratchFolder folder;
+            WriteAll(folder.Path("Messages/msg1.wav"), "RIFF");
+            make(folder.Path("CALL.LOG"));
+            TCallLog log;
+            QCOMPARE(log.LoadCallLog(200), 0);
+            QVERIFY2(QFile::exists(folder.Path("Messages/msg1.wav")), qPrintable(name));
+            const QStringList notices = TakeDataNotices();
+            if (name == "empty" || name == "cut") {
+                QVERIFY2(notices.isEmpty(), qPrintable(name));
+                continue;
+            }
+            QCOMPARE(notices.size(), 1);
+            QVERIFY2(notices[0].startsWith("\"CALL.LOG\""), qPrintable(notices[0]));
+            QVERIFY2(PathPresent(folder.Path("CALL.LOG.bad")), qPrintable(name));
+            CallLogRecord* record = log.NewLogRecord();
+            *record = Call(kDay + 5);
+            QVERIFY(log.AppendCallLog(*record));
+            QVERIFY(log.SaveCallLog());
+            QCOMPARE(ReadAll(folder.Path("CALL.LOG")), record->ToBytes());
+            if (name == "garbage")  // copied aside whole
+                QCOMPARE(ReadAll(folder.Path("CALL.LOG.bad")), QByteArray(616 * 3, 'x'));
+        }
     }
 
     void aThousandByteFileHoldsOneRecord() {
         TScratchFolder folder;
-        WriteAll(folder.Path("CALL.LOG"), Call(5).ToBytes() + QByteArray(384, '\xff'));
+        WriteAll(folder.Path("CALL.LOG"), Call(kDay).ToBytes() + QByteArray(384, '\xff'));
         TCallLog log;
         QCOMPARE(log.LoadCallLog(200), 1);
     }

@@ -5,6 +5,7 @@
 
 #include "store/calllog.h"
 #include "store/config.h"
+#include "store/datafile.h"
 #include "store/greetings.h"
 #include "store/message.h"
 #include "store/outgoinghistory.h"
@@ -28,15 +29,16 @@ private slots:
                   TConfigFile::FileName(), TMessageStore::FileName(), GreetingsListFile()})
                 WriteAll(name, bytes);
 
+            // Records that are plainly garbage are skipped; the rest are read within bounds.
             TCallLog log;
-            QCOMPARE(log.LoadCallLog(200), size / 616);
+            QVERIFY(log.LoadCallLog(200) <= size / 616);
             for (const CallLogRecord& r : log.Records) {
                 QVERIFY(r.When.size() <= 32 && r.Number.size() <= 32 && r.Name.size() <= 24);
                 QVERIFY(r.MessageFile.size() <= 516);
                 TCallLog::RowTexts(r, nullptr, 0);
             }
             TPhoneBook book;
-            QCOMPARE(book.LoadPhoneBook(), size / 668);
+            QVERIFY(book.LoadPhoneBook() <= size / 668);
             for (const auto& e : book.Entries) {
                 QVERIFY(e->DisplayName.size() <= 32 && e->PersonalGreeting.size() <= 260);
                 TPhoneBook::RowTexts(*e);
@@ -44,7 +46,7 @@ private slots:
             book.FindCaller("404-555-1212", "SMITH");
             book.CheckDuplicateEntries();
             TOutgoingHistory history;
-            QCOMPARE(history.LoadOutgoingHistory(), size / 456);
+            QVERIFY(history.LoadOutgoingHistory() <= size / 456);
             for (TOCALL* call : TOutgoingHistory::CallsUnder(history.Root()))
                 TOutgoingHistory::RowTexts(*call);
             TConfig config;
@@ -54,6 +56,7 @@ private slots:
             for (const QString& greeting : LoadGreetingList())
                 QVERIFY(greeting.size() < 260);
             PickRandomGreeting();
+            TakeDataNotices();
         }
     }
 };

@@ -36,6 +36,9 @@ public:
     int AppMessage(const TAppMessageRequest& request, bool* dontShowAgain) override;
     QList<TAppMessageRequest> Messages;
     void Beep() override { History.append({QStringLiteral("beep"), {}, {}, 0}); }
+    void Notice(const QString& text, const QString& caption) override {
+        History.append({QStringLiteral("notice"), text, caption, 0});
+    }
 
     QStringList Texts(const QString& kind = QStringLiteral("box")) const;
     int Count(const QString& kind) const { return Texts(kind).size(); }

@@ -89,6 +89,15 @@ int TWidgetPrompts::MessageBox(const QString& text, const QString& caption, unsi
     return ResultFor(box.exec(), buttons);
 }
 
+void TWidgetPrompts::Notice(const QString& text, const QString& caption) {
+    qWarning().noquote() << "[" + caption + "]" << DisplayText(text);
+    auto* box = new QMessageBox(QMessageBox::Warning, caption, DisplayText(text), QMessageBox::Ok,
+                                Owner());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
 QString TWidgetPrompts::OpenFileName(const TFileDialogRequest& request) {
     return QFileDialog::getOpenFileName(Owner(), request.Title, StartPath(request),
                                         QtFilter(request.Filter), nullptr, OptionsFor(request));

@@ -13,6 +13,7 @@ public:
     bool Password(const QString& caption, const QString& label, QString* password) override;
     int AppMessage(const TAppMessageRequest& request, bool* dontShowAgain) override;
     void Beep() override;
+    void Notice(const QString& text, const QString& caption) override;
 
     // "Sounds (*.wav)|*.wav|All|*.*" as a Qt name filter list.
     static QString QtFilter(const QString& filter);

@@ -33,7 +33,7 @@ QIcon StateIcon(int state) {
 }
 
 QString MessagePath(const CallLogRecord* record) {
-    return TCallLog::MessagesFolder() + QLatin1Char('/') + record->MessageFile;
+    return TCallLog::MessagesFolder() + QLatin1Char('/') + record->MessageName();
 }
 }  // namespace
 
@@ -274,7 +274,10 @@ void THistoryTab::RemoveMessagesButtonClick() {
 }
 
 void THistoryTab::MakeNew() {
-    if (QTreeWidgetItem* focused = ui->ListView1->currentItem()) RecordOf(focused)->Heard = 0;
+    if (QTreeWidgetItem* focused = ui->ListView1->currentItem()) {
+        RecordOf(focused)->Heard = 0;
+        TCallLog::UpdateRecord(*RecordOf(focused));
+    }
     RefreshHistory();
 }
 

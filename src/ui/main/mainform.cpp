@@ -12,6 +12,7 @@
 #include "platform/profile.h"
 #include "platform/prompts.h"
 #include "platform/tfile.h"
+#include "store/datafile.h"
 #include "ui/dialogs/ctrayicon.h"
 #include "ui/dialogs/debugformcode.h"
 #include "ui/dialogs/flashcaller.h"
@@ -78,6 +79,11 @@ void TMainForm::FormCreate() {
     OutgoingHistory.LoadOutgoingHistory();
     PhoneBook.LoadPhoneBook();
     m_history->LoadRows();
+    // A data file that could not be used was kept aside: said once, without holding anything up.
+    if (const QStringList notices = TakeDataNotices(); !notices.isEmpty())
+        QTimer::singleShot(0, this, [notices] {
+            Prompts().Notice(notices.join(QStringLiteral("\r\r")), QStringLiteral("Ringvale"));
+        });
     Connection.StartUp();
     ui->ConnectToInternetButton->setVisible(!Config.InternetLink.trimmed().isEmpty());
 
@@ -129,6 +135,10 @@ void TMainForm::WireCalls() {
     };
     Calls.ClosePlayRecordWindow = hideMessageWindow;
     Outgoing.CloseMessageWindow = hideMessageWindow;
+    m_prmessage->MessageSaved = [this](const QString& name) {
+        Calls.MessageSaved(name);
+        m_history->RefreshHistory();
+    };
     m_prmessage->Completion = [this](int outcome) {
         Calls.Completion(outcome);
         m_history->RefreshHistory();
@@ -144,9 +154,7 @@ void TMainForm::WireCalls() {
     m_history->CallInProgress = [this] { return Connection.Line && Connection.Line->hCall != 0; };
     m_history->DeleteAllowed = [this] { return PasswordGuard(Config.DeleteFromHistory()); };
     // The call in progress must not keep a record the user deleted.
-    m_history->Removing = [this](CallLogRecord* record) {
-        if (Calls.CurrentLogRecord == record) Calls.CurrentLogRecord = nullptr;
-    };
+    m_history->Removing = [this](CallLogRecord* record) { Calls.ForgetRecord(record); };
 
     connect(ui->ConnectButton, &QPushButton::clicked, this, &TMainForm::ConnectButtonClick);
     connect(ui->AnswerHangupButton, &QPushButton::clicked, this,
