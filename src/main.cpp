@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QSessionManager>
+#include <cstdio>
 
 #include "audio/shippedsounds.h"
+#include "platform/folderlock.h"
 #include "platform/profile.h"
 #include "platform/signalwatcher.h"
 #include "platform/telephony/v253line.h"
@@ -17,8 +19,15 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationDisplayName(QStringLiteral("Ringvale"));
     QApplication::setOrganizationName(QStringLiteral("Tarvex"));
 
-    // The working folder at start-up holds every data file and the sound folders.
+    // The working folder at start-up holds every data file and the sound folders, and only one
+    // program may use them: two would overwrite each other's call log.
     TProfile::SetFolder(QDir::currentPath());
+    TFolderLock folderLock(TProfile::Folder());
+    if (!folderLock.Acquire()) {
+        std::fprintf(stderr, "ringvale: %s\n%s\n", qPrintable(folderLock.ErrorText),
+                     qPrintable(TProfile::Folder()));
+        return 1;
+    }
     InstallShippedSounds();
 
     TWidgetPrompts prompts;
@@ -26,15 +35,14 @@ int main(int argc, char* argv[]) {
     TV253Provider modems;  // every modem of lines.conf and /dev/serial/by-id
 
     TMainForm mainForm;
-    // SIGTERM (session end, kill) and SIGINT save everything and quit through the loop, and
-    // so does the end of the desktop session.
+    // SIGTERM (session end, kill) and SIGINT save everything and quit at once: no password,
+    // no box, no open dialog holds the end up. The session manager's request to save (a
+    // logout that may yet be cancelled) saves and keeps listening.
     TSignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &TSignalWatcher::Signalled, &app, [&] {
-        mainForm.SaveAll();
-        QApplication::quit();
-    });
+    QObject::connect(&signalWatcher, &TSignalWatcher::Signalled, &app,
+                     [&] { mainForm.Shutdown(); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
-                     [&](QSessionManager&) { mainForm.SaveAll(); });
+                     [&](QSessionManager&) { mainForm.SaveData(); });
     mainForm.show();
     const int result = QApplication::exec();
     SetPrompts(nullptr);

@@ -24,7 +24,21 @@ void SyncFolder(const QString& folder) {
 }
 }  // namespace
 
-TAtomicFile::TAtomicFile(const QString& path) : m_path(path) {}
+// A data file the user keeps as a link (to a synced folder, say) stays a link: the file it
+// points to is rewritten, in its own folder, and the link is left as it is.
+QString LinkTarget(const QString& path) {
+    QString current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(current);
+        if (!info.isSymLink()) return current;
+        const QString target = info.symLinkTarget();
+        if (target.isEmpty()) return current;
+        current = target;
+    }
+    return path;  // a loop of links: the name itself is replaced
+}
+
+TAtomicFile::TAtomicFile(const QString& path) : m_path(LinkTarget(path)) {}
 
 TAtomicFile::~TAtomicFile() {
     Discard();

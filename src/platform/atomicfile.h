@@ -32,5 +32,8 @@ private:
     TFile m_file;
 };
 
+// The file a path names once links are followed (the path itself when it is no link).
+QString LinkTarget(const QString& path);
+
 // The whole of contents as the new file at path. On failure *error gets the reason.
 bool RewriteFile(const QString& path, const QByteArray& contents, QString* error = nullptr);

@@ -1,6 +1,7 @@
 #include "ui/main/mainform.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QMenu>
 #include <QPainter>
@@ -289,14 +290,27 @@ void TMainForm::SaveAll() {
     if (m_saved) return;
     m_saved = true;
     Connection.Disconnect();
+    SaveData();
+}
+
+void TMainForm::SaveData() {
     ConfigFile.SaveConfig(Config);
     CallLog.SaveCallLog();
     PhoneBook.SavePhoneBook();
     OutgoingHistory.SaveOutgoingHistory();
 }
 
+void TMainForm::Shutdown() {
+    if (m_shuttingDown) return;
+    m_shuttingDown = true;
+    static TLogPrompts unattended;  // nobody is there to answer: every question is logged
+    SetPrompts(&unattended);
+    SaveAll();
+    QCoreApplication::exit(0);  // leaves every event loop, a modal dialog's too
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (!Connection.FormClose()) {
+    if (!m_shuttingDown && !Connection.FormClose()) {
         event->ignore();
         return;
     }

@@ -47,8 +47,14 @@ public:
     void Timer1Timer();
     void Timer2Timer();
     void ConnectButtonClick();
-    // Saves everything (the window's FormDestroy); also on SIGTERM and at logout.
+    // Disconnects and saves everything (the window's FormDestroy), once.
     void SaveAll();
+    // Saves the settings and lists and stays connected (the session manager asks for it
+    // before a logout that may still be cancelled).
+    void SaveData();
+    // The end of the session or a kill: save, log what could not be saved, and quit, with no
+    // password and no box; any open dialog is left.
+    void Shutdown();
     // The password guard: passes with no password or when the action is not protected.
     bool PasswordGuard(bool protectedAction);
     void RenderCallControls();
@@ -84,6 +90,7 @@ private:
     qint64 m_refreshDue = 0;
     qint64 m_welcomeDue = 0;
     bool m_saved = false;
+    bool m_shuttingDown = false;
     QIcon m_connectedIcon;
     QIcon m_disconnectedIcon;
 };
