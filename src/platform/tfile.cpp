@@ -65,10 +65,10 @@ int TFile::Open(const QString& name, int mode) {
         return -1;
     }
     struct stat st;
-    const int refused = fstat(fd, &st) != 0 ? errno
-                        : S_ISDIR(st.st_mode)             ? EISDIR
+    const int refused = fstat(fd, &st) != 0              ? errno
+                        : S_ISDIR(st.st_mode)            ? EISDIR
                         : !probe && !S_ISREG(st.st_mode) ? EINVAL
-                                                          : 0;
+                                                         : 0;
     if (refused) {
         ::close(fd);
         if (refused == EINVAL)

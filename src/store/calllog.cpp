@@ -176,8 +176,8 @@ bool TCallLog::UpdateRecord(const CallLogRecord& record) {
 int TCallLog::LoadCallLog(int maxItems) {
     Records.clear();
     LoadedCount = 0;
-    const TDataFileLoad load = LoadDataFile(FileName(), CallLogRecord::kSize, kMaxRecords,
-                                            &CallLogRecord::Plausible);
+    const TDataFileLoad load =
+        LoadDataFile(FileName(), CallLogRecord::kSize, kMaxRecords, &CallLogRecord::Plausible);
     m_writable = load.Writable;
     for (qsizetype i = 0; i < load.Records.size(); ++i) {
         CallLogRecord record = CallLogRecord::FromBytes(load.Records[i]);
@@ -195,7 +195,8 @@ int TCallLog::LoadCallLog(int maxItems) {
 
 bool TCallLog::SaveCallLog() {
     if (!m_writable) {
-        qWarning().noquote() << "CALL.LOG was not written: the file that is there could not be read";
+        qWarning().noquote()
+            << "CALL.LOG was not written: the file that is there could not be read";
         return false;
     }
     QByteArray contents;

@@ -9,9 +9,9 @@
 #include "platform/profile.h"
 #include "platform/prompts.h"
 #include "platform/records.h"
-#include "store/datafile.h"
 #include "platform/tfile.h"
 #include "store/config.h"
+#include "store/datafile.h"
 #include "store/message.h"
 
 QByteArray PhoneBookEntry::ToBytes() const {
@@ -110,8 +110,8 @@ bool PhoneBookEntry::Plausible(const QByteArray& bytes) {
 
 int TPhoneBook::LoadPhoneBook() {
     Entries.clear();
-    const TDataFileLoad load = LoadDataFile(FileName(), PhoneBookEntry::kSize, kMaxEntries,
-                                            &PhoneBookEntry::Plausible);
+    const TDataFileLoad load =
+        LoadDataFile(FileName(), PhoneBookEntry::kSize, kMaxEntries, &PhoneBookEntry::Plausible);
     m_writable = load.Writable;
     for (const QByteArray& bytes : load.Records)
         Entries.push_back(std::make_unique<PhoneBookEntry>(PhoneBookEntry::FromBytes(bytes)));

@@ -106,7 +106,13 @@ private slots:
         QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
         QCOMPARE(status, QString("Taking Message"));
         QCOMPARE(record.MessageFile, QString("msg1765000000.wav"));
+        QStringList saved;
+        form.MessageSaved = [&](const QString& name) {
+            saved << name;
+            QVERIFY(m_outcomes.isEmpty());  // told before the last beep
+        };
         QVERIFY(QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 10000));
+        QCOMPARE(saved, QStringList{"msg1765000000.wav"});
         QCOMPARE(m_outcomes, QList<int>{1});
         QVERIFY(form.isVisible());  // until the hang-up closes it
 
@@ -127,6 +133,29 @@ private slots:
         QFile played(m_dir->filePath("Greetings/Default Greeting 2.wav"));
         QVERIFY(played.open(QIODevice::ReadOnly));
         QCOMPARE(m_out->Played.size(), played.size() - 44 + 2 * (beep.size() - 44));
+    }
+
+    // "Messages" cannot be written: the caller's words are kept in the data folder, the user
+    // is told, and the call claims no message.
+    void aMessageThatCannotBeSavedInMessages() {
+        QDir(m_dir->path()).rmdir("Messages");
+        QFile blocker(m_dir->filePath("Messages"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        m_config.MaximumRecordTimeComboBox = 1;
+        CallLogRecord record;
+        TPRMessageForm form;
+        QStringList saved;
+        form.MessageSaved = [&](const QString& name) { saved << name; };
+        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        QString status;
+        form.SetMainStatus = [&](const QString& text) { status = text; };
+        QString greeting = "Greetings/Default Greeting 2.wav";
+        QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
+        QVERIFY(QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 10000));
+        QCOMPARE(saved, QStringList{QString()});
+        QCOMPARE(QFileInfo(m_dir->filePath("msg1765000000.wav")).size(), 46 + 15 * 11025);
+        QVERIFY2(status.startsWith("Can't save message in Messages, kept as "), qPrintable(status));
     }
 
     void stopDuringTheRecording() {

@@ -193,22 +193,32 @@ private slots:
         };
         QStringList done;
         channel.Hold(true);
-        channel.Command("ATH0", [&](const QByteArray& r, const QList<QByteArray>&) {
-            done << "ATH0 " + QString::fromLatin1(r);
-        }, 2000);
-        channel.Raw("\x10\x03", [&](const QByteArray& r, const QList<QByteArray>&) {
-            done << "end " + QString::fromLatin1(r);
-            channel.Hold(false);  // starts ATH0 from inside the completion
-            channel.Command("ATZ", [&](const QByteArray& r2, const QList<QByteArray>&) {
-                done << "ATZ " + QString::fromLatin1(r2);
-            }, 2000);
-        }, 2000);
+        channel.Command(
+            "ATH0",
+            [&](const QByteArray& r, const QList<QByteArray>&) {
+                done << "ATH0 " + QString::fromLatin1(r);
+            },
+            2000);
+        channel.Raw(
+            "\x10\x03",
+            [&](const QByteArray& r, const QList<QByteArray>&) {
+                done << "end " + QString::fromLatin1(r);
+                channel.Hold(false);  // starts ATH0 from inside the completion
+                channel.Command(
+                    "ATZ",
+                    [&](const QByteArray& r2, const QList<QByteArray>&) {
+                        done << "ATZ " + QString::fromLatin1(r2);
+                    },
+                    2000);
+            },
+            2000);
         written.clear();
         answer(0);  // the raw bytes carry no CR
         answer(1);
         answer(2);
         QTRY_COMPARE(done, QStringList({"end OK", "ATH0 OK", "ATZ OK"}));
-        QCOMPARE(written, QByteArray("\x10\x03" "ATH0\rATZ\r"));
+        QCOMPARE(written, QByteArray("\x10\x03"
+                                     "ATH0\rATZ\r"));
         channel.Close();
         ::close(master);
     }

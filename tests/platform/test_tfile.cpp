@@ -125,6 +125,13 @@ private slots:
         QCOMPARE(f.ErrorText, QString("No such file or directory"));
         QCOMPARE(f.Open(Path("x.dat"), TFile::ModeCreate), -1);  // 4 alone is not a mode
         QCOMPARE(f.Open(m_dir.path(), TFile::ModeRead), -1);     // a folder is not a file
+        // Neither is a FIFO (whose open would wait for a writer) or an endless device.
+        QCOMPARE(mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600), 0);
+        QCOMPARE(f.Open(Path("fifo"), TFile::ModeRead), -1);
+        QCOMPARE(f.Open(Path("fifo"), TFile::ModeWrite), -1);
+        QVERIFY(QFile::link("/dev/zero", Path("zero")));
+        QCOMPARE(f.Open(Path("zero"), TFile::ModeRead), -1);
+        QCOMPARE(f.ErrorText, QString("Not a regular file"));
         QVERIFY(prompts.History.isEmpty());
         QVERIFY(!QFile::exists(Path("x.dat")));
 
@@ -207,6 +214,17 @@ private slots:
         QCOMPARE(QDir(m_dir.path()).entryList({"CALL.LOG*"}, QDir::Files).size(), 1);
         QVERIFY(!RewriteFile(Path("no/such/CALL.LOG"), "x", &error));
         QCOMPARE(error, QString("No such file or directory"));
+    }
+
+    // A data file kept as a link to another folder stays a link: its target is rewritten.
+    void rewritingALinkRewritesItsTarget() {
+        QVERIFY(QDir(m_dir.path()).mkdir("synced"));
+        QVERIFY(RewriteFile(Path("synced/book.pb12"), "old"));
+        QVERIFY(QFile::link("synced/book.pb12", Path("book.pb12")));
+        QVERIFY(RewriteFile(Path("book.pb12"), "new"));
+        QVERIFY(QFileInfo(Path("book.pb12")).isSymLink());
+        QCOMPARE(ReadBytes(Path("synced/book.pb12")), QByteArray("new"));
+        QCOMPARE(QDir(Path("synced")).entryList(QDir::Files), QStringList{"book.pb12"});
     }
 };
 

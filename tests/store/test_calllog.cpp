@@ -4,8 +4,8 @@
 
 #include "platform/records.h"
 #include "scriptedprompts.h"
-#include "store/datafile.h"
 #include "store/calllog.h"
+#include "store/datafile.h"
 #include "store/phonebook.h"
 #include "storetest.h"
 

@@ -1,11 +1,54 @@
 // The settings record and "RINGVALE.CNF", byte for byte.
 
+#include <cmath>
+
 #include "store/config.h"
+#include "store/datafile.h"
 #include "storetest.h"
 
 class TestConfig : public QObject {
     Q_OBJECT
 private slots:
+    // A damaged file must not size a recording buffer or index past a list.
+    void valuesOutOfRangeAreClamped() {
+        TScratchFolder folder;
+        TConfig config;
+        config.MaximumRecordTimeComboBox = 1 << 28;
+        config.RingsToAnswer = -3;
+        config.FlashTime = 0;
+        config.HistorySortColumn = 99;
+        config.PageWait = std::nan("");
+        config.Cost1Edit = -1;
+        config.HistoryColumnWidths[2] = 1 << 30;
+        config.SelectPortBox = "USB Modem";
+        WriteAll(folder.Path("RINGVALE.CNF"), config.ToBytes());
+        TConfig loaded;
+        QVERIFY(TConfigFile().LoadConfig(loaded));
+        const TConfig defaults;
+        QCOMPARE(loaded.MaximumRecordTimeComboBox, defaults.MaximumRecordTimeComboBox);
+        QCOMPARE(loaded.RingsToAnswer, defaults.RingsToAnswer);
+        QCOMPARE(loaded.FlashTime, defaults.FlashTime);
+        QCOMPARE(loaded.HistorySortColumn, 0);
+        QCOMPARE(loaded.PageWait, defaults.PageWait);
+        QCOMPARE(loaded.Cost1Edit, defaults.Cost1Edit);
+        QCOMPARE(loaded.HistoryColumnWidths[2], 0);
+        QCOMPARE(loaded.SelectPortBox, QString("USB Modem"));  // the rest is kept
+        QVERIFY(TakeDataNotices().isEmpty());
+    }
+
+    // A settings file that cannot be read is moved aside, and the defaults start afresh.
+    void anUnreadableFileIsKeptAside() {
+        TScratchFolder folder;
+        QVERIFY(QDir(folder.Dir.path()).mkdir("RINGVALE.CNF"));
+        TConfig config;
+        QVERIFY(!TConfigFile().LoadConfig(config));
+        QVERIFY(QFileInfo(folder.Path("RINGVALE.CNF.bad")).isDir());
+        QCOMPARE(ReadAll(folder.Path("RINGVALE.CNF")).size(), 3560);
+        const QStringList notices = TakeDataNotices();
+        QCOMPARE(notices.size(), 1);
+        QVERIFY2(notices[0].contains("kept as \"RINGVALE.CNF.bad\""), qPrintable(notices[0]));
+    }
+
     void firstStartWritesTheDefaults() {
         TScratchFolder folder;
         TConfigFile file;
@@ -72,6 +115,11 @@ private slots:
         QCOMPARE(loaded.SelectPortBox, QString("USB Modem"));
         QCOMPARE(ReadAll(folder.Path("RINGVALE.CNF")).left(4), QByteArray("\x01\x03\x00\x00", 4));
         QVERIFY(file.LoadConfig(loaded));
+
+        // Both files were kept as they were before anything was written over them.
+        QCOMPARE(ReadAll(folder.Path("RINGVALE.CNF.bad")), QByteArray("\x01\x03\x00\x00", 4));
+        QCOMPARE(ReadAll(folder.Path("RINGVALE.CNF.bad2")), old);
+        TakeDataNotices();
 
         loaded.MaxItems = 1000;
         QCOMPARE(loaded.ClampedMaxItems(), 200);

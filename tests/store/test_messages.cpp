@@ -1,5 +1,7 @@
 // Remembered answers in "MESSAGES.MSG", the string table, and the greetings list.
 
+#include <sys/stat.h>
+
 #include "scriptedprompts.h"
 #include "store/greetings.h"
 #include "store/message.h"
@@ -98,6 +100,13 @@ private slots:
             TClock::Set(1700000000 + t);
             QCOMPARE(PickRandomGreeting(), QString("only.wav"));
         }
+        // A line naming a path elsewhere picks only a name inside "Greetings".
+        WriteAll(GreetingsListFile(), "../../../elsewhere/x.wav\r\n");
+        QCOMPARE(PickRandomGreeting(), QString("x.wav"));
+        QFile::remove(GreetingsListFile());
+        QCOMPARE(mkfifo(QFile::encodeName(GreetingsListFile()).constData(), 0600), 0);
+        QCOMPARE(PickRandomGreeting(), QString());  // refused at once, not waited on
+        QFile::remove(GreetingsListFile());
         WriteAll(GreetingsListFile(), "\r\n");
         QCOMPARE(PickRandomGreeting(), QString());
         QFile::remove(GreetingsListFile());

@@ -2,6 +2,7 @@
 
 #include "scriptedprompts.h"
 #include "store/config.h"
+#include "store/datafile.h"
 #include "store/phonebook.h"
 #include "storetest.h"
 
@@ -102,6 +103,21 @@ private slots:
                                         "wish to edit or remove them."));
         QCOMPARE(pairs[1].First, 1);
         QCOMPARE(pairs[1].Second, 3);
+    }
+
+    // A damaged entry is skipped and the file kept aside whole before the next save.
+    void aDamagedPhoneBookIsKeptAside() {
+        TScratchFolder folder;
+        const QByteArray file = Entry("Mom", "404-555-1212").ToBytes() + QByteArray(668, 'z') +
+                                Entry("Dad", "770-555-0000").ToBytes();
+        WriteAll(TPhoneBook::FileName(), file);
+        TPhoneBook book;
+        QCOMPARE(book.LoadPhoneBook(), 2);
+        QCOMPARE(book.Entries[1]->DisplayName, QString("Dad"));
+        QCOMPARE(ReadAll(TPhoneBook::FileName() + ".bad"), file);
+        QCOMPARE(TakeDataNotices().size(), 1);
+        QVERIFY(book.SavePhoneBook());
+        QCOMPARE(ReadAll(TPhoneBook::FileName()).size(), 2 * 668);
     }
 
     void fileSaveLoadBackupRestore() {

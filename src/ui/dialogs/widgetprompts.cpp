@@ -91,8 +91,8 @@ int TWidgetPrompts::MessageBox(const QString& text, const QString& caption, unsi
 
 void TWidgetPrompts::Notice(const QString& text, const QString& caption) {
     qWarning().noquote() << "[" + caption + "]" << DisplayText(text);
-    auto* box = new QMessageBox(QMessageBox::Warning, caption, DisplayText(text), QMessageBox::Ok,
-                                Owner());
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, caption, DisplayText(text), QMessageBox::Ok, Owner());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
