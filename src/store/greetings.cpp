@@ -10,6 +10,7 @@
 
 namespace {
 constexpr int kLineLength = 260;
+constexpr int kMaxGreetings = 10000;  // a sane list; a huge file is not read to its end
 }  // namespace
 
 QString GreetingsListFile() {
@@ -32,7 +33,7 @@ QStringList LoadGreetingList() {
         char line[kLineLength];
         int n;
         // Blank lines never reach here: the reader skips line breaks before a line.
-        while ((n = file.ReadLine(line, kLineLength)) > 0)
+        while (list.size() < kMaxGreetings && (n = file.ReadLine(line, kLineLength)) > 0)
             list << FileNamePart(QString::fromLatin1(line, n));
         file.Close();
     }
@@ -60,7 +61,7 @@ QString TGreeting::Pick() {
     if (file.Open(GreetingsListFile(), TFile::ModeRead) < 0) return {};
     // Every line of two or more characters counts, up to the first shorter read.
     int count = 0;
-    while (file.ReadLine(m_line, kLineLength) >= 2)
+    while (count < kMaxGreetings && file.ReadLine(m_line, kLineLength) >= 2)
         ++count;
     if (count == 0) return {};
     file.Seek(0);
