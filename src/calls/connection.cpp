@@ -1,5 +1,6 @@
 #include "calls/connection.h"
 
+#include <QDebug>
 #include <QStringList>
 
 #include "calls/callhandler.h"
@@ -16,6 +17,10 @@ constexpr int kInternetInterval = 20;
 
 TConnection::TConnection(TConfig& config, TCallHandler& calls) : m_config(config), m_calls(calls) {
     m_events = m_calls.Events();
+    m_events.OnLineEvent = [this, calls = m_events.OnLineEvent](int code, const QString& text) {
+        if (code == EV_CAPS_KNOWN) ReportDataOnlyModem();
+        calls(code, text);
+    };
     m_events.OnTrace = [this](int code, const QString& text) {
         if (Trace) Trace(code, text);
     };
@@ -44,9 +49,9 @@ bool TConnection::Connect(bool showErrors) {
             error = QStringLiteral("Can't open modem \"") + modem +
                     QStringLiteral("\".\rReason: ") + Line->LastError;
         } else {
-            if (showErrors && Line->IsVoiceLine(quint32(id)) == 0)
-                ShowManagedMessage(311,
-                                   FormatText(StringTableText(311), QStringList{Line->LineName}));
+            // A modem opened for the first time says what it can do a moment later.
+            m_reportDataOnly = showErrors;
+            if (Line->IsVoiceLine(quint32(id)) == 0) ReportDataOnlyModem();
             return false;
         }
     }
@@ -56,7 +61,14 @@ bool TConnection::Connect(bool showErrors) {
     return true;
 }
 
+void TConnection::ReportDataOnlyModem() {
+    if (!std::exchange(m_reportDataOnly, false) || !Line) return;
+    if (Line->IsVoiceLine(Line->DeviceId) == 0)
+        ShowManagedMessage(311, FormatText(StringTableText(311), QStringList{Line->LineName}));
+}
+
 void TConnection::Disconnect() {
+    m_reportDataOnly = false;
     if (!Line) return;
     Line->ShutdownLine();
     Line->ShutdownPhone();
@@ -119,8 +131,16 @@ void TConnection::ReconnectCheck() {
     if (UpdatePagingStatus) UpdatePagingStatus();
 }
 
+// The line closed by itself: the modem was unplugged, stopped answering, or another program
+// took it. Unless a reconnect is already planned, the program waits for the modem and tries
+// again at the next tick, then every 20 seconds, so an answering machine never stays deaf.
 void TConnection::Timer2Timer() {
     Disconnect();
+    if (!ReconnectDue) {
+        qInfo().noquote() << "The modem went away; Ringvale reconnects when it is back.";
+        ReconnectInterval = kInternetInterval;
+        ReconnectDue = TClock::Now() + 1;
+    }
     UpdateConnectionStatus();
     if (UpdatePagingStatus) UpdatePagingStatus();
 }

@@ -58,7 +58,11 @@ public:
     bool FormClose();
 
 private:
+    // Message 311 after an interactive connect, once the modem has said it has no voice.
+    void ReportDataOnlyModem();
+
     TConfig& m_config;
     TCallHandler& m_calls;
     TTapiEvents m_events;
+    bool m_reportDataOnly = false;
 };

@@ -17,6 +17,7 @@ enum : int {
     EV_DIALING = 5012,
     EV_ANSWERED = 5013,
     EV_HUNG_UP = 5014,
+    EV_CAPS_KNOWN = 5016,  // the modem, its line just opened, has said what it can do
     REQ_MAKE_CALL = 5015,
 };
 

@@ -33,11 +33,18 @@ class TestV253 : public QObject {
         const int id = m_tapi->FindLineDevice("Sim");
         if (id < 0) return -2000;
         QString text;
-        return m_tapi->OpenLine(quint32(id), &text);
+        const int opened = m_tapi->OpenLine(quint32(id), &text);
+        // The modem is set up after the open returns: ready once it has said what it can do.
+        if (opened == 0)
+            (void)QTest::qWaitFor(
+                [&] { return Saw("5016:Modem capabilities known", 0) || Saw("3:Line Close", 0); },
+                5000);
+        return opened;
     }
 
     bool Saw(const QString& event, int ms = 5000) {
-        return QTest::qWaitFor([&] { return m_events.contains(event); }, ms);
+        return m_events.contains(event) ||
+               (ms > 0 && QTest::qWaitFor([&] { return m_events.contains(event); }, ms));
     }
 
 private slots:
@@ -176,12 +183,14 @@ private slots:
     }
 
     void refusedAndLostModems() {
-        // A modem that never answers fails the open instead of hanging.
+        // A modem that never answers closes its line again, without holding the program up.
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(Connect({"--silent"}), LINEERR_OPERATIONFAILED);
+        QCOMPARE(Connect({"--silent"}), 0);
+        QVERIFY(Saw("3:Line Close"));
         QVERIFY(timer.elapsed() < 5000);
         cleanup();
+        init();
 
         // A data-only modem opens, and says so.
         QCOMPARE(Connect({"--no-voice"}), 0);

@@ -131,11 +131,12 @@ private slots:
         QCOMPARE(ui->ListView1->topLevelItemCount(), 0);
         QVERIFY(!form->Calls.CurrentLogRecord);  // the call no longer points at it
 
-        // The line closes under the program: one second later it is disconnected.
+        // The line closes under the program: one second later it is disconnected and waits
+        // for the modem to come back.
         m_line->SendLineClose();
         Pump();
         form->Timer2Timer();
-        QCOMPARE(ui->StatusLabel->text(), QString("Not connected"));
+        QCOMPARE(ui->StatusLabel->text(), QString("Waiting for modem"));
         QCOMPARE(ui->ConnectButton->text(), QString("Connect"));
     }
 

@@ -250,7 +250,9 @@ void TLineService::DeliverLine(HLINE line, quint32 hDevice, quint32 message, qui
     auto it = m_lines.find(line);
     if (it == m_lines.end()) return;
     const OpenLineEntry& entry = *it->second;
-    if (message == LINE_LINEDEVSTATE && !(p1 & (entry.StatusMask | LINEDEVSTATE_REINIT))) return;
+    if (message == LINE_LINEDEVSTATE &&
+        !(p1 & (entry.StatusMask | LINEDEVSTATE_REINIT | LINEDEVSTATE_CAPSCHANGE)))
+        return;
     const LINECALLBACK callback = m_apps.value(entry.AppHandle).Callback;
     if (callback) callback(hDevice, message, entry.Instance, p1, p2, p3);
 }

@@ -1,6 +1,5 @@
 #include "platform/telephony/modemchannel.h"
 
-#include <QEventLoop>
 
 namespace {
 constexpr int kMaxLine = 512;
@@ -123,21 +122,4 @@ void TModemChannel::Finish(const QByteArray& result) {
     const QList<QByteArray> lines = std::exchange(m_lines, {});
     if (done.Finished) done.Finished(result, lines);
     StartNext();
-}
-
-QByteArray TModemChannel::Run(const QByteArray& command, int timeoutMs, QList<QByteArray>* lines) {
-    QEventLoop loop;
-    QByteArray result;
-    bool finished = false;
-    Command(
-        command,
-        [&](const QByteArray& answer, const QList<QByteArray>& got) {
-            result = answer;
-            if (lines) *lines = got;
-            finished = true;
-            loop.quit();
-        },
-        timeoutMs);
-    if (!finished) loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return result;
 }

@@ -33,8 +33,6 @@ public:
     void Raw(const QByteArray& bytes, Done done, int timeoutMs);
     // While held (voice data flowing) queued commands wait.
     void Hold(bool held);
-    // Waits for the answer while the event loop runs on (user input held back).
-    QByteArray Run(const QByteArray& command, int timeoutMs, QList<QByteArray>* lines = nullptr);
     void WriteRaw(const QByteArray& bytes) { m_port.Write(bytes); }
     bool Busy() const { return m_current.has_value(); }
     TDleDecoder& Decoder() { return m_decoder; }

@@ -83,6 +83,12 @@ void TV253Line::Trace(const QString& text) {
     qCInfo(lcModem).noquote() << m_name << text;
 }
 
+void TV253Line::TraceOnce(const QString& text) {
+    if (text == m_lastProblem) return;
+    m_lastProblem = text;
+    Trace(text);
+}
+
 qint32 TV253Line::GetDevCaps(LINEDEVCAPS* caps) {
     caps->LineName = m_name.toLatin1();
     caps->ProviderInfo = m_identity;
@@ -91,81 +97,130 @@ qint32 TV253Line::GetDevCaps(LINEDEVCAPS* caps) {
     return 0;
 }
 
+// The port is opened and locked at once; the modem is then set up by a chain of commands
+// that never waits inside a call. A modem that does not answer closes the line again, which
+// the program handles as any closed line: it reconnects when the modem is back.
 qint32 TV253Line::Open(TLineEventSink* sink, quint32) {
     if (m_sink) return LINEERR_ALLOCATED;
     m_lock = std::make_unique<TPortLock>(m_path);
     const TPortLock::Result locked = m_lock->Acquire();
     if (locked == TPortLock::Busy) {
-        Trace(m_lock->ErrorText);
+        TraceOnce(m_lock->ErrorText);
         m_lock.reset();
         return LINEERR_RESOURCEUNAVAIL;
     }
     if (locked == TPortLock::Failed) Trace(QStringLiteral("no lock file: ") + m_lock->ErrorText);
     if (!m_channel.Open(m_path)) {
-        Trace(QStringLiteral("cannot open ") + m_path + QStringLiteral(": ") +
-              m_channel.ErrorText());
+        TraceOnce(QStringLiteral("cannot open ") + m_path + QStringLiteral(": ") +
+                  m_channel.ErrorText());
         m_lock.reset();
         return QFile::exists(m_path) ? LINEERR_RESOURCEUNAVAIL : LINEERR_NODEVICE;
     }
-    m_sink = sink;
-    const qint32 result = Initialise();
-    if (result < 0) {
-        Close();
-        return result;
-    }
-    if (m_voice && !m_vsm.isEmpty()) {
-        m_voiceChannel = std::make_unique<TVoiceChannel>(m_channel, m_name);
-        m_voiceChannel->SetFormat(m_voiceKind);
-        m_voiceChannel->Register(WaveOutId(DeviceId), WaveInId(DeviceId));
-    }
-    if (m_lock->Held()) {
+    if (m_lock->Held()) {  // another program may take the modem from here on
         m_lockWatch.addPath(m_lock->Path());
         m_lockWatch.addPath(TPortLock::Folder());
     }
+    m_sink = sink;
+    ++m_generation;
+    Send(Step::Reset);
     return 0;
 }
 
-// Reset, echo off, verbose results, voice mode, caller ID on. The modem's abilities are read
-// the first time only. A modem that does not answer fails the open.
-qint32 TV253Line::Initialise() {
-    const QByteArray reset = Cmd("ATZ");
-    if (reset == "TIMEOUT" || reset == "CLOSED") return LINEERR_OPERATIONFAILED;
-    if (Cmd("ATE0V1Q0") != "OK") return LINEERR_OPERATIONFAILED;
-    if (!m_probed) Probe();
-    if (m_voice) {
-        Cmd("AT+FCLASS=8");
-        if (!m_vsm.isEmpty()) Cmd("AT+VSM=" + m_vsm);
-        Cmd("AT+VIT=0");
-    }
-    // Caller ID is lost across a reset on some modems: it is sent again every time.
-    if (Cmd("AT+VCID=1") != "OK" && Cmd("AT#CID=1") != "OK") Trace(QStringLiteral("no caller ID"));
-    return m_channel.IsOpen() ? 0 : LINEERR_OPERATIONFAILED;
+void TV253Line::Send(Step step) {
+    static const QByteArray kCommands[] = {"ATZ",         "ATE0V1Q0", "ATI3",      "AT+FCLASS=?",
+                                           "AT+FCLASS=8", "AT+VSM=?", "AT+VLS=?",  "AT+FCLASS=8",
+                                           "AT+VSM=",     "AT+VIT=0", "AT+VCID=1", "AT#CID=1"};
+    if (step == Step::Ready) return Ready();
+    QByteArray command = kCommands[int(step)];
+    if (step == Step::VoiceFormat) command += m_vsm;
+    const quint64 generation = m_generation;
+    m_channel.Command(
+        command,
+        [this, step, generation](const QByteArray& result, const QList<QByteArray>& lines) {
+            if (generation == m_generation && m_sink) Answered(step, result, lines);
+        },
+        CommandTimeoutMs);
 }
 
-void TV253Line::Probe() {
-    QList<QByteArray> lines;
-    if (m_channel.Run("ATI3", CommandTimeoutMs, &lines) == "OK" && !lines.isEmpty())
-        m_identity = lines.first().left(64);
-    m_voice = m_channel.Run("AT+FCLASS=?", CommandTimeoutMs, &lines) == "OK" && !lines.isEmpty() &&
-              Numbers(lines.join(',')).contains(8);
-    if (m_voice) {
-        Cmd("AT+FCLASS=8");
-        if (m_channel.Run("AT+VSM=?", CommandTimeoutMs, &lines) == "OK")
-            m_vsm = ChooseVoiceFormat(lines);
-        // Speaker phone: the mic-and-speaker-on-line path (7) among the analog paths.
-        m_speaker = m_channel.Run("AT+VLS=?", CommandTimeoutMs, &lines) == "OK" &&
-                    std::any_of(lines.begin(), lines.end(), [](const QByteArray& l) {
-                        const QList<int> n =
-                            Numbers(l.left(l.indexOf(',') < 0 ? l.size() : l.indexOf(',')));
-                        return !n.isEmpty() && n.first() == 7;
-                    });
+// Reset, echo off, verbose results, voice mode, caller ID on. The modem's abilities are read
+// the first time only. Caller ID is lost across a reset on some modems: it is sent every time.
+void TV253Line::Answered(Step step, const QByteArray& result, const QList<QByteArray>& lines) {
+    if (result == "TIMEOUT" || result == "CLOSED") return OpenFailed(result);
+    const bool ok = result == "OK";
+    switch (step) {
+        case Step::Reset:
+            return Send(Step::Echo);
+        case Step::Echo:
+            if (!ok) return OpenFailed(result);
+            return Send(!m_probed ? Step::Identity : m_voice ? Step::Voice : Step::CallerId);
+        case Step::Identity:
+            if (ok && !lines.isEmpty()) m_identity = lines.first().left(64);
+            return Send(Step::Classes);
+        case Step::Classes:
+            m_voice = ok && !lines.isEmpty() && Numbers(lines.join(',')).contains(8);
+            if (m_voice) return Send(Step::ProbeVoice);
+            ProbeDone();
+            return Send(Step::CallerId);
+        case Step::ProbeVoice:
+            return Send(Step::Formats);
+        case Step::Formats:
+            if (ok) m_vsm = ChooseVoiceFormat(lines, &m_voiceKind);
+            return Send(Step::Paths);
+        case Step::Paths:
+            // Speaker phone: the mic-and-speaker-on-line path (7) among the analog paths.
+            m_speaker = ok && std::any_of(lines.begin(), lines.end(), [](const QByteArray& l) {
+                            const QList<int> n =
+                                Numbers(l.left(l.indexOf(',') < 0 ? l.size() : l.indexOf(',')));
+                            return !n.isEmpty() && n.first() == 7;
+                        });
+            ProbeDone();
+            return Send(Step::Voice);
+        case Step::Voice:
+            return Send(m_vsm.isEmpty() ? Step::Silence : Step::VoiceFormat);
+        case Step::VoiceFormat:
+            return Send(Step::Silence);
+        case Step::Silence:
+            return Send(Step::CallerId);
+        case Step::CallerId:
+            return Send(ok ? Step::Ready : Step::CallerIdAlt);
+        case Step::CallerIdAlt:
+            if (!ok) Trace(QStringLiteral("no caller ID"));
+            return Send(Step::Ready);
+        case Step::Ready:
+            return;
     }
-    m_probed = m_channel.IsOpen();
+}
+
+void TV253Line::ProbeDone() {
+    m_probed = true;
+    m_capsNew = true;
     Trace(QStringLiteral("identity \"%1\" voice %2 speaker phone %3 format %4")
               .arg(QString::fromLatin1(m_identity),
                    m_voice ? QStringLiteral("yes") : QStringLiteral("no"),
                    m_speaker ? QStringLiteral("yes") : QStringLiteral("no"),
                    QString::fromLatin1(m_vsm)));
+}
+
+void TV253Line::Ready() {
+    if (m_voice && !m_vsm.isEmpty()) {
+        m_voiceChannel = std::make_unique<TVoiceChannel>(m_channel, m_name);
+        m_voiceChannel->SetFormat(m_voiceKind);
+        m_voiceChannel->Register(WaveOutId(DeviceId), WaveInId(DeviceId));
+    }
+    m_lastProblem.clear();
+    if (std::exchange(m_capsNew, false)) m_sink->DevState(LINEDEVSTATE_CAPSCHANGE);
+}
+
+// The modem stopped answering while it was being set up: the port is let go and the line
+// reports itself closed, so the program reconnects once the modem is back.
+void TV253Line::OpenFailed(const QByteArray& result) {
+    TraceOnce(QStringLiteral("the modem did not answer its set-up (") +
+              QString::fromLatin1(result) + QStringLiteral(")"));
+    ++m_generation;
+    m_channel.Close();
+    m_lock.reset();
+    m_mode = Mode::Idle;
+    if (m_sink) m_sink->Closed();
 }
 
 // 8-bit linear unsigned PCM first, then signed 8-bit, mu-law and A-law, all at 8000 Hz.
@@ -213,9 +268,11 @@ void TV253Line::Close() {
     if (!m_lockWatch.directories().isEmpty()) m_lockWatch.removePaths(m_lockWatch.directories());
     m_voiceChannel.reset();  // a transfer still running ends and its owner hears so
     if (m_channel.IsOpen() && m_mode != Mode::Idle) m_channel.WriteRaw("ATH0\r");
+    // Commands still waiting learn that the port closed; none of them reports any more.
+    ++m_generation;
+    m_sink = nullptr;
     m_channel.Close();
     m_lock.reset();
-    m_sink = nullptr;
     m_phoneSink = nullptr;
     m_mode = Mode::Idle;
     m_call = 0;
@@ -237,6 +294,7 @@ void TV253Line::OnPortFailed() {
 void TV253Line::OnLockChanged() {
     if (!m_lock || !m_lock->Held() || m_lock->StillOurs()) return;
     Trace(QStringLiteral("another program took the modem"));
+    ++m_generation;  // a set-up still under way ends here, with this one report
     m_lock.reset();  // removes nothing: the lock is theirs now
     if (m_voiceChannel) m_voiceChannel->Lost();
     m_channel.Close();

@@ -59,10 +59,31 @@ public:
 
 private:
     enum class Mode { Idle, Offering, Answering, Connected, Dialing, Dropping };
+    // Setting the modem up after the port opened, one command after the other.
+    enum class Step {
+        Reset,
+        Echo,
+        Identity,
+        Classes,
+        ProbeVoice,
+        Formats,
+        Paths,
+        Voice,
+        VoiceFormat,
+        Silence,
+        CallerId,
+        CallerIdAlt,
+        Ready
+    };
 
-    qint32 Initialise();
-    void Probe();
+    void Send(Step step);
+    void Answered(Step step, const QByteArray& result, const QList<QByteArray>& lines);
+    void ProbeDone();
+    void Ready();
+    void OpenFailed(const QByteArray& result);
     void Trace(const QString& text);
+    // A problem that repeats at every attempt (a missing or busy port) is logged once.
+    void TraceOnce(const QString& text);
     void OnLine(const QByteArray& line);
     void OnEvent(char code);
     void OnRing();
@@ -72,7 +93,6 @@ private:
     void FarEndGone(quint32 mode);
     void EndCall(quint32 disconnectMode);
     void Idle();
-    QByteArray Cmd(const QByteArray& command) { return m_channel.Run(command, CommandTimeoutMs); }
 
     QString m_name;
     QString m_path;
@@ -81,6 +101,10 @@ private:
     QFileSystemWatcher m_lockWatch;
     TLineEventSink* m_sink = nullptr;
     TPhoneEventSink* m_phoneSink = nullptr;
+
+    quint64 m_generation = 0;  // each opening's answers are its own
+    bool m_capsNew = false;    // the abilities were just read: the program is told
+    QString m_lastProblem;
 
     // Read from the modem once and kept.
     bool m_probed = false;
