@@ -90,6 +90,9 @@ private slots:
         QCOMPARE(a.Finish().Flags, quint32(LINECALLPARTYID_BLOCKED));
         QVERIFY(a.Take("NMBR = A"));
         QCOMPARE(a.Finish().Flags, quint32(LINECALLPARTYID_BLOCKED));
+        // A date and a time alone name no caller.
+        QVERIFY(a.Take("DATE = 1208") && a.Take("TIME = 0921"));
+        QVERIFY(a.Finish().IsEmpty());
         // UK order: MESG first; a MESG that is not hex is a name.
         QVERIFY(a.Take("MESG = 110101"));
         QVERIFY(a.Take("MESG = WATER CPNY"));

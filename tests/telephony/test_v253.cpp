@@ -55,6 +55,7 @@ private slots:
         TV253Line::RingTimeoutMs = 1500;
         TV253Line::CommandTimeoutMs = 700;
         TV253Line::CallerIdQuietMs = 300;
+        TV253Line::CallerIdExpiryMs = 1000;
         m_table.OnLineEvent = [this](int code, const QString& text) {
             m_events << QString::number(code) + ":" + text;
         };
@@ -248,6 +249,29 @@ private slots:
         QVERIFY(Saw("3:Line Close"));
         m_tapi->ShutdownLine();
         QCOMPARE(TPortLock::OwnerOf(lockPath), qint64(getppid()));  // theirs, left alone
+    }
+
+    // A caller ID block that no ring follows (line noise, a late block after a missed call)
+    // is dropped, so the next real caller keeps his own; a block of only a date and a time
+    // is no caller ID at all.
+    void staleAndEmptyCallerIdBlocks() {
+        QCOMPARE(Connect(), 0);
+        m_sim->Script("cid 1111111111 STALE BLOCK");
+        QTest::qWait(TV253Line::CallerIdExpiryMs + 500);
+        m_sim->Script("ring");  // the real caller ID comes between the first and second ring
+        m_sim->Script("cid 2222222222 REAL CALLER");
+        m_sim->Script("rings 2 0.3");
+        QVERIFY(QTest::qWaitFor([&] { return !m_callerIds.isEmpty(); }, 5000));
+        QCOMPARE(m_callerIds, QStringList{"12|REAL CALLER|2222222222"});
+        QVERIFY(Saw("1:Call State Idle"));
+
+        m_callerIds.clear();
+        m_events.clear();
+        m_sim->Script("send DATE=1208\\r\\nTIME=0921\\r\\n");
+        m_sim->Script("rings 2 0.3");
+        QVERIFY(QTest::qWaitFor([&] { return m_events.count("5011:Ringing") == 2; }, 5000));
+        QTest::qWait(TV253Line::CallerIdQuietMs);
+        QVERIFY(m_callerIds.isEmpty());
     }
 
     void garbageFromTheModem() {

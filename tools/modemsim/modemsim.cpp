@@ -328,6 +328,10 @@ bool TModemSim::Run(const QStringList& words) {
         Unplug();
         return true;
     }
+    if (verb == QLatin1String("mute") || verb == QLatin1String("unmute")) {  // a firmware hiccup
+        m_p.Silent = verb == QLatin1String("mute");
+        return true;
+    }
     if (verb == QLatin1String("quit")) {
         emit Finished();
         return false;

@@ -80,6 +80,11 @@ void TCallerIdAssembler::SetName(const QByteArray& value) {
 }
 
 TCallerId TCallerIdAssembler::Finish() {
+    // A block of only a date and a time names no caller: no caller ID at all.
+    if (m_number.isEmpty() && m_name.isEmpty() && !m_numberFlags) {
+        Clear();
+        return {};
+    }
     TCallerId id;
     id.Number = m_number;
     id.Name = m_name;

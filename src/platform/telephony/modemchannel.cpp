@@ -1,6 +1,5 @@
 #include "platform/telephony/modemchannel.h"
 
-
 namespace {
 constexpr int kMaxLine = 512;
 }  // namespace

@@ -12,6 +12,7 @@ int TV253Line::RingTimeoutMs = 8000;
 int TV253Line::CommandTimeoutMs = 2000;
 int TV253Line::DialTimeoutMs = 90000;
 int TV253Line::CallerIdQuietMs = 1000;
+int TV253Line::CallerIdExpiryMs = 6000;
 
 namespace {
 constexpr quint32 kVoiceModes = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE |
@@ -68,6 +69,14 @@ TV253Line::TV253Line(const QString& name, const QString& path) : m_name(name), m
         if (m_mode == Mode::Offering) FarEndGone(LINEDISCONNECTMODE_NOANSWER);
     });
     connect(&m_callerIdTimer, &QTimer::timeout, this, &TV253Line::FinishCallerId);
+    // Line noise, or a modem's late block after a missed call, must not be pinned on the
+    // next real caller.
+    m_earlyTimer.setSingleShot(true);
+    connect(&m_earlyTimer, &QTimer::timeout, this, [this] {
+        if (!m_haveEarly) return;
+        m_haveEarly = false;
+        Trace(QStringLiteral("caller ID with no ring after it: dropped"));
+    });
     connect(&m_channel, &TModemChannel::Line, this, &TV253Line::OnLine);
     connect(&m_channel, &TModemChannel::Event, this, &TV253Line::OnEvent);
     connect(&m_channel, &TModemChannel::Failed, this, &TV253Line::OnPortFailed);
@@ -264,6 +273,7 @@ QByteArray TV253Line::ChooseVoiceFormat(const QList<QByteArray>& vsmLines,
 void TV253Line::Close() {
     m_ringTimer.stop();
     m_callerIdTimer.stop();
+    m_earlyTimer.stop();
     if (!m_lockWatch.files().isEmpty()) m_lockWatch.removePaths(m_lockWatch.files());
     if (!m_lockWatch.directories().isEmpty()) m_lockWatch.removePaths(m_lockWatch.directories());
     m_voiceChannel.reset();  // a transfer still running ends and its owner hears so
@@ -323,6 +333,7 @@ void TV253Line::OnRing() {
         m_call = m_sink->NewCall();
         m_sink->CallState(m_call, LINECALLSTATE_OFFERING, 0, LINECALLPRIVILEGE_OWNER);
         if (m_haveEarly) {  // caller ID sent before the first ring
+            m_earlyTimer.stop();
             m_callerId = m_early;
             m_haveEarly = false;
             m_haveCallerId = true;
@@ -338,10 +349,11 @@ void TV253Line::FinishCallerId() {
     m_callerIdTimer.stop();
     if (!m_assembler.HasData()) return;
     const TCallerId id = m_assembler.Finish();
-    if (!m_sink) return;
-    if (m_mode == Mode::Idle) {
+    if (!m_sink || id.IsEmpty()) return;
+    if (m_mode == Mode::Idle) {  // a newer block replaces an older one
         m_early = id;
         m_haveEarly = true;
+        m_earlyTimer.start(CallerIdExpiryMs);
         return;
     }
     if (m_mode != Mode::Offering || m_haveCallerId) return;

@@ -25,6 +25,7 @@ public:
     static int CommandTimeoutMs;  // an ordinary command
     static int DialTimeoutMs;     // dialling until the call is answered or refused
     static int CallerIdQuietMs;   // a caller ID block with no line for this long is complete
+    static int CallerIdExpiryMs;  // a block that no ring follows within this long is noise
 
     TV253Line(const QString& name, const QString& path);
     ~TV253Line() override;
@@ -126,6 +127,7 @@ private:
     bool m_haveEarly = false;
     QTimer m_ringTimer;
     QTimer m_callerIdTimer;
+    QTimer m_earlyTimer;
 };
 
 // Every modem of lines.conf and /dev/serial/by-id as a line device.
