@@ -72,11 +72,11 @@ void TCallHandler::CallEventHandler(int code, const QString& text) {
             Controls.AnswerHangupEnabled = true;
             return Changed();
         case EV_HUNG_UP:
-            if (m_outgoing.CurrentOutgoing) m_outgoing.OnOutgoingEnded();
-            return;
+            return EndOfCall();
         case LINECALLSTATE_DISCONNECTED:
             return OnDisconnected();
         case LINE_CLOSE:
+            EndOfCall();
             return Call(StartDisconnectTimer);
         case LINE_MONITORDIGITS:
             return OnDigit(text);
@@ -91,7 +91,7 @@ void TCallHandler::ResetCallState() {
     DigitBuffer.clear();
     RemoteRetrievalActive = false;
     GreetingPath.clear();
-    m_outgoing.CurrentOutgoing = nullptr;
+    EndOfCall();
     CallerIdRecord = TCallerIdRecord{};
     CurrentLogRecord = nullptr;
     Controls.TakeMessageVisible = false;
@@ -246,8 +246,14 @@ void TCallHandler::OnConnected() {
         line->SetSpeakerPhone(SPK_ON);
 }
 
+// Every way a call ends (the far end, our hang-up, the line closing under it, the line
+// reopening) comes here: a placed call reaches the history and leaves no mark behind.
+void TCallHandler::EndOfCall() {
+    m_outgoing.OnOutgoingEnded();
+}
+
 void TCallHandler::OnDisconnected() {
-    if (m_outgoing.CurrentOutgoing) m_outgoing.OnOutgoingEnded();
+    EndOfCall();
     Controls.TakeMessageVisible = false;
     Changed();
     Call(ClosePlayRecordWindow);

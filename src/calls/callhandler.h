@@ -91,6 +91,7 @@ private:
     void ChooseCallAction(CallLogRecord* record);
     void OnConnected();
     void OnDisconnected();
+    void EndOfCall();
     void OnDigit(const QString& text);
     void Debug(const QString& line);
     void Changed();

@@ -151,6 +151,7 @@ void TOutgoingQueue::OnOutgoingConnected() {
 }
 
 void TOutgoingQueue::OnOutgoingEnded() {
+    HangUpAfterConnect = false;
     if (!CurrentOutgoing) return;
     TToCallRow* row = std::exchange(CurrentOutgoing, nullptr);
     row->Call->EndTime = TClock::NowDays();

@@ -261,6 +261,29 @@ private slots:
         QVERIFY(!m_queue->CurrentOutgoing);
         QCOMPARE(TOutgoingHistory::CallsUnder(m_history->Root()).size(), 1);
     }
+
+    // A page cut off by the line closing ends like any call: its row leaves the queue for the
+    // history, and the next voice call is not hung up three seconds after it connects.
+    void aPageCutOffByTheLineClosing() {
+        m_line->State(m_call, LINECALLSTATE_IDLE);
+        Pump();
+        TOCALL page;
+        page.Name = "Pager";
+        page.NumberToDial = "5550000";
+        page.ToPager = "4045551212";
+        page.When = TClock::NowDays();
+        m_queue->AddToCallList(page);
+        Tick(1);
+        m_line->State(m_tapi->hCall, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
+        Pump();
+        QVERIFY(m_queue->HangUpAfterConnect);
+        m_line->SendLineClose();
+        Pump();
+        QVERIFY(!m_queue->CurrentOutgoing);
+        QVERIFY(!m_queue->HangUpAfterConnect);
+        QVERIFY(m_queue->Rows.empty());
+        QCOMPARE(TOutgoingHistory::CallsUnder(m_history->Root()).size(), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCallHandler)
