@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
@@ -170,6 +171,13 @@ private slots:
         file.close();
         QCOMPARE(TPortLock::OwnerOf(lock.Path()), qint64(getppid()));
         QCOMPARE(lock.Acquire(), TPortLock::Busy);
+        // A FIFO at the lock's path neither blocks nor gets removed: a lock of unknown owner.
+        QVERIFY(QFile::remove(lock.Path()));
+        QCOMPARE(mkfifo(QFile::encodeName(lock.Path()).constData(), 0666), 0);
+        QCOMPARE(TPortLock::OwnerOf(lock.Path()), TPortLock::kForeign);
+        QCOMPARE(lock.Acquire(), TPortLock::Busy);
+        QVERIFY(QFileInfo(lock.Path()).exists());
+        QVERIFY(QFile::remove(lock.Path()));
         TPortLock::SetFolder(QString());
     }
 

@@ -1,5 +1,6 @@
 #include "platform/telephony/portlock.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,10 +35,19 @@ TPortLock::~TPortLock() {
     Release();
 }
 
+// Anyone may write in the lock folder: a FIFO, a device or a link put at the lock's path
+// must not block or mislead the program. Such a thing is a lock of an unknown owner.
 qint64 TPortLock::OwnerOf(const QString& lockPath) {
-    QFile file(lockPath);
-    if (!file.open(QIODevice::ReadOnly)) return 0;
-    const QByteArray head = file.read(64);
+    const int fd = ::open(QFile::encodeName(lockPath).constData(),
+                          O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? 0 : kForeign;
+    struct stat st;
+    char buffer[64];
+    ssize_t n = -1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) n = ::read(fd, buffer, sizeof buffer);
+    ::close(fd);
+    if (n < 0) return kForeign;
+    const QByteArray head(buffer, n);
     return head.left(head.indexOf('\n') < 0 ? head.size() : head.indexOf('\n'))
         .trimmed()
         .toLongLong();
@@ -76,6 +86,11 @@ TPortLock::Result TPortLock::Acquire() {
             return Failed;
         }
         const qint64 owner = OwnerOf(m_path);
+        if (owner == kForeign) {
+            ErrorText = QStringLiteral("The port's lock ") + m_path +
+                        QStringLiteral(" is not a lock file");
+            return Busy;
+        }
         if (owner == ::getpid() || IsRunning(owner)) {
             ErrorText = QStringLiteral("The port is locked by process %1").arg(owner);
             return Busy;

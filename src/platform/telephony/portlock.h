@@ -23,7 +23,9 @@ public:
     QString Path() const { return m_path; }
     QString ErrorText;
 
-    // The PID in a lock file (HDB text, or the first line of other programs' locks); 0 if none.
+    // The PID in a lock file (HDB text, or the first line of other programs' locks); 0 if none,
+    // kForeign when something that is no lock file stands there.
+    static constexpr qint64 kForeign = -1;
     static qint64 OwnerOf(const QString& lockPath);
     static bool IsRunning(qint64 pid);
     // Where locks live: the first writable of /var/lock and /run/lock; tests set their own.
