@@ -25,7 +25,13 @@ private slots:
                 "\r\nno equals sign here\n= /dev/ttyS0\nEmpty path =\nAttic=/dev/ttyS1\n");
         f.close();
 
+        // Lines it cannot use are logged with their numbers, once however often it is read.
+        for (const char* ignored : {"lines.conf:4: ignored", "lines.conf:5: ignored",
+                                    "lines.conf:6: ignored"})
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(ignored));
         const QList<TLineEntry> lines = ListLines(conf, dir.filePath("dev/by-id"));
+        QTest::failOnWarning(QRegularExpression("ignored"));
+        QCOMPARE(ReadLinesConf(conf).size(), 2);
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[0], (TLineEntry{"Kitchen modem", dir.filePath("dev/ttyACM0")}));
         QCOMPARE(lines[1], (TLineEntry{"Attic", "/dev/ttyS1"}));

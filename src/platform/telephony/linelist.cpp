@@ -1,9 +1,12 @@
 #include "platform/telephony/linelist.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+
+#include "platform/tfile.h"
 
 namespace {
 constexpr qint64 kMaxConfSize = 1 << 20;  // a lines.conf is a few lines; refuse anything huge
@@ -20,19 +23,34 @@ QString LinesConfPath() {
     return config + QStringLiteral("/Tarvex/lines.conf");
 }
 
+// The file is read at every connect attempt: a line it cannot use is logged the first time.
+void IgnoredLine(const QString& path, int number, const QString& line) {
+    static QSet<QString> logged;
+    const QString text = path + QLatin1Char(':') + QString::number(number) +
+                         QStringLiteral(": ignored, not NAME = DEVICE-PATH: ") + line.left(80);
+    if (logged.contains(text)) return;
+    logged.insert(text);
+    qWarning().noquote() << text;
+}
+
 QList<TLineEntry> ReadLinesConf(const QString& path) {
     QList<TLineEntry> entries;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxConfSize) return entries;
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    for (const QByteArray& raw : lines) {
-        const QString line = QString::fromUtf8(raw).trimmed();
+    TFile file;  // never blocks on a FIFO, refuses anything but a regular file
+    if (file.Open(path, TFile::ModeRead) < 0) return entries;
+    QByteArray contents(kMaxConfSize, '\0');
+    const qint64 got = file.Read(contents.data(), kMaxConfSize);
+    contents.truncate(qMax<qint64>(got, 0));
+    const QList<QByteArray> lines = contents.split('\n');
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const QString line = QString::fromUtf8(lines[n]).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
         const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq < 0) continue;
         const QString name = line.left(eq).trimmed();
         const QString device = line.mid(eq + 1).trimmed();
-        if (name.isEmpty() || device.isEmpty()) continue;
+        if (eq < 0 || name.isEmpty() || device.isEmpty()) {
+            IgnoredLine(path, int(n + 1), line);
+            continue;
+        }
         entries.append({name, device});
     }
     return entries;
