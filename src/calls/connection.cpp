@@ -51,11 +51,13 @@ bool TConnection::Connect(bool showErrors) {
         } else {
             // A modem opened for the first time says what it can do a moment later.
             m_reportDataOnly = showErrors;
+            m_lastFailure.clear();
             if (Line->IsVoiceLine(quint32(id)) == 0) ReportDataOnlyModem();
             return false;
         }
     }
     if (showErrors) Prompts().MessageBox(error, QStringLiteral(" "), prompt::MB_OK);
+    m_lastFailure = QString(error).replace(QLatin1Char('\r'), QLatin1Char(' '));
     Line->ShutdownLine();
     Line.reset();
     return true;
@@ -87,9 +89,12 @@ void TConnection::UpdateConnectionStatus() {
     } else {
         s.ConnectEnabled = !m_config.SelectPortBox.trimmed().isEmpty();
         s.ConnectCaption = QStringLiteral("Connect");
-        if (ReconnectDue && ReconnectInterval == kInternetInterval) {
+        // Automatic attempts that fail say why, in the hint, until the modem is back.
+        if (ReconnectDue && (ReconnectInterval == kInternetInterval || !m_lastFailure.isEmpty())) {
             s.StatusText = QStringLiteral("Waiting for modem");
-            s.ConnectHint = s.StatusHint = QStringLiteral("Waiting for your modem to become free");
+            s.ConnectHint = s.StatusHint =
+                m_lastFailure.isEmpty() ? QStringLiteral("Waiting for your modem to become free")
+                                        : m_lastFailure;
         } else {
             s.StatusText = QStringLiteral("Not connected");
             s.ConnectHint = QStringLiteral("Click to begin listening for calls");
@@ -111,6 +116,7 @@ void TConnection::StartUp() {
 }
 
 void TConnection::ConnectButtonClick() {
+    m_lastFailure.clear();
     if (!Line) {
         Status.StatusText = QStringLiteral("Connecting");
         if (StatusChanged) StatusChanged();

@@ -65,4 +65,5 @@ private:
     TCallHandler& m_calls;
     TTapiEvents m_events;
     bool m_reportDataOnly = false;
+    QString m_lastFailure;  // why the last automatic connect failed
 };

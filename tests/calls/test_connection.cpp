@@ -72,6 +72,11 @@ private slots:
         }
         QCOMPARE(m_line->Count("lineOpen"), 3);
         QVERIFY(prompts.History.isEmpty());
+        // The status says why, without a box.
+        QCOMPARE(m_connection->Status.StatusText, QString("Waiting for modem"));
+        QVERIFY2(
+            m_connection->Status.StatusHint.startsWith("Can't open modem \"USB Modem\". Reason: "),
+            qPrintable(m_connection->Status.StatusHint));
         m_line->Results.clear();
         TClock::Advance(2);
         m_connection->ReconnectCheck();

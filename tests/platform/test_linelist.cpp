@@ -26,8 +26,8 @@ private slots:
         f.close();
 
         // Lines it cannot use are logged with their numbers, once however often it is read.
-        for (const char* ignored : {"lines.conf:4: ignored", "lines.conf:5: ignored",
-                                    "lines.conf:6: ignored"})
+        for (const char* ignored :
+             {"lines.conf:4: ignored", "lines.conf:5: ignored", "lines.conf:6: ignored"})
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(ignored));
         const QList<TLineEntry> lines = ListLines(conf, dir.filePath("dev/by-id"));
         QTest::failOnWarning(QRegularExpression("ignored"));

@@ -87,8 +87,8 @@ TPortLock::Result TPortLock::Acquire() {
         }
         const qint64 owner = OwnerOf(m_path);
         if (owner == kForeign) {
-            ErrorText = QStringLiteral("The port's lock ") + m_path +
-                        QStringLiteral(" is not a lock file");
+            ErrorText =
+                QStringLiteral("The port's lock ") + m_path + QStringLiteral(" is not a lock file");
             return Busy;
         }
         if (owner == ::getpid() || IsRunning(owner)) {
