@@ -86,6 +86,9 @@ void TCallHandler::CallEventHandler(int code, const QString& text) {
 }
 
 void TCallHandler::ResetCallState() {
+    // What was queued for the call that ended (its hang-up, an answer it never got) must not
+    // reach the next caller.
+    m_outgoing.Actions.clear();
     RingCount = 0;
     CallMode = 0;
     DigitBuffer.clear();

@@ -103,6 +103,7 @@ bool TPRMessageForm::TakeMessage(TTapi& line, QString& greetingPath, CallLogReco
 
 void TPRMessageForm::FormShow() {
     m_failurePause.stop();  // a pause left from the run before is not this run's
+    m_recording = false;
     RecordPending = true;
     StopRequested = false;
     ui->StopButton->setEnabled(true);
@@ -160,7 +161,8 @@ void TPRMessageForm::OnWaveOutClose() {
     if (IsBeep()) {
         if (RecordPending) {
             if (RecordSeconds <= 0) RecordSeconds = 5;
-            if (!m_wave.Record(int(InDevice), RecordSeconds)) {
+            m_recording = m_wave.Record(int(InDevice), RecordSeconds);
+            if (!m_recording) {
                 SetStatus(QStringLiteral("Can't open device for recording"));
                 if (Completion) Completion(2);
             }
@@ -190,6 +192,7 @@ void TPRMessageForm::OnWaveInData() {
 }
 
 void TPRMessageForm::OnWaveInClose() {
+    m_recording = false;
     if (StopRequested) return;
     AppendIndex();
     SetStatus(QStringLiteral("Done Recording Message"));
@@ -218,6 +221,15 @@ void TPRMessageForm::AppendIndex() {
     TFile file;
     if (file.Open(IndexFile(), TFile::ModeWrite) < 0 || file.SeekEnd() < 0) return;
     file.Write(IndexRecord.constData(), IndexRecord.size());
+}
+
+void TPRMessageForm::CallerGone() {
+    if (!isVisible() || StopRequested) return;
+    if (m_recording) {
+        hide();
+        return;
+    }
+    StopButtonClick();
 }
 
 void TPRMessageForm::StopButtonClick() {

@@ -51,6 +51,10 @@ public:
     bool TakeMessage(TTapi& line, QString& greetingPath, CallLogRecord* record,
                      TPhoneBook& phoneBook, const TConfig& config);
     void StopButtonClick();
+    // The caller has hung up: a greeting or beep still to come would play to nobody and a
+    // recording would take down silence, so the run ends; a recording under way ends by itself
+    // with what the caller said, and is saved.
+    void CallerGone();
     QString Status() const;
 
 private:
@@ -73,4 +77,5 @@ private:
     CtWave m_wave;
     QTimer m_timer1;
     QTimer m_failurePause;  // belongs to the run that started it: a new run stops it
+    bool m_recording = false;
 };

@@ -56,6 +56,11 @@ void TOutgoingQueue::DeleteRow(TToCallRow* row) {
 }
 
 void TOutgoingQueue::QueueAction(int kind, int delaySeconds) {
+    // One hang-up per call: a second one would be left to drop the next caller.
+    if (kind == ACTION_HANG_UP &&
+        std::any_of(Actions.begin(), Actions.end(),
+                    [](const TQueuedAction& queued) { return queued.Kind == ACTION_HANG_UP; }))
+        return;
     TQueuedAction action;
     action.Kind = kind;
     action.Due = TClock::Now() + delaySeconds;

@@ -8,35 +8,13 @@
 #include <QtTest>
 
 #include "platform/profile.h"
+#include "program.h"
 #include "simulator.h"
 #include "store/calllog.h"
 #include "store/config.h"
 #include "store/phonebook.h"
 
 namespace {
-QByteArray Wave(quint32 rate, const QByteArray& samples) {
-    auto le = [](quint32 v, int n) {
-        QByteArray b(n, '\0');
-        for (int i = 0; i < n; ++i)
-            b[i] = char((v >> (8 * i)) & 0xFF);
-        return b;
-    };
-    return "RIFF" + le(quint32(36 + samples.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) +
-           le(1, 2) + le(rate, 4) + le(rate, 4) + le(1, 2) + le(8, 2) + "data" +
-           le(quint32(samples.size()), 4) + samples;
-}
-
-// The built program, headless, in its working folder with its own configuration folder.
-bool Start(QProcess& program, const QString& configHome, const QString& workingFolder) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", configHome);
-    program.setProcessEnvironment(env);
-    program.setWorkingDirectory(workingFolder);
-    program.start(QStringLiteral(RINGVALE_PROGRAM), {});
-    return program.waitForStarted(5000);
-}
-
 double Frequency(const QByteArray& samples, quint32 rate) {
     int crossings = 0;
     for (qsizetype i = 1; i < samples.size(); ++i)
@@ -71,7 +49,7 @@ private slots:
         QVERIFY(book.SavePhoneBook());
 
         QProcess program;
-        QVERIFY(Start(program, work.filePath("config"), data));
+        QVERIFY(StartProgram(program, work.filePath("config"), data));
 
         // The first tick connects; then a caller rings with caller ID.
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
@@ -131,7 +109,7 @@ private slots:
         greeting.close();
 
         QProcess program;
-        QVERIFY(Start(program, work.filePath("config"), data));
+        QVERIFY(StartProgram(program, work.filePath("config"), data));
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
         sim.Script("ring");
         sim.Script("cid 3125550199 GARCIA MARIA");
@@ -144,7 +122,7 @@ private slots:
                  qPrintable(sim.Commands().join(" | ") + " || " +
                             QString::fromLocal8Bit(program.readAllStandardError().right(2000))));
         QProcess second;
-        QVERIFY(Start(second, work.filePath("config"), data));
+        QVERIFY(StartProgram(second, work.filePath("config"), data));
         QVERIFY(second.waitForFinished(10000));
         QCOMPARE(second.exitCode(), 1);
         QVERIFY(second.readAllStandardError().contains("already running in this folder"));
@@ -152,7 +130,7 @@ private slots:
         ::kill(pid_t(program.processId()), SIGKILL);
         QVERIFY(program.waitForFinished(10000));
         QProcess again;
-        QVERIFY(Start(again, work.filePath("config"), data));
+        QVERIFY(StartProgram(again, work.filePath("config"), data));
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().count("AT+VCID=1") >= 3; }, 10000));
         ::kill(pid_t(again.processId()), SIGTERM);
         QVERIFY(again.waitForFinished(10000));
@@ -193,7 +171,7 @@ private slots:
         config.SetStopListening(true);
         QVERIFY(TConfigFile().SaveConfig(config));
         QProcess program;
-        QVERIFY(Start(program, work.filePath("config"), data));
+        QVERIFY(StartProgram(program, work.filePath("config"), data));
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
         ::kill(pid_t(program.processId()), SIGTERM);
         QVERIFY(program.waitForFinished(5000));

@@ -134,7 +134,7 @@ void TMainForm::WireCalls() {
     auto hideMessageWindow = [this] {
         if (m_prmessage->isVisible()) m_prmessage->hide();  // the run goes on to its end
     };
-    Calls.ClosePlayRecordWindow = hideMessageWindow;
+    Calls.ClosePlayRecordWindow = [this] { m_prmessage->CallerGone(); };
     Outgoing.CloseMessageWindow = hideMessageWindow;
     m_prmessage->MessageSaved = [this](const QString& name) {
         Calls.MessageSaved(name);
