@@ -158,6 +158,29 @@ private slots:
         QVERIFY2(status.startsWith("Can't save message in Messages, kept as "), qPrintable(status));
     }
 
+    // The pause after a sound that could not be played belongs to its run: stopped, it must
+    // not cut the next run's greeting short two seconds later.
+    void aFailurePauseDoesNotReachTheNextRun() {
+        m_out = std::make_unique<TTestWaveDevice>(true, true);
+        TWaveDevices::Register(kOut, m_out.get());
+        QFile bad(m_dir->filePath("Greetings/bad.wav"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("not a wave file");
+        bad.close();
+        TPRMessageForm form;
+        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        QString greeting = "Greetings/bad.wav";
+        form.PlayGreeting(*m_tapi, greeting);
+        QTRY_VERIFY(form.Status() == "Can't play beep");
+        form.StopButtonClick();
+        QCOMPARE(m_outcomes, QList<int>{2});
+        greeting = "Greetings/Default Greeting 1.wav";  // several seconds long
+        form.PlayGreeting(*m_tapi, greeting);
+        QTest::qWait(2500);
+        QCOMPARE(m_outcomes, QList<int>{2});  // the second run still plays its greeting
+        form.StopButtonClick();
+    }
+
     void stopDuringTheRecording() {
         Devices(true);
         m_config.MaximumRecordTimeComboBox = 4;
