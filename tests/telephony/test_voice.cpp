@@ -10,21 +10,10 @@
 #include "platform/telephony/portlock.h"
 #include "platform/telephony/v253line.h"
 #include "simulator.h"
+#include "wavefile.h"
 #include "telephony/ttapi.h"
 
 namespace {
-QByteArray WaveFile(quint32 rate, const QByteArray& samples) {
-    auto le = [](quint32 v, int n) {
-        QByteArray b(n, '\0');
-        for (int i = 0; i < n; ++i)
-            b[i] = char((v >> (8 * i)) & 0xFF);
-        return b;
-    };
-    return "RIFF" + le(quint32(36 + samples.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) +
-           le(1, 2) + le(rate, 4) + le(rate, 4) + le(1, 2) + le(8, 2) + "data" +
-           le(quint32(samples.size()), 4) + samples;
-}
-
 QByteArray Tone(double hz, double seconds, quint32 rate) {
     QByteArray out;
     for (int i = 0; i < int(seconds * rate); ++i)
@@ -116,7 +105,7 @@ private slots:
         const QString greeting = m_home.filePath("greeting.wav");
         QFile file(greeting);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(WaveFile(11025, Tone(440, 2.0, 11025)));
+        file.write(Wave(11025, Tone(440, 2.0, 11025)));
         file.close();
 
         CtWave wave(&m_callbacks);
@@ -140,7 +129,7 @@ private slots:
         QVERIFY(m_sim->Commands().contains("AT+VTX"));
     }
 
-    void callerRecordedAsAWaveFile() {
+    void callerRecordedAsAWave() {
         const int device = AnsweredCall("wave/in");
         QVERIFY(device >= 1000);
         m_sim->Script("tone 1000 3");
@@ -186,7 +175,7 @@ private slots:
         const QString greeting = m_home.filePath("long.wav");
         QFile file(greeting);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(WaveFile(11025, Tone(300, 6.0, 11025)));
+        file.write(Wave(11025, Tone(300, 6.0, 11025)));
         file.close();
         CtWave wave(&m_callbacks);
         QVERIFY(wave.Load(greeting));
