@@ -70,7 +70,8 @@ TDataFileLoad LoadDataFile(const QString& path, int size, qint64 maxRecords,
         const QString aside = KeepAside(path, true);
         load.Writable = !aside.isEmpty();
         AddDataNotice(Quoted(path) + QStringLiteral(" holds ") + QString::number(damaged) +
-                      QStringLiteral(" damaged records, which were skipped.\r") +
+                      (damaged == 1 ? QStringLiteral(" damaged record, which was skipped.\r")
+                                    : QStringLiteral(" damaged records, which were skipped.\r")) +
                       KeptText(aside, QStringLiteral(" as it was.")));
     }
     return load;
