@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
                     qPrintable(form.Connection.Status.StatusText));
         return 1;
     }
-    QTreeWidget* list = form.Form()->ListView1;
+    QTreeWidget* list = form.Form()->historyList;
 
     // Caller ID to the screen and the disk, ten calls.
     QList<double> samples;

@@ -13,7 +13,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "audio/twave.h"
+#include "audio/ctwave.h"
 #include "platform/telephony/portlock.h"
 #include "platform/telephony/v253line.h"
 #include "simulator.h"

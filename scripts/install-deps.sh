@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkgconf
-    qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-serialport-dev
+    qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
     libsamplerate0-dev
     xdg-utils            # the desktop opener behind TShell
     xvfb xauth           # a display for the demo and screenshots on a headless machine

@@ -53,7 +53,7 @@ public:
     std::function<void()> ControlsChanged;
     std::function<void()> UpdateConnectionStatus;
     std::function<void()> UpdatePagingStatus;
-    std::function<void()> StartDisconnectTimer;  // Timer2, one second
+    std::function<void()> StartDisconnectTimer;  // disconnects one second later
     std::function<void()> PlayGreeting;          // the play/record window
     std::function<void()> TakeMessage;
     std::function<void()> ClosePlayRecordWindow;

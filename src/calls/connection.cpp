@@ -53,14 +53,14 @@ bool TConnection::Connect(bool showErrors) {
             m_reportDataOnly = showErrors;
             m_lastFailure.clear();
             if (Line->IsVoiceLine(quint32(id)) == 0) ReportDataOnlyModem();
-            return false;
+            return true;
         }
     }
     if (showErrors) Prompts().MessageBox(error, QStringLiteral(" "), prompt::MB_OK);
     m_lastFailure = QString(error).replace(QLatin1Char('\r'), QLatin1Char(' '));
     Line->ShutdownLine();
     Line.reset();
-    return true;
+    return false;
 }
 
 void TConnection::ReportDataOnlyModem() {
@@ -140,7 +140,7 @@ void TConnection::ReconnectCheck() {
 // The line closed by itself: the modem was unplugged, stopped answering, or another program
 // took it. Unless a reconnect is already planned, the program waits for the modem and tries
 // again at the next tick, then every 20 seconds, so an answering machine never stays deaf.
-void TConnection::Timer2Timer() {
+void TConnection::OnLineClosed() {
     Disconnect();
     if (!ReconnectDue) {
         qInfo().noquote() << "The modem went away; Ringvale reconnects when it is back.";

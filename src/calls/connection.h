@@ -41,17 +41,17 @@ public:
     std::function<void()> StatusChanged;
     std::function<void()> UpdatePagingStatus;
 
-    // Returns true when the connect failed (and left no TTapi).
+    // True when connected (already, or now); a failed connect leaves no TTapi.
     bool Connect(bool showErrors);
     void Disconnect();
     void UpdateConnectionStatus();
     // Start-up: connect on the first tick when a modem is chosen and asked for.
     void StartUp();
     void ConnectButtonClick();
-    // Each Timer1 tick, after the action queue.
+    // Each two-second tick, after the action queue.
     void ReconnectCheck();
-    // The one-shot Timer2 after LINE_CLOSE.
-    void Timer2Timer();
+    // One second after LINE_CLOSE.
+    void OnLineClosed();
     // The Internet button: the configured program gets the modem; false with *error text.
     bool GiveModemAway(QString* error);
     // Closing the main window: false when the password guard refuses.

@@ -41,7 +41,6 @@ void TOutgoingQueue::SortRows() {
     std::stable_sort(Rows.begin(), Rows.end(), [descending](const auto& a, const auto& b) {
         return descending ? b->Call->When < a->Call->When : a->Call->When < b->Call->When;
     });
-    if (RowsChanged) RowsChanged();
 }
 
 void TOutgoingQueue::DeleteRow(TToCallRow* row) {
@@ -52,7 +51,6 @@ void TOutgoingQueue::DeleteRow(TToCallRow* row) {
     } else {
         std::erase_if(Rows, [row](const auto& owned) { return owned.get() == row; });
     }
-    if (RowsChanged) RowsChanged();
 }
 
 void TOutgoingQueue::QueueAction(int kind, int delaySeconds) {
@@ -104,7 +102,6 @@ void TOutgoingQueue::Tick() {
         if (PlaceCall(row)) break;
         row->TimeRemaining = QStringLiteral("00:00:00");
     }
-    if (RowsChanged) RowsChanged();
 }
 
 bool TOutgoingQueue::PlaceCall(TToCallRow* row) {
@@ -163,7 +160,6 @@ void TOutgoingQueue::OnOutgoingEnded() {
     m_history.AddPlacedCall(*row->Call);
     HangUpAfterConnect = false;
     std::erase_if(Rows, [row](const auto& owned) { return owned.get() == row; });
-    if (RowsChanged) RowsChanged();
 }
 
 void TOutgoingQueue::UpdateCallCost() {

@@ -57,7 +57,6 @@ public:
     std::function<void()> CloseMessageWindow;       // a hang-up also ends greeting or recording
     std::function<void(const QString&)> SetStatus;  // StatusLabel
     std::function<void(const QString&)> DebugLog;   // the port data window
-    std::function<void()> RowsChanged;              // the list needs redrawing
 
     // Rows in list order (sorted by When).
     std::vector<std::unique_ptr<TToCallRow>> Rows;

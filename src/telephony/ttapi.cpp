@@ -57,17 +57,11 @@ const StateText kPhoneStates[] = {
 };
 }  // namespace
 
-std::function<void(int, const QString&)> TTapi::DefaultTrace;
-std::function<void(quint32, const QString&, const QString&)> TTapi::DefaultCallerId;
-
+// Until its owner installs a table, the object's notifications go nowhere.
 TTapi::TTapi(quint32 instance) : hInstance(instance), LastError(QStringLiteral("Unknown")) {
     m_default.OnLineEvent = [](int, const QString&) {};
-    m_default.OnTrace = [](int code, const QString& text) {
-        if (DefaultTrace) DefaultTrace(code, text);
-    };
-    m_default.OnCallerId = [](quint32 flags, const QString& name, const QString& number) {
-        if (DefaultCallerId) DefaultCallerId(flags, name, number);
-    };
+    m_default.OnTrace = [](int, const QString&) {};
+    m_default.OnCallerId = [](quint32, const QString&, const QString&) {};
     Events = &m_default;
 }
 

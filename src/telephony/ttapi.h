@@ -76,10 +76,6 @@ public:
     HPHONE hPhone = 0;
     quint32 WaveId = 0;
 
-    // Where the default table sends phone traces (the port data window) and caller IDs.
-    static std::function<void(int, const QString&)> DefaultTrace;
-    static std::function<void(quint32, const QString&, const QString&)> DefaultCallerId;
-
     // Line device and event dispatch.
     int InitLine();
     int InitPhone();

@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "audio/shippedsounds.h"
-#include "audio/twave.h"
+#include "audio/ctwave.h"
 #include "platform/profile.h"
 #include "platform/wave/converter.h"
 #include "platform/wave/sounds.h"
@@ -248,7 +248,7 @@ private slots:
                  QString("Sound error during mmioOpen()\rReason:Failed to open file: "));
         QVERIFY(prompts.History.isEmpty());
         QObject owner;
-        wave.m_hOwnerWnd = &owner;
+        wave.m_owner = &owner;
         QVERIFY(!wave.Load(m_dir.filePath("missing.wav")));
         QCOMPARE(prompts.Texts(),
                  QStringList{"Sound error during mmioOpen()\rReason:Failed to open file: "});
@@ -276,7 +276,7 @@ private slots:
         // Mangled files: truncated, lying sizes, random bytes. None may crash or overrun.
         const QByteArray good = WaveFile(11025, 8, 1, Tone(300, 0.2, 11025, 8, 1));
         QRandomGenerator random(7);
-        wave.m_hOwnerWnd = nullptr;
+        wave.m_owner = nullptr;
         for (int round = 0; round < 300; ++round) {
             QByteArray bad = good.left(int(random.bounded(good.size())));
             if (round % 3 == 1) {

@@ -7,7 +7,7 @@
 
 #include "audio/shippedsounds.h"
 #include "calls/callhandler.h"
-#include "calls/prmessage.h"
+#include "calls/prmessageform.h"
 #include "outgoing/outgoingqueue.h"
 #include "platform/clock.h"
 #include "platform/profile.h"

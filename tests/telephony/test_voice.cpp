@@ -6,7 +6,7 @@
 #include <QtTest>
 #include <cmath>
 
-#include "audio/twave.h"
+#include "audio/ctwave.h"
 #include "platform/telephony/portlock.h"
 #include "platform/telephony/v253line.h"
 #include "simulator.h"

@@ -9,8 +9,8 @@
 #include "platform/profile.h"
 #include "platform/telephony/fakeline.h"
 #include "scriptedprompts.h"
-#include "ui/dialogs/debugformcode.h"
-#include "ui/dialogs/flashcaller.h"
+#include "ui/dialogs/debugform.h"
+#include "ui/dialogs/showcalleridform.h"
 #include "ui/dialogs/widgetprompts.h"
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
@@ -64,7 +64,7 @@ private slots:
         QCOMPARE(ui->StatusLabel->text(), QString("Not connected"));
         QCOMPARE(ui->StatusLabel->toolTip(),
                  QString("Click connect button below to begin waiting for calls"));
-        QCOMPARE(ui->PageControl1->tabText(0), QString("Call History"));
+        QCOMPARE(ui->pageTabs->tabText(0), QString("Call History"));
         QVERIFY(!form->ConfigValid);  // first start: the defaults were written
         QVERIFY(QFile::exists(m_dir->filePath("RINGVALE.CNF")));
         for (const char* folder : {"Messages", "Greetings", "Personal Sounds", "System Sounds"})
@@ -97,8 +97,8 @@ private slots:
         const QByteArray name = "SMITH J";
         m_line->CallerId(call, LINECALLPARTYID_NAME | LINECALLPARTYID_ADDRESS, "4045551212", &name);
         Pump();
-        QCOMPARE(ui->ListView1->topLevelItemCount(), 1);
-        QTreeWidgetItem* row = ui->ListView1->topLevelItem(0);
+        QCOMPARE(ui->historyList->topLevelItemCount(), 1);
+        QTreeWidgetItem* row = ui->historyList->topLevelItem(0);
         QCOMPARE(row->text(0), QString("SMITH J"));
         QCOMPARE(row->text(1), QString("404-555-1212"));
         QVERIFY(row->isSelected());
@@ -128,14 +128,14 @@ private slots:
         form->History()->DeleteCallerButtonClick();
         QCOMPARE(prompts.Texts("message").last(),
                  QString("Delete the selected callers from the history list?"));
-        QCOMPARE(ui->ListView1->topLevelItemCount(), 0);
+        QCOMPARE(ui->historyList->topLevelItemCount(), 0);
         QVERIFY(!form->Calls.CurrentLogRecord);  // the call no longer points at it
 
         // The line closes under the program: one second later it is disconnected and waits
         // for the modem to come back.
         m_line->SendLineClose();
         Pump();
-        form->Timer2Timer();
+        form->OnLineClosed();
         QCOMPARE(ui->StatusLabel->text(), QString("Waiting for modem"));
         QCOMPARE(ui->ConnectButton->text(), QString("Connect"));
     }
@@ -186,8 +186,8 @@ private slots:
         }
         auto order = [ui] {
             QStringList names;
-            for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i)
-                names << ui->ListView1->topLevelItem(i)->text(0);
+            for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i)
+                names << ui->historyList->topLevelItem(i)->text(0);
             return names;
         };
         QCOMPARE(order(), (QStringList{"CHARLIE", "ALPHA", "BRAVO"}));  // newest first
@@ -201,9 +201,9 @@ private slots:
         QCOMPARE(order(), (QStringList{"CHARLIE", "ALPHA", "BRAVO"}));
 
         // The Delete key asks as the Delete button does.
-        form->History()->SelectOnly(ui->ListView1->topLevelItem(0));
+        form->History()->SelectOnly(ui->historyList->topLevelItem(0));
         prompts.BoxAnswers << prompt::IDOK;
-        QTest::keyClick(ui->ListView1, Qt::Key_Delete);
+        QTest::keyClick(ui->historyList, Qt::Key_Delete);
         QCOMPARE(prompts.Count("message"), 1);
         QCOMPARE(order(), (QStringList{"ALPHA", "BRAVO"}));
         QCOMPARE(form->CallLog.Records.size(), size_t(2));
@@ -241,10 +241,10 @@ private slots:
         QCOMPARE(popup.NumberText(), QString("555-0100"));
         QCOMPARE(popup.CloseCaption(), QString("Close 15"));
         TClock::Advance(14);
-        popup.Timer1Timer();
+        popup.OnTick();
         QCOMPARE(popup.CloseCaption(), QString("Close 1"));
         TClock::Advance(1);
-        popup.Timer1Timer();
+        popup.OnTick();
         QVERIFY(!popup.isVisible());
         popup.SetText("Name\r\r  555");
         popup.ShowCaller();

@@ -38,19 +38,19 @@ QString MessagePath(const CallLogRecord* record) {
 }  // namespace
 
 THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TPhoneBook& phoneBook)
-    : QObject(form->ListView1), ui(form), m_config(config), m_log(log), m_phoneBook(phoneBook) {
+    : QObject(form->historyList), ui(form), m_config(config), m_log(log), m_phoneBook(phoneBook) {
     const int widths[] = {125, 110, 130, 72, 83};
     for (int column = 0; column < 5; ++column)
-        ui->ListView1->setColumnWidth(column, m_config.HistoryColumnWidths[column]
+        ui->historyList->setColumnWidth(column, m_config.HistoryColumnWidths[column]
                                                   ? m_config.HistoryColumnWidths[column]
                                                   : widths[column]);
-    ui->ListView1->installEventFilter(this);
-    connect(ui->ListView1, &QTreeWidget::itemSelectionChanged, this,
+    ui->historyList->installEventFilter(this);
+    connect(ui->historyList, &QTreeWidget::itemSelectionChanged, this,
             &THistoryTab::UpdateHistoryButtons);
-    connect(ui->ListView1->header(), &QHeaderView::sectionClicked, this, &THistoryTab::SortBy);
-    connect(ui->ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    connect(ui->historyList->header(), &QHeaderView::sectionClicked, this, &THistoryTab::SortBy);
+    connect(ui->historyList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QMenu* menu = BuildPopup();
-        menu->exec(ui->ListView1->viewport()->mapToGlobal(at));
+        menu->exec(ui->historyList->viewport()->mapToGlobal(at));
         menu->deleteLater();
     });
     connect(ui->DeleteCallerButton, &QToolButton::clicked, this,
@@ -65,10 +65,10 @@ CallLogRecord* THistoryTab::RecordOf(const QTreeWidgetItem* row) {
 }
 
 void THistoryTab::LoadRows() {
-    ui->ListView1->clear();
+    ui->historyList->clear();
     for (CallLogRecord& record : m_log.Records)
         AddHistoryRow(&record);
-    if (ui->ListView1->topLevelItemCount() > 0) SelectOnly(ui->ListView1->topLevelItem(0));
+    if (ui->historyList->topLevelItemCount() > 0) SelectOnly(ui->historyList->topLevelItem(0));
     RefreshTimeAgo();
     RefreshHistory();
 }
@@ -79,14 +79,14 @@ QTreeWidgetItem* THistoryTab::AddHistoryRow(CallLogRecord* record) {
         QStringList{texts[0], texts[1], texts[2], QStringLiteral(" "), texts[4]});
     row->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(record)));
     row->setIcon(0, StateIcon(StateImage(record)));
-    ui->ListView1->insertTopLevelItem(0, row);
+    ui->historyList->insertTopLevelItem(0, row);
     return row;
 }
 
 void THistoryTab::SelectOnly(QTreeWidgetItem* row) {
-    ui->ListView1->clearSelection();
-    ui->ListView1->scrollToItem(row);
-    ui->ListView1->setCurrentItem(row);
+    ui->historyList->clearSelection();
+    ui->historyList->scrollToItem(row);
+    ui->historyList->setCurrentItem(row);
     row->setSelected(true);
 }
 
@@ -103,9 +103,9 @@ void THistoryTab::Trim(int maxItems) {
         CallLogRecord* oldest = &m_log.Records.front();
         if (Removing) Removing(oldest);
         TCallLog::DeleteMessageFile(oldest);
-        for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i) {
-            if (RecordOf(ui->ListView1->topLevelItem(i)) == oldest) {
-                delete ui->ListView1->topLevelItem(i);
+        for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i) {
+            if (RecordOf(ui->historyList->topLevelItem(i)) == oldest) {
+                delete ui->historyList->topLevelItem(i);
                 break;
             }
         }
@@ -125,8 +125,8 @@ int THistoryTab::StateImage(CallLogRecord* record) {
 
 void THistoryTab::RefreshHistory() {
     m_newMessages = m_messages = 0;
-    for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* row = ui->ListView1->topLevelItem(i);
+    for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = ui->historyList->topLevelItem(i);
         CallLogRecord* record = RecordOf(row);
         QString caption;
         m_phoneBook.CallerDisplayName(record->Number, record->Name, &caption);
@@ -144,14 +144,14 @@ void THistoryTab::RefreshHistory() {
 
 void THistoryTab::RefreshTimeAgo() {
     const qint64 now = TClock::Now();
-    for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* row = ui->ListView1->topLevelItem(i);
+    for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = ui->historyList->topLevelItem(i);
         row->setText(3, FormatTimeAgo(RecordOf(row)->Time, now));
     }
 }
 
 void THistoryTab::UpdateHistoryButtons() {
-    const QList<QTreeWidgetItem*> selected = ui->ListView1->selectedItems();
+    const QList<QTreeWidgetItem*> selected = ui->historyList->selectedItems();
     const bool one = selected.size() == 1;
     const bool known =
         one && m_phoneBook.FindCaller(RecordOf(selected[0])->Number, RecordOf(selected[0])->Name);
@@ -177,7 +177,7 @@ void THistoryTab::UpdateHistoryButtons() {
         m_messages > 0 ? QStringLiteral("Delete all messages. This will remove the message only "
                                         "i.e. it will not remove the caller from the list")
                        : QStringLiteral("There are no messages to delete"));
-    QTreeWidgetItem* focused = ui->ListView1->currentItem();
+    QTreeWidgetItem* focused = ui->historyList->currentItem();
     const bool hasMessage = focused && StateImage(RecordOf(focused)) > 0;
     ui->SaveWaveButton->setEnabled(hasMessage);
     ui->SaveWaveButton->setToolTip(
@@ -190,9 +190,9 @@ void THistoryTab::UpdateHistoryButtons() {
 }
 
 QMenu* THistoryTab::BuildPopup() {
-    auto* menu = new QMenu(ui->ListView1);
-    QTreeWidgetItem* focused = ui->ListView1->currentItem();
-    const int selected = ui->ListView1->selectedItems().size();
+    auto* menu = new QMenu(ui->historyList);
+    QTreeWidgetItem* focused = ui->historyList->currentItem();
+    const int selected = ui->historyList->selectedItems().size();
     auto add = [menu](const QString& name, const QString& caption, bool enabled,
                       const QKeySequence& keys = {}) {
         QAction* action = menu->addAction(caption);
@@ -254,10 +254,10 @@ QMenu* THistoryTab::BuildPopup() {
 }
 
 void THistoryTab::DeleteCallerButtonClick() {
-    if (ui->ListView1->selectedItems().isEmpty()) return;
+    if (ui->historyList->selectedItems().isEmpty()) return;
     if (DeleteAllowed && !DeleteAllowed()) return;
     if (ShowManagedMessage(206, QString(), MSG_OK_CANCEL) != prompt::IDOK) return;
-    for (QTreeWidgetItem* row : ui->ListView1->selectedItems()) {
+    for (QTreeWidgetItem* row : ui->historyList->selectedItems()) {
         TCallLog::DeleteMessageFile(RecordOf(row));
         RemoveRow(row);
     }
@@ -268,13 +268,13 @@ void THistoryTab::DeleteCallerButtonClick() {
 void THistoryTab::RemoveMessagesButtonClick() {
     if (DeleteAllowed && !DeleteAllowed()) return;
     if (ShowManagedMessage(205, QString(), MSG_OK_CANCEL) != prompt::IDOK) return;
-    for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i)
-        TCallLog::DeleteMessageFile(RecordOf(ui->ListView1->topLevelItem(i)));
+    for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i)
+        TCallLog::DeleteMessageFile(RecordOf(ui->historyList->topLevelItem(i)));
     RefreshHistory();
 }
 
 void THistoryTab::MakeNew() {
-    if (QTreeWidgetItem* focused = ui->ListView1->currentItem()) {
+    if (QTreeWidgetItem* focused = ui->historyList->currentItem()) {
         RecordOf(focused)->Heard = 0;
         TCallLog::UpdateRecord(*RecordOf(focused));
     }
@@ -283,11 +283,11 @@ void THistoryTab::MakeNew() {
 
 QString THistoryTab::CopyText() const {
     QStringList lines;
-    for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* row = ui->ListView1->topLevelItem(i);
+    for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = ui->historyList->topLevelItem(i);
         if (!row->isSelected()) continue;
         QString line = row->text(0);
-        for (int column = 1; column < ui->ListView1->columnCount(); ++column)
+        for (int column = 1; column < ui->historyList->columnCount(); ++column)
             line += QLatin1Char(',') + row->text(column);
         lines << line;
     }
@@ -304,8 +304,8 @@ void THistoryTab::SortBy(int column) {
     m_config.HistorySortColumn = column;
     const bool direction = m_config.HistorySortDirections[column] != 0;
     QList<QTreeWidgetItem*> rows;
-    while (ui->ListView1->topLevelItemCount() > 0)
-        rows << ui->ListView1->takeTopLevelItem(0);
+    while (ui->historyList->topLevelItemCount() > 0)
+        rows << ui->historyList->takeTopLevelItem(0);
     auto texts = [](const QTreeWidgetItem* row) {
         QStringList t;
         for (int c = 0; c < 5; ++c)
@@ -317,7 +317,7 @@ void THistoryTab::SortBy(int column) {
                          return TCallLog::Compare(column, texts(a), RecordOf(a), texts(b),
                                                   RecordOf(b), direction) < 0;
                      });
-    ui->ListView1->addTopLevelItems(rows);
+    ui->historyList->addTopLevelItems(rows);
 }
 
 bool THistoryTab::eventFilter(QObject* watched, QEvent* event) {

@@ -8,15 +8,15 @@
 #include <QSystemTrayIcon>
 #include <QWindowStateChangeEvent>
 
-#include "calls/prmessage.h"
+#include "calls/prmessageform.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/prompts.h"
 #include "platform/tfile.h"
 #include "store/datafile.h"
-#include "ui/dialogs/ctrayicon.h"
-#include "ui/dialogs/debugformcode.h"
-#include "ui/dialogs/flashcaller.h"
+#include "ui/main/ctrayicon.h"
+#include "ui/dialogs/debugform.h"
+#include "ui/dialogs/showcalleridform.h"
 #include "ui/main/historytab.h"
 #include "ui_mainform.h"
 
@@ -24,7 +24,6 @@ namespace {
 constexpr int kTimer1Ms = 2000;
 constexpr int kTimer2Ms = 1000;
 constexpr int kRefreshSeconds = 62;
-constexpr int kWelcomeDelay = 3;
 
 // The window and tray icons: a handset, green when listening.
 QIcon LineIcon(bool connected) {
@@ -66,7 +65,6 @@ void TMainForm::FormCreate() {
     StartFolder = TProfile::Folder();
     ConfigFile.RefreshGeometry = [this](TConfig& config) { RefreshGeometry(config); };
     ConfigValid = ConfigFile.LoadConfig(Config);
-    if (!ConfigValid) m_welcomeDue = TClock::Now() + kWelcomeDelay;
     if (Config.MainWindowBounds[2] && Config.MainWindowBounds[3])
         setGeometry(Config.MainWindowBounds[0], Config.MainWindowBounds[1],
                     Config.MainWindowBounds[2], Config.MainWindowBounds[3]);
@@ -88,12 +86,12 @@ void TMainForm::FormCreate() {
     Connection.StartUp();
     ui->ConnectToInternetButton->setVisible(!Config.InternetLink.trimmed().isEmpty());
 
-    m_timer1.setInterval(kTimer1Ms);
-    connect(&m_timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
-    m_timer1.start();
-    m_timer2.setSingleShot(true);
-    m_timer2.setInterval(kTimer2Ms);
-    connect(&m_timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
+    m_tickTimer.setInterval(kTimer1Ms);
+    connect(&m_tickTimer, &QTimer::timeout, this, &TMainForm::OnTick);
+    m_tickTimer.start();
+    m_lineClosedTimer.setSingleShot(true);
+    m_lineClosedTimer.setInterval(kTimer2Ms);
+    connect(&m_lineClosedTimer, &QTimer::timeout, this, &TMainForm::OnLineClosed);
     m_refreshDue = TClock::Now() + kRefreshSeconds;
 }
 
@@ -122,7 +120,7 @@ void TMainForm::WireCalls() {
     Calls.ControlsChanged = [this] { RenderCallControls(); };
     Calls.UpdateConnectionStatus = [this] { Connection.UpdateConnectionStatus(); };
     Calls.UpdatePagingStatus = [this] { UpdatePagingStatus(); };
-    Calls.StartDisconnectTimer = [this] { m_timer2.start(); };
+    Calls.StartDisconnectTimer = [this] { m_lineClosedTimer.start(); };
     Calls.PlayGreeting = [this] {
         if (Connection.Line) m_prmessage->PlayGreeting(*Connection.Line, Calls.GreetingPath);
     };
@@ -174,7 +172,7 @@ void TMainForm::WireCalls() {
         }
         showMinimized();
     });
-    ui->GroupBox1->installEventFilter(this);
+    ui->statusGroup->installEventFilter(this);
     installEventFilter(this);
 }
 
@@ -184,15 +182,15 @@ void TMainForm::ConnectButtonClick() {
     m_history->UpdateHistoryButtons();
 }
 
-void TMainForm::Timer1Timer() {
+void TMainForm::OnTick() {
     Outgoing.Tick();
     if (Outgoing.CurrentOutgoing) {
         ui->CallTimeLabel->setText(Outgoing.CallDisplay.CallTime);
         ui->CallCostLabel->setText(Outgoing.CallDisplay.CallCost);
         ui->PerMinuteLabel->setText(Outgoing.CallDisplay.PerMinute);
         for (QWidget* cost :
-             {static_cast<QWidget*>(ui->Label3), static_cast<QWidget*>(ui->CallCostLabel),
-              static_cast<QWidget*>(ui->Label5), static_cast<QWidget*>(ui->PerMinuteLabel)})
+             {static_cast<QWidget*>(ui->callCostCaption), static_cast<QWidget*>(ui->CallCostLabel),
+              static_cast<QWidget*>(ui->perMinuteCaption), static_cast<QWidget*>(ui->PerMinuteLabel)})
             cost->setVisible(Outgoing.CallDisplay.ShowCost);
     }
     Connection.ReconnectCheck();
@@ -212,15 +210,11 @@ void TMainForm::Timer1Timer() {
         }
         m_history->RefreshHistory();
     }
-    if (m_welcomeDue && now >= m_welcomeDue) {
-        m_welcomeDue = 0;
-        if (WelcomeHook) WelcomeHook();
-    }
 }
 
-void TMainForm::Timer2Timer() {
-    m_timer2.stop();
-    Connection.Timer2Timer();
+void TMainForm::OnLineClosed() {
+    m_lineClosedTimer.stop();
+    Connection.OnLineClosed();
     m_history->UpdateHistoryButtons();
 }
 
@@ -252,7 +246,7 @@ void TMainForm::RenderConnection() {
         m_tray->SetTip(s.TrayTip);
         m_tray->SetIcon(icon);
     }
-    ui->PageControl1->setTabVisible(2, s.OutgoingTabVisible);
+    ui->pageTabs->setTabVisible(2, s.OutgoingTabVisible);
 }
 
 void TMainForm::UpdatePagingStatus() {
@@ -280,10 +274,10 @@ void TMainForm::RefreshGeometry(TConfig& config) {
         config.MainWindowBounds[3] = geometry().height();
     }
     for (int column = 0; column < 5; ++column)
-        config.HistoryColumnWidths[column] = ui->ListView1->columnWidth(column);
+        config.HistoryColumnWidths[column] = ui->historyList->columnWidth(column);
     for (int column = 0; column < 4; ++column)
         config.PhoneBookColumnWidths[column] = ui->PhoneBookList->columnWidth(column);
-    config.Panel1Height = ui->Panel1->height();
+    config.Panel1Height = ui->topPanel->height();
 }
 
 void TMainForm::SaveAll() {
@@ -335,6 +329,8 @@ void TMainForm::changeEvent(QEvent* event) {
         hide();
         delete m_tray;
         m_tray = new CTrayIcon(this, windowIcon(), QStringLiteral(" "));
+        if (!m_trayMenu) m_trayMenu = TrayMenu();
+        m_tray->Icon().setContextMenu(m_trayMenu);
         m_tray->Show();
         connect(&m_tray->Icon(), &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason why) {
@@ -368,10 +364,10 @@ QMenu* TMainForm::TrayMenu() {
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == this && event->type() == QEvent::WindowActivate) {
-        ui->PageControl1->setCurrentIndex(0);  // the call history, focused
-        ui->ListView1->setFocus();
+        ui->pageTabs->setCurrentIndex(0);  // the call history, focused
+        ui->historyList->setFocus();
     }
-    if (watched == ui->GroupBox1 && event->type() == QEvent::MouseButtonDblClick)
+    if (watched == ui->statusGroup && event->type() == QEvent::MouseButtonDblClick)
         ui->PortDataButton->setVisible(!ui->PortDataButton->isVisible());
     if (!Config.ShowHints() && event->type() == QEvent::ToolTip) return true;  // hints off
     return QMainWindow::eventFilter(watched, event);

@@ -41,11 +41,9 @@ public:
     QString StartFolder;
     bool ConfigValid = false;
 
-    // The welcome and settings dialogs come later; until then the first run only calls this.
-    std::function<void()> WelcomeHook;
 
-    void Timer1Timer();
-    void Timer2Timer();
+    void OnTick();
+    void OnLineClosed();
     void ConnectButtonClick();
     // Disconnects and saves everything (the window's FormDestroy), once.
     void SaveAll();
@@ -84,11 +82,11 @@ private:
     TDebugForm* m_debug = nullptr;
     TPRMessageForm* m_prmessage = nullptr;
     CTrayIcon* m_tray = nullptr;
-    QTimer m_timer1;
-    QTimer m_timer2;
+    QMenu* m_trayMenu = nullptr;
+    QTimer m_tickTimer;
+    QTimer m_lineClosedTimer;
     QString m_pendingPopup;
     qint64 m_refreshDue = 0;
-    qint64 m_welcomeDue = 0;
     bool m_saved = false;
     bool m_shuttingDown = false;
     QIcon m_connectedIcon;

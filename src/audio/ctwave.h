@@ -43,8 +43,8 @@ public:
     CtWave(const CtWave&) = delete;
     CtWave& operator=(const CtWave&) = delete;
 
-    // Set when errors should be shown in a "CtWave Error" box; null: only m_pErrorText.
-    QObject* m_hOwnerWnd = nullptr;
+    // Set when errors should be shown in a "CtWave Error" box; null: only m_errorText.
+    QObject* m_owner = nullptr;
 
     bool Load(const QString& fileName);
     bool Save(const QString& fileName);
@@ -61,7 +61,7 @@ public:
     // left over from a transfer already stopped must not end the next.
     void WindowProc(quint32 message, quint32 handle = 0);
 
-    QString ErrorText() const { return m_pErrorText; }
+    QString ErrorText() const { return m_errorText; }
     QString LastLog() const { return m_lastLog; }
     quint32 RecordedSize() const { return m_nRecordedSize; }
     const QByteArray& Data() const { return m_data; }
@@ -85,7 +85,7 @@ private:
     HWAVEIN m_hWaveIn = 0;
     HWAVEOUT m_hWaveOut = 0;
     qint32 m_nStartOffset = 0;
-    QString m_pErrorText;
+    QString m_errorText;
     bool m_bStopping = false;
     std::unique_ptr<TInvisibleWindow> m_Window;
     QString m_lastLog;

@@ -1,4 +1,4 @@
-#include "ui/dialogs/ctrayicon.h"
+#include "ui/main/ctrayicon.h"
 
 namespace {
 constexpr int kMaxTip = 63;

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "audio/twave.h"
+#include "audio/ctwave.h"
 
 namespace Ui {
 class TPRMessageForm;
@@ -75,7 +75,7 @@ private:
     std::unique_ptr<Ui::TPRMessageForm> ui;
     CtWaveCallbacks m_callbacks;
     CtWave m_wave;
-    QTimer m_timer1;
+    QTimer m_setUpTimer;
     QTimer m_failurePause;  // belongs to the run that started it: a new run stops it
     bool m_recording = false;
 };

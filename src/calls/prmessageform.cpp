@@ -1,4 +1,4 @@
-#include "calls/prmessage.h"
+#include "calls/prmessageform.h"
 
 #include <QDebug>
 #include <QFile>
@@ -13,7 +13,7 @@
 #include "store/message.h"
 #include "store/phonebook.h"
 #include "telephony/ttapi.h"
-#include "ui_prmessage.h"
+#include "ui_prmessageform.h"
 
 namespace {
 constexpr int kSetUpMs = 100;
@@ -27,8 +27,8 @@ QString TPRMessageForm::IndexFile() {
 TPRMessageForm::TPRMessageForm(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TPRMessageForm>()), m_wave(&m_callbacks) {
     ui->setupUi(this);
-    m_timer1.setSingleShot(true);
-    connect(&m_timer1, &QTimer::timeout, this, &TPRMessageForm::PlayCurrent);
+    m_setUpTimer.setSingleShot(true);
+    connect(&m_setUpTimer, &QTimer::timeout, this, &TPRMessageForm::PlayCurrent);
     m_failurePause.setSingleShot(true);
     m_failurePause.setInterval(kFailurePauseMs);
     connect(&m_failurePause, &QTimer::timeout, this, &TPRMessageForm::OnWaveOutClose);
@@ -117,7 +117,7 @@ void TPRMessageForm::FormShow() {
     w.Text(96, 260, CurrentFile);
     w.Text(356, 272, MessageFile);
     show();
-    m_timer1.start(kSetUpMs);
+    m_setUpTimer.start(kSetUpMs);
 }
 
 void TPRMessageForm::PlayCurrent() {

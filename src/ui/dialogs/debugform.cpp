@@ -1,8 +1,8 @@
-#include "ui/dialogs/debugformcode.h"
+#include "ui/dialogs/debugform.h"
 
 #include "platform/prompts.h"
 #include "platform/tfile.h"
-#include "ui_debugformcode.h"
+#include "ui_debugform.h"
 
 TDebugForm::TDebugForm(QWidget* parent)
     : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TDebugForm>()) {

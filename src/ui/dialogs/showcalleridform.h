@@ -21,7 +21,7 @@ public:
     qint64 CloseTime = 0;  // seconds since 1970
     // Shows the popup full screen and starts the countdown.
     void ShowCaller();
-    void Timer1Timer();
+    void OnTick();
     QString NameText() const;
     QString NumberText() const;
     QString CloseCaption() const;

@@ -1,7 +1,7 @@
-#include "ui/dialogs/flashcaller.h"
+#include "ui/dialogs/showcalleridform.h"
 
 #include "platform/clock.h"
-#include "ui_flashcaller.h"
+#include "ui_showcalleridform.h"
 
 TShowCallerIDForm::TShowCallerIDForm(QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
@@ -11,7 +11,7 @@ TShowCallerIDForm::TShowCallerIDForm(QWidget* parent)
         m_timer.stop();
         hide();
     });
-    connect(&m_timer, &QTimer::timeout, this, &TShowCallerIDForm::Timer1Timer);
+    connect(&m_timer, &QTimer::timeout, this, &TShowCallerIDForm::OnTick);
 }
 
 TShowCallerIDForm::~TShowCallerIDForm() = default;
@@ -22,18 +22,18 @@ void TShowCallerIDForm::SetText(const QString& text) {
 
 void TShowCallerIDForm::ShowCaller() {
     const qsizetype cr = m_text.indexOf(QLatin1Char('\r'));
-    if (cr >= 0) ui->Label1->setText(m_text.left(cr));
+    if (cr >= 0) ui->callerNameLabel->setText(m_text.left(cr));
     QString number;
     // After the break, blanks, control characters and bytes of 128 and more are skipped.
     for (const QChar c : m_text.mid(cr < 0 ? m_text.size() : cr + 1))
         if (c.unicode() > 32 && c.unicode() < 128) number += c;
-    ui->Label2->setText(number);
+    ui->callerNumberLabel->setText(number);
     showFullScreen();  // a window cannot place itself everywhere (Wayland): ask for the screen
-    Timer1Timer();
+    OnTick();
     m_timer.start(1000);
 }
 
-void TShowCallerIDForm::Timer1Timer() {
+void TShowCallerIDForm::OnTick() {
     const qint64 left = CloseTime - TClock::Now();
     if (left > 0) {
         ui->CloseButton->setText(QStringLiteral("Close ") + QString::number(left));
@@ -44,10 +44,10 @@ void TShowCallerIDForm::Timer1Timer() {
 }
 
 QString TShowCallerIDForm::NameText() const {
-    return ui->Label1->text();
+    return ui->callerNameLabel->text();
 }
 QString TShowCallerIDForm::NumberText() const {
-    return ui->Label2->text();
+    return ui->callerNumberLabel->text();
 }
 QString TShowCallerIDForm::CloseCaption() const {
     return ui->CloseButton->text();

@@ -1,4 +1,4 @@
-#include "audio/twave.h"
+#include "audio/ctwave.h"
 
 #include <QLoggingCategory>
 #include <QtEndian>
@@ -51,11 +51,11 @@ QByteArray CtWave::RecordingFormat() {
 
 void CtWave::ReportError(MMRESULT code, const QString& operation, const QString& reason) {
     const QString why = reason.isNull() ? waveOutGetErrorText(code) : reason;
-    m_pErrorText =
+    m_errorText =
         (QStringLiteral("Sound error during ") + operation + QStringLiteral("\rReason:") + why)
             .left(255);
-    if (m_hOwnerWnd)
-        Prompts().MessageBox(m_pErrorText, QStringLiteral("CtWave Error"), prompt::MB_OK);
+    if (m_owner)
+        Prompts().MessageBox(m_errorText, QStringLiteral("CtWave Error"), prompt::MB_OK);
 }
 
 bool CtWave::Load(const QString& fileName) {
