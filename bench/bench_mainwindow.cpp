@@ -83,9 +83,9 @@ int main(int argc, char** argv) {
     Prepare(folder.path(), QStringLiteral("Sim"));
     TMainForm form;
     form.show();
-    if (!QTest::qWaitFor([&] { return form.Connection.Line != nullptr; }, 10000)) {
+    if (!QTest::qWaitFor([&] { return form.Session().Line() != nullptr; }, 10000)) {
         std::printf("the simulated modem did not connect: %s\n",
-                    qPrintable(form.Connection.Status.StatusText));
+                    qPrintable(form.Session().Connection().Status.StatusText));
         return 1;
     }
     QTreeWidget* list = form.Form()->historyList;

@@ -14,10 +14,6 @@ constexpr int kMaxDigits = 80;
 constexpr int kRemotePageDelay = 30;
 constexpr int kMaxPagedDigits = 23;
 
-template <typename F, typename... Args>
-void Call(const F& hook, Args&&... args) {
-    if (hook) hook(std::forward<Args>(args)...);
-}
 }  // namespace
 
 bool IsBlank(const QString& text) {
@@ -25,14 +21,19 @@ bool IsBlank(const QString& text) {
 }
 
 TCallHandler::TCallHandler(TConfig& config, TCallLog& log, TPhoneBook& phoneBook,
-                           TOutgoingQueue& outgoing)
-    : m_config(config), m_log(log), m_phoneBook(phoneBook), m_outgoing(outgoing) {}
+                           TOutgoingQueue& outgoing, TLineSource& lines, TSessionView& view)
+    : m_config(config),
+      m_log(log),
+      m_phoneBook(phoneBook),
+      m_outgoing(outgoing),
+      m_lines(lines),
+      m_view(view) {}
 
 TTapiEvents TCallHandler::Events() {
     TTapiEvents events;
     events.OnLineEvent = [this](int code, const QString& text) { CallEventHandler(code, text); };
     events.OnTrace = [this](int, const QString& text) {
-        if (DebugVisible && DebugVisible()) Debug(text);
+        if (m_view.PortDataVisible()) Debug(text);
     };
     events.OnCallerId = [this](quint32 flags, const QString& name, const QString& number) {
         CallerIdHandler(flags, name, number);
@@ -41,35 +42,37 @@ TTapiEvents TCallHandler::Events() {
 }
 
 void TCallHandler::Debug(const QString& line) {
-    Call(DebugLine, line);
+    m_view.PortDataLine(line);
 }
 
 void TCallHandler::Changed() {
-    Call(ControlsChanged);
+    m_view.CallControlsChanged();
 }
 
 void TCallHandler::CallEventHandler(int code, const QString& text) {
-    if (DebugVisible && DebugVisible()) Debug(text);
+    if (m_view.PortDataVisible()) Debug(text);
     switch (code) {
         case EV_LINE_OPENED:
             return ResetCallState();
         case EV_RINGING: {
             OnRing();
-            const QString ringing = QStringLiteral("Ringing ") + QString::number(RingCount);
-            Controls.StatusText = ringing;
+            const QString ringing = QStringLiteral("Ringing ") + QString::number(m_ringCount);
+            m_controls.StatusText = ringing;
             Debug(ringing);  // kept in the log even while its window is hidden
             return Changed();
         }
         case EV_ANSWERED:
+            m_connected = true;
             Debug(QStringLiteral("Answered"));
-            Controls.AnswerHangupCaption = QStringLiteral("Hangup");
+            m_controls.AnswerHangupCaption = QStringLiteral("Hangup");
             return Changed();
         case EV_CONNECTED:
             return OnConnected();
         case EV_DIALING:
-            Controls.AnswerHangupCaption = QStringLiteral("Hangup");
-            Controls.AnswerHangupHint = QStringLiteral("Hangup");
-            Controls.AnswerHangupEnabled = true;
+            m_connected = true;
+            m_controls.AnswerHangupCaption = QStringLiteral("Hangup");
+            m_controls.AnswerHangupHint = QStringLiteral("Hangup");
+            m_controls.AnswerHangupEnabled = true;
             return Changed();
         case EV_HUNG_UP:
             return EndOfCall();
@@ -77,7 +80,7 @@ void TCallHandler::CallEventHandler(int code, const QString& text) {
             return OnDisconnected();
         case LINE_CLOSE:
             EndOfCall();
-            return Call(StartDisconnectTimer);
+            return m_view.StartLineClosedTimer();
         case LINE_MONITORDIGITS:
             return OnDigit(text);
         default:
@@ -89,31 +92,32 @@ void TCallHandler::ResetCallState() {
     // What was queued for the call that ended (its hang-up, an answer it never got) must not
     // reach the next caller.
     m_outgoing.Actions.clear();
-    RingCount = 0;
-    CallMode = 0;
-    DigitBuffer.clear();
-    RemoteRetrievalActive = false;
-    GreetingPath.clear();
+    m_ringCount = 0;
+    m_callMode = 0;
+    m_connected = false;
+    m_digits.clear();
+    m_remoteRetrieval = false;
+    m_greetingPath.clear();
     EndOfCall();
-    CallerIdRecord = TCallerIdRecord{};
-    CurrentLogRecord = nullptr;
-    Controls.TakeMessageVisible = false;
-    Controls.ThisCallGroupVisible = false;
-    Controls.AnswerHangupCaption = QStringLiteral("Answer");
-    Controls.AnswerHangupHint.clear();
-    Controls.AnswerHangupVisible = true;
-    Controls.AnswerHangupEnabled = false;
-    Controls.SpeakerPhoneVisible = true;
-    TTapi* line = CurrentLine();
+    m_callerId = TCallerIdRecord{};
+    m_currentRecord = nullptr;
+    m_controls.TakeMessageVisible = false;
+    m_controls.ThisCallGroupVisible = false;
+    m_controls.AnswerHangupCaption = QStringLiteral("Answer");
+    m_controls.AnswerHangupHint.clear();
+    m_controls.AnswerHangupVisible = true;
+    m_controls.AnswerHangupEnabled = false;
+    m_controls.SpeakerPhoneVisible = true;
+    TTapi* line = m_lines.CurrentLine();
     if (line && line->SetSpeakerPhone(SPK_TEST)) {
         line->SetSpeakerPhone(SPK_OFF);
-        Controls.SpeakerPhoneEnabled = true;
-        Controls.SpeakerPhoneHint = QStringLiteral("Turn speaker phone on or off");
+        m_controls.SpeakerPhoneEnabled = true;
+        m_controls.SpeakerPhoneHint = QStringLiteral("Turn speaker phone on or off");
     } else {
-        Controls.SpeakerPhoneEnabled = false;
-        Controls.SpeakerPhoneHint = QStringLiteral("Your modem does not support speaker phone");
+        m_controls.SpeakerPhoneEnabled = false;
+        m_controls.SpeakerPhoneHint = QStringLiteral("Your modem does not support speaker phone");
     }
-    Call(UpdateConnectionStatus);
+    m_lines.LineOpened();
     Changed();
 }
 
@@ -122,78 +126,79 @@ void TCallHandler::OnRing() {
         const QString sound = m_config.SoundToPlayWhenPhoneRings;
         PlaySoundNoStop(sound.startsWith(QLatin1Char('/')) ? sound : TProfile::Path(sound));
     }
-    Call(RestoreWindow);
-    if (Controls.AnswerHangupVisible) {
-        Controls.AnswerHangupCaption = QStringLiteral("Answer");
-        Controls.AnswerHangupHint = QStringLiteral("Answer this incoming call");
-        Controls.AnswerHangupEnabled = true;
+    m_view.RestoreWindow();
+    if (m_controls.AnswerHangupVisible) {
+        m_connected = false;
+        m_controls.AnswerHangupCaption = QStringLiteral("Answer");
+        m_controls.AnswerHangupHint = QStringLiteral("Answer this incoming call");
+        m_controls.AnswerHangupEnabled = true;
     }
-    ++RingCount;
+    ++m_ringCount;
     if (m_config.RingsToAnswer != 0) {
-        Controls.TakeMessageVisible = true;
-        if (RingCount == quint32(m_config.RingsToAnswer)) TakeMessageButtonClick();
+        m_controls.TakeMessageVisible = true;
+        if (m_ringCount == quint32(m_config.RingsToAnswer)) TakeMessageButtonClick();
     }
-    if (RingCount == 3 && IsBlank(CallerIdRecord.CallerName) &&
-        IsBlank(CallerIdRecord.CallerNumber))
+    if (m_ringCount == 3 && IsBlank(m_callerId.CallerName) && IsBlank(m_callerId.CallerNumber))
         CallerIdHandler(0, QStringLiteral("Unknown"), QStringLiteral("000-000-0000"));
 }
 
 void TCallHandler::CallerIdHandler(quint32, const QString& name, const QString& number) {
-    CallerIdRecord.CallerName = name.left(63);
-    CallerIdRecord.CallerNumber = number.left(31);
+    m_callerId.CallerName = name.left(63);
+    m_callerId.CallerNumber = number.left(31);
     NewIncomingCall();
 }
 
 void TCallHandler::NewIncomingCall() {
     CallLogRecord* record = m_log.NewLogRecord();
     if (!record) return;
-    CurrentLogRecord = record;
-    if (m_config.FlashCaller()) Call(ShowWindow);
+    m_currentRecord = record;
+    if (m_config.FlashCaller()) m_view.ShowWindow();
     record->Time = qint32(TClock::Now());
-    TCallLog::FillLogRecord(record, CallerIdRecord.CallerName, CallerIdRecord.CallerNumber);
+    TCallLog::FillLogRecord(record, m_callerId.CallerName, m_callerId.CallerNumber);
     ChooseCallAction(record);
     m_log.AppendCallLog(*record);
-    Call(HistoryRowAdded, record);
+    m_view.HistoryRowAdded(record);
 }
 
 void TCallHandler::ChooseCallAction(CallLogRecord* record) {
     if (m_config.FlashCaller()) {
-        Call(ShowWindow);
-        Call(UpdatePagingStatus);
+        m_view.ShowWindow();
+        m_view.PagingStatusChanged();
     }
     PhoneBookEntry* entry = m_phoneBook.FindCaller(record->Number, record->Name);
-    GreetingPath.clear();
+    m_greetingPath.clear();
     if (entry) {
         // Names from the phone book file stay inside their folders.
         if (!IsBlank(entry->PersonalGreeting))
-            GreetingPath = QStringLiteral("Greetings/") + FileNamePart(entry->PersonalGreeting);
+            m_greetingPath = QStringLiteral("Greetings/") + FileNamePart(entry->PersonalGreeting);
         if (!IsBlank(entry->SoundFile))
             PlaySoundAsync(TProfile::Path(QStringLiteral("Personal Sounds/") +
                                           FileNamePart(entry->SoundFile)));
         if (entry->ActionFlags & ActionHangUp) {
-            CallMode |= CM_GREETING_ONLY;
+            m_callMode |= CM_GREETING_ONLY;
             m_outgoing.QueueAction(ACTION_ANSWER, 0);
             record->Actions |= LOG_HUNG_UP;
         }
         ++entry->TimesCalled;
     }
     if (m_config.FlashCaller())
-        Call(ShowCallerPopup,
-             (entry ? entry->DisplayName : record->Name) + QLatin1Char('\r') + record->Number);
+        m_view.ShowCallerPopup((entry ? entry->DisplayName : record->Name) + QLatin1Char('\r') +
+                               record->Number);
     if (m_outgoing.ShouldPage(entry, record->Number)) record->Actions |= LOG_PAGED;
-    if (GreetingPath.isEmpty()) GreetingPath = QStringLiteral("Greetings/") + PickRandomGreeting();
+    if (m_greetingPath.isEmpty())
+        m_greetingPath = QStringLiteral("Greetings/") + PickRandomGreeting();
 }
 
 void TCallHandler::TakeMessageButtonClick() {
-    if (IsBlank(CallerIdRecord.CallerName) && IsBlank(CallerIdRecord.CallerNumber))
+    if (IsBlank(m_callerId.CallerName) && IsBlank(m_callerId.CallerNumber))
         CallerIdHandler(0, QStringLiteral("Unknown"), QStringLiteral("000-000-0000"));
-    CallMode |= CM_TAKE_MESSAGE | CM_LISTEN_IN;
-    if (TTapi* line = CurrentLine()) line->Answer();
+    m_callMode |= CM_TAKE_MESSAGE | CM_LISTEN_IN;
+    if (TTapi* line = m_lines.CurrentLine()) line->Answer();
 }
 
 void TCallHandler::MessageSaved(const QString& name) {
     m_messageSaved = !name.isEmpty();
-    CallLogRecord* record = m_recordingFor ? m_recordingFor : CurrentLogRecord;
+    CallLogRecord* record = m_recordingFor ? m_recordingFor : m_currentRecord;
     if (!record) return;
     record->MessageFile = name;
     if (m_messageSaved) {
@@ -207,45 +212,45 @@ void TCallHandler::MessageSaved(const QString& name) {
 }
 
 void TCallHandler::ForgetRecord(const CallLogRecord* record) {
-    if (CurrentLogRecord == record) CurrentLogRecord = nullptr;
+    if (m_currentRecord == record) m_currentRecord = nullptr;
     if (m_recordingFor == record) m_recordingFor = nullptr;
 }
 
 void TCallHandler::AnswerHangupButtonClick() {
-    TTapi* line = CurrentLine();
+    TTapi* line = m_lines.CurrentLine();
     if (!line) return;
-    if (Controls.AnswerHangupCaption == QLatin1String("Hangup")) {
+    if (m_connected) {
         line->Hangup();
         return;
     }
-    CallMode |= CM_LISTEN_IN;
+    m_callMode |= CM_LISTEN_IN;
     line->Answer();
 }
 
 void TCallHandler::UseSpeakerPhoneButtonClick(bool checked) {
     m_config.SetUseSpeakerPhoneButton(checked);
-    if (TTapi* line = CurrentLine()) line->SetSpeakerPhone(checked ? SPK_ON : SPK_OFF);
+    if (TTapi* line = m_lines.CurrentLine()) line->SetSpeakerPhone(checked ? SPK_ON : SPK_OFF);
 }
 
 void TCallHandler::OnConnected() {
-    Controls.TakeMessageVisible = false;
+    m_controls.TakeMessageVisible = false;
     Changed();
-    TTapi* line = CurrentLine();
+    TTapi* line = m_lines.CurrentLine();
     if (!line || !line->IsCallOwner()) return;
     if (line->Incoming) {
         m_messageSaved = false;
-        if (CallMode & CM_GREETING_ONLY) {
-            Call(PlayGreeting);
-        } else if (CallMode & CM_TAKE_MESSAGE) {
-            m_recordingFor = CurrentLogRecord;
-            Call(TakeMessage);
+        if (m_callMode & CM_GREETING_ONLY) {
+            m_view.PlayGreeting();
+        } else if (m_callMode & CM_TAKE_MESSAGE) {
+            m_recordingFor = m_currentRecord;
+            m_view.TakeMessage();
         }
     } else if (m_outgoing.CurrentOutgoing) {
         m_outgoing.OnOutgoingConnected();
-        Controls.ThisCallGroupVisible = true;
+        m_controls.ThisCallGroupVisible = true;
         Changed();
     }
-    if ((CallMode & CM_LISTEN_IN) && m_config.UseSpeakerPhoneButton())
+    if ((m_callMode & CM_LISTEN_IN) && m_config.UseSpeakerPhoneButton())
         line->SetSpeakerPhone(SPK_ON);
 }
 
@@ -257,10 +262,9 @@ void TCallHandler::EndOfCall() {
 
 void TCallHandler::OnDisconnected() {
     EndOfCall();
-    Controls.TakeMessageVisible = false;
+    m_controls.TakeMessageVisible = false;
     Changed();
-    Call(ClosePlayRecordWindow);
-    if (RemoteRetrievalActive) Call(RemoteQuit);
+    m_view.CallerGone();
     m_outgoing.QueueAction(ACTION_HANG_UP, 0);
 }
 
@@ -268,30 +272,29 @@ void TCallHandler::OnDigit(const QString& text) {
     if (text.isEmpty()) return;
     const QChar digit = text.at(0);
     if (digit == QLatin1Char('#')) {
-        DigitBuffer.clear();
+        m_digits.clear();
         return;
     }
-    if (DigitBuffer.size() >= kMaxDigits) return;
-    DigitBuffer += digit;
-    Call(HandleRemoteDigit, digit.toLatin1());
+    if (m_digits.size() >= kMaxDigits) return;
+    m_digits += digit;  // remote retrieval, when it comes, reads the access code here
 }
 
 void TCallHandler::Completion(int outcome) {
     if (outcome == OUTCOME_MESSAGE) {
-        if (CurrentLogRecord && !CurrentLogRecord->MessageFile.isEmpty()) {
-            CurrentLogRecord->Actions |= LOG_TOOK_MESSAGE;
-            CurrentLogRecord->Heard = 0;
+        if (m_currentRecord && !m_currentRecord->MessageFile.isEmpty()) {
+            m_currentRecord->Actions |= LOG_TOOK_MESSAGE;
+            m_currentRecord->Heard = 0;
         }
         m_outgoing.QueueAction(ACTION_HANG_UP, 0);
-        if (!DigitBuffer.isEmpty() && !RemoteRetrievalActive && m_config.AllowRemotePage()) {
+        if (!m_digits.isEmpty() && !m_remoteRetrieval && m_config.AllowRemotePage()) {
             const QString digits =
-                DigitBuffer.size() >= 32 ? DigitBuffer.left(kMaxPagedDigits) : DigitBuffer;
+                m_digits.size() >= 32 ? m_digits.left(kMaxPagedDigits) : m_digits;
             m_outgoing.QueuePage(digits, kRemotePageDelay);
         }
         return;
     }
-    if (RemoteRetrievalActive) return;
+    if (m_remoteRetrieval) return;
     // A message already saved stays tied to its call, whatever ends the run after it.
-    if (CurrentLogRecord && !m_messageSaved) CurrentLogRecord->MessageFile.clear();
+    if (m_currentRecord && !m_messageSaved) m_currentRecord->MessageFile.clear();
     m_outgoing.QueueAction(ACTION_HANG_UP, 0);
 }

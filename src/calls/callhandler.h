@@ -6,7 +6,8 @@
 // window installs Events() in its TTapi and renders Controls; other windows fill the hooks.
 
 #include <QString>
-#include <functional>
+
+#include "calls/sessionview.h"
 
 #include "telephony/ttapi.h"
 
@@ -38,36 +39,29 @@ struct TCallControls {
     QString SpeakerPhoneHint;
 };
 
+// Where the handler finds the open line, and whom it tells that the line (re)opened.
+class TLineSource {
+public:
+    virtual ~TLineSource() = default;
+    virtual TTapi* CurrentLine() = 0;
+    virtual void LineOpened() = 0;
+};
+
 class TCallHandler {
 public:
-    TCallHandler(TConfig& config, TCallLog& log, TPhoneBook& phoneBook, TOutgoingQueue& outgoing);
+    TCallHandler(TConfig& config, TCallLog& log, TPhoneBook& phoneBook, TOutgoingQueue& outgoing,
+                 TLineSource& lines, TSessionView& view);
 
-    // Filled by the windows. Unset hooks do nothing.
-    std::function<TTapi*()> Line;
-    std::function<void(const QString&)> DebugLine;  // a line of the port data window's log
-    std::function<bool()> DebugVisible;
-    std::function<void()> RestoreWindow;  // the main window's state becomes normal
-    std::function<void()> ShowWindow;     // shown, restored and brought to the front
-    std::function<void(const QString&)> ShowCallerPopup;
-    std::function<void(CallLogRecord*)> HistoryRowAdded;  // row at the top, trimmed, selected
-    std::function<void()> ControlsChanged;
-    std::function<void()> UpdateConnectionStatus;
-    std::function<void()> UpdatePagingStatus;
-    std::function<void()> StartDisconnectTimer;  // disconnects one second later
-    std::function<void()> PlayGreeting;          // the play/record window
-    std::function<void()> TakeMessage;
-    std::function<void()> ClosePlayRecordWindow;
-    std::function<void(char)> HandleRemoteDigit;  // remote message retrieval
-    std::function<void()> RemoteQuit;
-
-    quint32 RingCount = 0;
-    quint32 CallMode = 0;
-    TCallerIdRecord CallerIdRecord;
-    CallLogRecord* CurrentLogRecord = nullptr;
-    QString GreetingPath;
-    QString DigitBuffer;
-    bool RemoteRetrievalActive = false;
-    TCallControls Controls;
+    quint32 RingCount() const { return m_ringCount; }
+    quint32 CallMode() const { return m_callMode; }
+    const TCallerIdRecord& CallerIdRecord() const { return m_callerId; }
+    CallLogRecord* CurrentLogRecord() const { return m_currentRecord; }
+    QString GreetingPath() const { return m_greetingPath; }
+    QString DigitBuffer() const { return m_digits; }
+    bool RemoteRetrievalActive() const { return m_remoteRetrieval; }
+    const TCallControls& Controls() const { return m_controls; }
+    // The connection's status has replaced the call's text in the status label.
+    void CallStatusReplaced() { m_controls.StatusText.clear(); }
 
     // The notification table for TTapi.
     TTapiEvents Events();
@@ -95,12 +89,23 @@ private:
     void OnDigit(const QString& text);
     void Debug(const QString& line);
     void Changed();
-    TTapi* CurrentLine() const { return Line ? Line() : nullptr; }
 
     TConfig& m_config;
     TCallLog& m_log;
     TPhoneBook& m_phoneBook;
     TOutgoingQueue& m_outgoing;
+    TLineSource& m_lines;
+    TSessionView& m_view;
+
+    quint32 m_ringCount = 0;
+    quint32 m_callMode = 0;
+    TCallerIdRecord m_callerId;
+    CallLogRecord* m_currentRecord = nullptr;
+    QString m_greetingPath;
+    QString m_digits;
+    bool m_remoteRetrieval = false;  // set by remote retrieval, which comes with its window
+    bool m_connected = false;        // a call is up: the answer button hangs up
+    TCallControls m_controls;
     CallLogRecord* m_recordingFor = nullptr;  // the call whose message is being recorded
     bool m_messageSaved = false;
 };

@@ -15,16 +15,16 @@ constexpr int kInternetFirstCheck = 60;
 constexpr int kInternetInterval = 20;
 }  // namespace
 
-TConnection::TConnection(TConfig& config, TCallHandler& calls) : m_config(config), m_calls(calls) {
+TConnection::TConnection(TConfig& config, TCallHandler& calls, TSessionView& view)
+    : m_config(config), m_calls(calls), m_view(view) {
     m_events = m_calls.Events();
     m_events.OnLineEvent = [this, calls = m_events.OnLineEvent](int code, const QString& text) {
         if (code == EV_CAPS_KNOWN) ReportDataOnlyModem();
         calls(code, text);
     };
-    m_events.OnTrace = [this](int code, const QString& text) {
-        if (Trace) Trace(code, text);
+    m_events.OnTrace = [this](int, const QString& text) {
+        if (m_view.PortDataVisible()) m_view.PortDataLine(text);
     };
-    m_calls.Line = [this] { return Line.get(); };
 }
 
 TConnection::~TConnection() {
@@ -104,7 +104,7 @@ void TConnection::UpdateConnectionStatus() {
     s.TrayTip = QStringLiteral("Ringvale ") + s.StatusText;
     s.ShowHints = m_config.ShowHints();
     s.OutgoingTabVisible = m_config.ShowToCallTab();
-    if (StatusChanged) StatusChanged();
+    m_view.ConnectionChanged();
 }
 
 // The first tick connects, silently, when a modem is chosen and connecting at start-up is
@@ -119,13 +119,13 @@ void TConnection::ConnectButtonClick() {
     m_lastFailure.clear();
     if (!Line) {
         Status.StatusText = QStringLiteral("Connecting");
-        if (StatusChanged) StatusChanged();
+        m_view.ConnectionChanged();
         Connect(true);
-    } else if (!StopListeningAllowed || StopListeningAllowed()) {
+    } else if (m_view.StopListeningAllowed()) {
         Disconnect();
     }
     UpdateConnectionStatus();
-    if (UpdatePagingStatus) UpdatePagingStatus();
+    m_view.PagingStatusChanged();
 }
 
 void TConnection::ReconnectCheck() {
@@ -134,7 +134,7 @@ void TConnection::ReconnectCheck() {
     if (!Line) Connect(false);
     if (Line) ReconnectDue = 0;
     UpdateConnectionStatus();
-    if (UpdatePagingStatus) UpdatePagingStatus();
+    m_view.PagingStatusChanged();
 }
 
 // The line closed by itself: the modem was unplugged, stopped answering, or another program
@@ -148,7 +148,7 @@ void TConnection::OnLineClosed() {
         ReconnectDue = TClock::Now() + 1;
     }
     UpdateConnectionStatus();
-    if (UpdatePagingStatus) UpdatePagingStatus();
+    m_view.PagingStatusChanged();
 }
 
 bool TConnection::GiveModemAway(QString* error) {
@@ -164,7 +164,7 @@ bool TConnection::GiveModemAway(QString* error) {
 }
 
 bool TConnection::FormClose() {
-    if (StopListeningAllowed && !StopListeningAllowed()) return false;
+    if (!m_view.StopListeningAllowed()) return false;
     Disconnect();
     return true;
 }

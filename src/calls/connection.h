@@ -4,9 +4,9 @@
 // to another program), disconnecting, the status the main window shows, and closing.
 
 #include <QString>
-#include <functional>
 #include <memory>
 
+#include "calls/sessionview.h"
 #include "telephony/ttapi.h"
 
 class TConfig;
@@ -27,19 +27,13 @@ struct TConnectionStatus {
 
 class TConnection {
 public:
-    TConnection(TConfig& config, TCallHandler& calls);
+    TConnection(TConfig& config, TCallHandler& calls, TSessionView& view);
     ~TConnection();
 
     std::unique_ptr<TTapi> Line;
     qint64 ReconnectDue = 0;  // seconds since 1970, 0 = off
     int ReconnectInterval = 0;
     TConnectionStatus Status;
-
-    // Filled by the windows.
-    std::function<void(int, const QString&)> Trace;  // phone traces to the port data window
-    std::function<bool()> StopListeningAllowed;      // the password guard; true when it passes
-    std::function<void()> StatusChanged;
-    std::function<void()> UpdatePagingStatus;
 
     // True when connected (already, or now); a failed connect leaves no TTapi.
     bool Connect(bool showErrors);
@@ -63,6 +57,7 @@ private:
 
     TConfig& m_config;
     TCallHandler& m_calls;
+    TSessionView& m_view;
     TTapiEvents m_events;
     bool m_reportDataOnly = false;
     QString m_lastFailure;  // why the last automatic connect failed

@@ -63,14 +63,13 @@ void TOutgoingQueue::QueueAction(int kind, int delaySeconds) {
     action.Kind = kind;
     action.Due = TClock::Now() + delaySeconds;
     Actions.push_back(action);
-    if (DebugLog)
-        DebugLog((kind == ACTION_HANG_UP ? QStringLiteral("Qued to hangup in ")
-                                         : QStringLiteral("Qued to answer in ")) +
-                 QString::number(delaySeconds) + QStringLiteral(" seconds"));
+    m_host.PortDataLine((kind == ACTION_HANG_UP ? QStringLiteral("Qued to hangup in ")
+                                                : QStringLiteral("Qued to answer in ")) +
+                        QString::number(delaySeconds) + QStringLiteral(" seconds"));
 }
 
 bool TOutgoingQueue::RunDueAction() {
-    TTapi* line = Line ? Line() : nullptr;
+    TTapi* line = m_host.CurrentLine();
     if (!line) return false;
     const qint64 now = TClock::Now();
     for (auto it = Actions.begin(); it != Actions.end(); ++it) {
@@ -79,7 +78,7 @@ bool TOutgoingQueue::RunDueAction() {
         Actions.erase(it);
         if (kind == ACTION_HANG_UP) {
             line->Hangup();
-            if (CloseMessageWindow) CloseMessageWindow();
+            m_host.HangingUp();
         } else if (kind == ACTION_ANSWER) {
             line->Answer();
         }
@@ -107,7 +106,7 @@ void TOutgoingQueue::Tick() {
 bool TOutgoingQueue::PlaceCall(TToCallRow* row) {
     TOCALL& call = *row->Call;
     if (call.CallState == 1) return false;
-    TTapi* line = Line ? Line() : nullptr;
+    TTapi* line = m_host.CurrentLine();
     if (!line) {
         row->Status = QStringLiteral("Waiting for connect");
         return false;
@@ -134,7 +133,7 @@ bool TOutgoingQueue::PlaceCall(TToCallRow* row) {
         CurrentOutgoing = row;
         row->Status = status;
         if (m_config.UseSpeakerPhoneButton()) line->SetSpeakerPhone(SPK_ON);
-        if (SetStatus) SetStatus(status);
+        m_host.CallStatus(status);
         return true;
     }
     if (++call.RetryCount >= kMaxAttempts) return true;  // given up: stays placed, never retried

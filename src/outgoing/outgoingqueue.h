@@ -47,16 +47,20 @@ struct TTotals {
     QString TotalCost, TotalLength, MeanCost, MeanLength;
 };
 
+// What the queue needs from the program around it.
+class TOutgoingHost {
+public:
+    virtual ~TOutgoingHost() = default;
+    virtual TTapi* CurrentLine() = 0;  // the open line, or null
+    virtual void CallStatus(const QString& text) = 0;
+    virtual void PortDataLine(const QString& text) = 0;  // kept only while the window shows
+    virtual void HangingUp() = 0;  // a queued hang-up also ends the greeting or recording
+};
+
 class TOutgoingQueue {
 public:
-    TOutgoingQueue(TConfig& config, TOutgoingHistory& history)
-        : m_config(config), m_history(history) {}
-
-    // Filled by the call handling and the main window.
-    std::function<TTapi*()> Line;                   // the open line, or null
-    std::function<void()> CloseMessageWindow;       // a hang-up also ends greeting or recording
-    std::function<void(const QString&)> SetStatus;  // StatusLabel
-    std::function<void(const QString&)> DebugLog;   // the port data window
+    TOutgoingQueue(TConfig& config, TOutgoingHistory& history, TOutgoingHost& host)
+        : m_config(config), m_history(history), m_host(host) {}
 
     // Rows in list order (sorted by When).
     std::vector<std::unique_ptr<TToCallRow>> Rows;
@@ -89,4 +93,5 @@ private:
     void SortRows();
     TConfig& m_config;
     TOutgoingHistory& m_history;
+    TOutgoingHost& m_host;
 };

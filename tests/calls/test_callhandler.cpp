@@ -13,6 +13,7 @@
 #include "store/config.h"
 #include "store/outgoinghistory.h"
 #include "store/phonebook.h"
+#include "recordingview.h"
 
 namespace {
 void Pump() {
@@ -34,7 +35,9 @@ class TestCallHandler : public QObject {
     TFakeLine* m_line = nullptr;
     std::unique_ptr<TTapi> m_tapi;
     TTapiEvents m_events;
-    QStringList m_hooks;
+    TRecordingView m_view;
+    std::unique_ptr<TTestLines> m_lines;
+    QStringList& m_hooks = m_view.Asked;
     HCALL m_call = 0;
 
     void Ring(int times) {
@@ -60,23 +63,18 @@ private slots:
         m_log = std::make_unique<TCallLog>();
         m_book = std::make_unique<TPhoneBook>();
         m_history = std::make_unique<TOutgoingHistory>();
-        m_queue = std::make_unique<TOutgoingQueue>(m_config, *m_history);
-        m_handler = std::make_unique<TCallHandler>(m_config, *m_log, *m_book, *m_queue);
+        m_view = TRecordingView();
+        m_lines = std::make_unique<TTestLines>(m_view);
+        m_queue = std::make_unique<TOutgoingQueue>(m_config, *m_history, *m_lines);
+        m_handler =
+            std::make_unique<TCallHandler>(m_config, *m_log, *m_book, *m_queue, *m_lines, m_view);
         m_provider = std::make_unique<TFakeLineProvider>();
         m_line = m_provider->AddLine("Fake");
         m_line->SetId("tapi/phone", 0, STRINGFORMAT_BINARY);
         m_tapi = std::make_unique<TTapi>(1);
         m_events = m_handler->Events();
         m_tapi->Events = &m_events;
-        m_handler->Line = [this] { return m_tapi.get(); };
-        m_queue->Line = [this] { return m_tapi.get(); };
-        m_hooks.clear();
-        m_handler->PlayGreeting = [this] { m_hooks << "PlayGreeting"; };
-        m_handler->TakeMessage = [this] { m_hooks << "TakeMessage"; };
-        m_handler->ClosePlayRecordWindow = [this] { m_hooks << "Close"; };
-        m_handler->StartDisconnectTimer = [this] { m_hooks << "Timer2"; };
-        m_handler->HandleRemoteDigit = [this](char d) { m_hooks << QString("digit ") + d; };
-        m_handler->HistoryRowAdded = [this](CallLogRecord* r) { m_hooks << "row " + r->Name; };
+        m_lines->Line = m_tapi.get();
         m_tapi->InitLine();
         m_tapi->InitPhone();
         QCOMPARE(m_tapi->OpenLine(0, nullptr), 0);
@@ -91,15 +89,15 @@ private slots:
     }
 
     void resetShowsTheSpeakerPhone() {
-        QCOMPARE(m_handler->Controls.AnswerHangupCaption, QString("Answer"));
-        QVERIFY(!m_handler->Controls.AnswerHangupEnabled);
-        QVERIFY(m_handler->Controls.SpeakerPhoneEnabled);
-        QCOMPARE(m_handler->Controls.SpeakerPhoneHint, QString("Turn speaker phone on or off"));
+        QCOMPARE(m_handler->Controls().AnswerHangupCaption, QString("Answer"));
+        QVERIFY(!m_handler->Controls().AnswerHangupEnabled);
+        QVERIFY(m_handler->Controls().SpeakerPhoneEnabled);
+        QCOMPARE(m_handler->Controls().SpeakerPhoneHint, QString("Turn speaker phone on or off"));
         QVERIFY(m_line->Ops.contains("phoneSetHookSwitch 0x2 0x1"));  // switched off
         m_line->SpeakerHookSwitchModes = PHONEHOOKSWITCHMODE_ONHOOK;
         m_handler->CallEventHandler(EV_LINE_OPENED, "Opened Fake");
-        QVERIFY(!m_handler->Controls.SpeakerPhoneEnabled);
-        QCOMPARE(m_handler->Controls.SpeakerPhoneHint,
+        QVERIFY(!m_handler->Controls().SpeakerPhoneEnabled);
+        QCOMPARE(m_handler->Controls().SpeakerPhoneHint,
                  QString("Your modem does not support speaker phone"));
     }
 
@@ -107,13 +105,13 @@ private slots:
         m_config.RingsToAnswer = 0;
         Ring(2);
         QVERIFY(m_log->Records.empty());
-        QCOMPARE(m_handler->Controls.StatusText, QString("Ringing 2"));
-        QCOMPARE(m_handler->Controls.AnswerHangupHint, QString("Answer this incoming call"));
+        QCOMPARE(m_handler->Controls().StatusText, QString("Ringing 2"));
+        QCOMPARE(m_handler->Controls().AnswerHangupHint, QString("Answer this incoming call"));
         Ring(1);
         QCOMPARE(m_log->Records.size(), size_t(1));
         QCOMPARE(m_log->Records.front().Name, QString("Unknown"));
         QCOMPARE(m_log->Records.front().Number, QString("000-000-0000"));
-        QVERIFY(!m_handler->Controls.TakeMessageVisible);
+        QVERIFY(!m_handler->Controls().TakeMessageVisible);
         Ring(5);
         QCOMPARE(m_line->Count("lineAnswer"), 0);
         // A caller ID after the third ring logs the call a second time.
@@ -130,20 +128,20 @@ private slots:
     void takesAMessageAtTheChosenRing() {
         m_config.RingsToAnswer = 2;
         Ring(1);
-        QVERIFY(m_handler->Controls.TakeMessageVisible);
+        QVERIFY(m_handler->Controls().TakeMessageVisible);
         Ring(1);
         QCOMPARE(m_log->Records.size(), size_t(1));
         QCOMPARE(m_log->Records.front().Name, QString("Unknown"));
-        QCOMPARE(m_handler->CallMode, quint32(CM_TAKE_MESSAGE | CM_LISTEN_IN));
+        QCOMPARE(m_handler->CallMode(), quint32(CM_TAKE_MESSAGE | CM_LISTEN_IN));
         QCOMPARE(m_line->Count("lineAnswer"), 1);
         QVERIFY(m_line->Ops.indexOf("lineMonitorDigits 0x2") < m_line->Ops.indexOf("lineAnswer"));
-        QCOMPARE(m_handler->Controls.AnswerHangupCaption, QString("Hangup"));
+        QCOMPARE(m_handler->Controls().AnswerHangupCaption, QString("Hangup"));
         Ring(1);
         QCOMPARE(m_log->Records.size(), size_t(1));  // ring 3 finds the name set
         m_line->State(m_call, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
         Pump();
         QCOMPARE(m_hooks.filter("Take"), QStringList{"TakeMessage"});
-        QVERIFY(!m_handler->Controls.TakeMessageVisible);
+        QVERIFY(!m_handler->Controls().TakeMessageVisible);
 
         // Digits: '#' empties the buffer, the 81st is dropped.
         m_line->Digit(m_call, '1');
@@ -151,8 +149,7 @@ private slots:
         for (int i = 0; i < 85; ++i)
             m_line->Digit(m_call, char('0' + i % 10));
         Pump();
-        QCOMPARE(m_handler->DigitBuffer.size(), 80);
-        QCOMPARE(m_hooks.filter("digit ").size(), 81);
+        QCOMPARE(m_handler->DigitBuffer().size(), 80);
 
         // The message is recorded: marked, new, hung up; the digits keyed are paged.
         m_config.SetAllowRemotePage(true);
@@ -170,7 +167,7 @@ private slots:
         QCOMPARE(record.Heard, 0u);
         QCOMPARE(m_queue->Actions.size(), size_t(1));
         QCOMPARE(m_queue->Rows.size(), size_t(1));
-        QCOMPARE(m_queue->Rows[0]->Call->ToPager, QString(m_handler->DigitBuffer.left(23) + "-88"));
+        QCOMPARE(m_queue->Rows[0]->Call->ToPager, QString(m_handler->DigitBuffer().left(23) + "-88"));
         Tick(1);
         QCOMPARE(m_line->Count("lineDrop"), 1);
     }
@@ -186,16 +183,14 @@ private slots:
         m_config.PagerNumber = "555-1111";
         m_config.SetPageMode(TConfig::PageAlways);
         m_config.SetFlashCaller(true);
-        QStringList popups;
-        m_handler->ShowCallerPopup = [&](const QString& text) { popups << text; };
         Ring(1);
         m_handler->CallerIdHandler(0, "SALES DEPT", "7705550000");
         const CallLogRecord& record = m_log->Records.front();
         QCOMPARE(record.Actions, quint32(LOG_HUNG_UP | LOG_PAGED));
         QCOMPARE(m_book->Entries[0]->TimesCalled, 1);
-        QCOMPARE(m_handler->GreetingPath, QString("Greetings/go away.wav"));
-        QCOMPARE(popups, QStringList{"Sales\r770-555-0000"});
-        QCOMPARE(m_handler->CallMode, quint32(CM_GREETING_ONLY));
+        QCOMPARE(m_handler->GreetingPath(), QString("Greetings/go away.wav"));
+        QCOMPARE(m_hooks.filter("popup "), QStringList{"popup Sales\r770-555-0000"});
+        QCOMPARE(m_handler->CallMode(), quint32(CM_GREETING_ONLY));
         QCOMPARE(m_queue->Rows.size(), size_t(1));  // the page
         Tick(1);
         QCOMPARE(m_line->Count("lineAnswer"), 1);  // answered at once, whatever the ring count
@@ -212,30 +207,27 @@ private slots:
         list.write("mine.wav\r\n");
         list.close();
         m_handler->CallerIdHandler(0, "NOBODY", "1");
-        QCOMPARE(m_handler->GreetingPath, QString("Greetings/mine.wav"));
+        QCOMPARE(m_handler->GreetingPath(), QString("Greetings/mine.wav"));
         QCOMPARE(m_log->Records.front().Actions, 0u);  // paging is off by default (no pager)
     }
 
     void theEndOfACall() {
-        m_handler->RemoteQuit = [this] { m_hooks << "RemoteQuit"; };
-        m_handler->RemoteRetrievalActive = true;
         m_line->State(m_call, LINECALLSTATE_DISCONNECTED);
         Pump();
-        QVERIFY(m_hooks.contains("Close"));
-        QVERIFY(m_hooks.contains("RemoteQuit"));
+        QVERIFY(m_hooks.contains("CallerGone"));
         QCOMPARE(m_queue->Actions.size(), size_t(1));
-        // While remote retrieval owns the call, "no message" changes nothing.
+        // The answering window ending afterwards queues no second hang-up for the same call.
         m_handler->Completion(OUTCOME_NO_MESSAGE);
         QCOMPARE(m_queue->Actions.size(), size_t(1));
         m_line->SendLineClose();
         Pump();
-        QVERIFY(m_hooks.contains("Timer2"));
+        QVERIFY(m_hooks.contains("LineClosedTimer"));
         // The line reopens after the call: everything is reset.
         m_line->State(m_call, LINECALLSTATE_IDLE);
         Pump();
-        QVERIFY(!m_handler->RemoteRetrievalActive);
-        QCOMPARE(m_handler->RingCount, 0u);
-        QVERIFY(!m_handler->CurrentLogRecord);
+        QVERIFY(!m_handler->RemoteRetrievalActive());
+        QCOMPARE(m_handler->RingCount(), 0u);
+        QVERIFY(!m_handler->CurrentLogRecord());
     }
 
     void outgoingCallsConnectAndEnd() {
@@ -247,14 +239,14 @@ private slots:
         call.When = TClock::NowDays();
         m_queue->AddToCallList(call);
         Tick(1);
-        QCOMPARE(m_handler->Controls.AnswerHangupCaption, QString("Answer"));
+        QCOMPARE(m_handler->Controls().AnswerHangupCaption, QString("Answer"));
         m_line->State(m_tapi->hCall, LINECALLSTATE_DIALING, LINECALLPRIVILEGE_OWNER);
         Pump();
-        QCOMPARE(m_handler->Controls.AnswerHangupCaption, QString("Hangup"));
-        QVERIFY(m_handler->Controls.AnswerHangupEnabled);
+        QCOMPARE(m_handler->Controls().AnswerHangupCaption, QString("Hangup"));
+        QVERIFY(m_handler->Controls().AnswerHangupEnabled);
         m_line->State(m_tapi->hCall, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
         Pump();
-        QVERIFY(m_handler->Controls.ThisCallGroupVisible);
+        QVERIFY(m_handler->Controls().ThisCallGroupVisible);
         QVERIFY(m_queue->CurrentOutgoing->Call->StartTime != 0);
         m_handler->AnswerHangupButtonClick();  // "Hangup"
         Pump();

@@ -4,13 +4,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "calls/callhandler.h"
-#include "calls/connection.h"
-#include "outgoing/outgoingqueue.h"
+#include "calls/session.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/telephony/fakeline.h"
 #include "platform/tshell.h"
+#include "recordingview.h"
 #include "scriptedprompts.h"
 #include "store/calllog.h"
 #include "store/config.h"
@@ -20,13 +19,10 @@
 class TestConnection : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    TConfig m_config;
-    TCallLog m_log;
-    TPhoneBook m_book;
-    std::unique_ptr<TOutgoingHistory> m_history;
-    std::unique_ptr<TOutgoingQueue> m_queue;
-    std::unique_ptr<TCallHandler> m_calls;
-    std::unique_ptr<TConnection> m_connection;
+    TRecordingView m_view;
+    std::unique_ptr<TSession> m_session;
+    TConnection* m_connection = nullptr;
+    TConfig& Config() { return m_session->Config(); }
     std::unique_ptr<TFakeLineProvider> m_provider;
     TFakeLine* m_line = nullptr;
 
@@ -34,22 +30,20 @@ private slots:
     void init() {
         TProfile::SetFolder(m_dir.path());
         TClock::Set(1765000000);
-        m_config = TConfig();
-        m_history = std::make_unique<TOutgoingHistory>();
-        m_queue = std::make_unique<TOutgoingQueue>(m_config, *m_history);
-        m_calls = std::make_unique<TCallHandler>(m_config, m_log, m_book, *m_queue);
-        m_connection = std::make_unique<TConnection>(m_config, *m_calls);
+        m_view = TRecordingView();
+        m_session = std::make_unique<TSession>(m_view);
+        m_connection = &m_session->Connection();
         m_provider = std::make_unique<TFakeLineProvider>();
         m_line = m_provider->AddLine("USB Modem");
     }
     void cleanup() {
-        m_connection.reset();
+        m_session.reset();
         m_provider.reset();
         TClock::UseSystem();
     }
 
     void noModemChosen() {
-        m_config.SetConnectAtStartupButton(true);
+        Config().SetConnectAtStartupButton(true);
         m_connection->StartUp();
         QVERIFY(!m_connection->Status.ConnectEnabled);
         QCOMPARE(m_connection->Status.StatusText, QString("Not connected"));
@@ -59,8 +53,8 @@ private slots:
 
     void busyModemIsRetriedSilentlyAtStartUp() {
         TScriptedPrompts prompts;
-        m_config.SelectPortBox = "USB Modem";
-        m_config.SetConnectAtStartupButton(true);
+        Config().SelectPortBox = "USB Modem";
+        Config().SetConnectAtStartupButton(true);
         m_line->Results["lineOpen"] = LINEERR_RESOURCEUNAVAIL;
         m_connection->StartUp();
         QCOMPARE(m_connection->Status.ConnectCaption, QString("Connect"));
@@ -90,13 +84,13 @@ private slots:
 
     void interactiveErrors() {
         TScriptedPrompts prompts;
-        m_config.SelectPortBox = "usb modem";  // letter case differs
+        Config().SelectPortBox = "usb modem";  // letter case differs
         m_connection->ConnectButtonClick();
         QVERIFY(!m_connection->Line);
         QCOMPARE(prompts.Texts(),
                  QStringList{"Can't get device # for modem \"usb modem\".\rReason: Unknown"});
         QCOMPARE(prompts.History.last().Caption, QString(" "));
-        m_config.SelectPortBox = "USB Modem";
+        Config().SelectPortBox = "USB Modem";
         m_line->Results["lineOpen"] = LINEERR_ALLOCATED;
         m_connection->ConnectButtonClick();
         QCOMPARE(prompts.Texts().last(),
@@ -113,27 +107,26 @@ private slots:
     }
 
     void passwordGuardAndClosing() {
-        m_config.SelectPortBox = "USB Modem";
+        Config().SelectPortBox = "USB Modem";
         QVERIFY(m_connection->Connect(false));
-        bool allowed = false;
-        m_connection->StopListeningAllowed = [&] { return allowed; };
+        m_view.StopListeningPasses = false;
         m_connection->ConnectButtonClick();
         QVERIFY(m_connection->Line);  // a wrong password keeps the line
         QVERIFY(!m_connection->FormClose());
-        allowed = true;
+        m_view.StopListeningPasses = true;
         QVERIFY(m_connection->FormClose());
         QVERIFY(!m_connection->Line);
     }
 
     void modemGivenToAnotherProgram() {
         TScriptedPrompts prompts;
-        m_config.SelectPortBox = "USB Modem";
+        Config().SelectPortBox = "USB Modem";
         QVERIFY(m_connection->Connect(false));
-        m_config.InternetLink = m_dir.filePath("no-such-dialer");
+        Config().InternetLink = m_dir.filePath("no-such-dialer");
         QString error;
         QVERIFY(!m_connection->GiveModemAway(&error));
         QCOMPARE(error,
-                 "Can't \"open\" " + m_config.InternetLink + "\rReason: The file was not found.");
+                 "Can't \"open\" " + Config().InternetLink + "\rReason: The file was not found.");
 
         struct Opener : TOpener {
             int Open(const QString&) override { return 42; }
@@ -142,12 +135,10 @@ private slots:
         QVERIFY(m_connection->GiveModemAway(&error));
         SetOpener(nullptr);
         // The dialer takes the modem: the line closes and the program lets go a second later.
-        bool timer2 = false;
-        m_calls->StartDisconnectTimer = [&] { timer2 = true; };
         m_line->SendLineClose();
         for (int i = 0; i < 10; ++i)
             QCoreApplication::processEvents();
-        QVERIFY(timer2);
+        QVERIFY(m_view.Asked.contains("LineClosedTimer"));
         m_connection->OnLineClosed();
         QVERIFY(!m_connection->Line);
         QCOMPARE(m_connection->Status.StatusText, QString("Waiting for modem"));

@@ -13,6 +13,7 @@
 #include "platform/profile.h"
 #include "platform/telephony/fakeline.h"
 #include "platform/wave/testdevice.h"
+#include "recordingview.h"
 #include "scriptedprompts.h"
 #include "store/calllog.h"
 #include "store/config.h"
@@ -241,13 +242,19 @@ private slots:
         m_config.SetFlashCaller(false);
         TCallLog log;
         TOutgoingHistory history;
-        TOutgoingQueue queue(m_config, history);
-        TCallHandler calls(m_config, log, m_book, queue);
         TPRMessageForm form;
-        calls.Line = [this] { return m_tapi.get(); };
-        queue.Line = [this] { return m_tapi.get(); };
-        calls.TakeMessage = [&] {
-            form.TakeMessage(*m_tapi, calls.GreetingPath, calls.CurrentLogRecord, m_book, m_config);
+        // The window answers the handler's request to take a message with this form.
+        struct TAnsweringView : TRecordingView {
+            std::function<void()> Take;
+            void TakeMessage() override { Take(); }
+        } view;
+        TTestLines lines(view);
+        lines.Line = m_tapi.get();
+        TOutgoingQueue queue(m_config, history, lines);
+        TCallHandler calls(m_config, log, m_book, queue, lines, view);
+        view.Take = [&] {
+            QString greeting = calls.GreetingPath();
+            form.TakeMessage(*m_tapi, greeting, calls.CurrentLogRecord(), m_book, m_config);
         };
         form.Completion = [&](int outcome) { calls.Completion(outcome); };
         TTapiEvents events = calls.Events();
@@ -259,7 +266,7 @@ private slots:
         QCOMPARE(m_line->Count("lineAnswer"), 1);
         m_line->State(call, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
         Pump();
-        QCOMPARE(calls.GreetingPath, QString("Greetings/Default Greeting 1.wav"));
+        QCOMPARE(form.CurrentFile, QString("Greetings/Default Greeting 1.wav"));
         QVERIFY(QTest::qWaitFor([&] { return !queue.Actions.empty(); },
                                 5000));  // greeting over: hang up
         QVERIFY(!form.isVisible());

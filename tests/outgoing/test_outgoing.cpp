@@ -29,6 +29,18 @@ TOCALL Voice(const QString& name, const QString& number, double when) {
 }
 }  // namespace
 
+// The program around the queue: the line while it is open, and what the queue reports.
+struct TRecordingHost : TOutgoingHost {
+    TTapi* Line = nullptr;
+    QStringList Log;
+    QStringList Statuses;
+    int HangUps = 0;
+    TTapi* CurrentLine() override { return Line; }
+    void CallStatus(const QString& text) override { Statuses << text; }
+    void PortDataLine(const QString& text) override { Log << text; }
+    void HangingUp() override { ++HangUps; }
+};
+
 class TestOutgoing : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
@@ -38,8 +50,8 @@ class TestOutgoing : public QObject {
     std::unique_ptr<TFakeLineProvider> m_provider;
     TFakeLine* m_line = nullptr;
     std::unique_ptr<TTapi> m_tapi;
-    bool m_lineOpen = true;
-    QStringList m_log;
+    TRecordingHost m_host;
+    QStringList& m_log = m_host.Log;
 
     void Advance(int seconds) {
         TClock::Advance(seconds);
@@ -57,17 +69,15 @@ private slots:
         m_config = TConfig();
         m_config.LocalAreaCodes = "404,678";
         m_history = std::make_unique<TOutgoingHistory>();
-        m_queue = std::make_unique<TOutgoingQueue>(m_config, *m_history);
+        m_queue = std::make_unique<TOutgoingQueue>(m_config, *m_history, m_host);
         m_provider = std::make_unique<TFakeLineProvider>();
         m_line = m_provider->AddLine("Fake");
         m_tapi = std::make_unique<TTapi>(1);
         m_tapi->InitLine();
         m_tapi->InitPhone();
         QCOMPARE(m_tapi->OpenLine(0, nullptr), 0);
-        m_lineOpen = true;
-        m_log.clear();
-        m_queue->Line = [this] { return m_lineOpen ? m_tapi.get() : nullptr; };
-        m_queue->DebugLog = [this](const QString& text) { m_log << text; };
+        m_host = TRecordingHost();
+        m_host.Line = m_tapi.get();
     }
     void cleanup() {
         m_queue.reset();
@@ -164,13 +174,13 @@ private slots:
     }
 
     void closedLineAndFiveFailures() {
-        m_lineOpen = false;
+        m_host.Line = nullptr;
         m_queue->AddToCallList(Voice("Smith", "303-555-7000", TClock::NowDays()));
         Advance(2);
         QCOMPARE(m_queue->Rows[0]->Status, QString("Waiting for connect"));
         QVERIFY(Dialled().isEmpty());
 
-        m_lineOpen = true;
+        m_host.Line = m_tapi.get();
         m_line->Results["lineMakeCall"] = LINEERR_CALLUNAVAIL;
         for (int attempt = 0; attempt < 8; ++attempt)
             Advance(31);
@@ -285,15 +295,13 @@ private slots:
                  (QStringList{"Qued to answer in 0 seconds", "Qued to hangup in 0 seconds"}));
         m_queue->Tick();  // due only when strictly earlier than now
         QCOMPARE(m_line->Count("lineAnswer"), 0);
-        int closed = 0;
-        m_queue->CloseMessageWindow = [&] { ++closed; };
         Advance(1);
         QCOMPARE(m_line->Count("lineAnswer"), 1);  // one action per tick
         QCOMPARE(m_line->Count("lineDrop"), 0);
         Advance(2);
         QCOMPARE(m_line->Count("lineDrop"), 1);
-        QCOMPARE(closed, 1);
-        m_lineOpen = false;
+        QCOMPARE(m_host.HangUps, 1);
+        m_host.Line = nullptr;
         m_queue->QueueAction(ACTION_HANG_UP, 0);
         Advance(2);
         QCOMPARE(m_queue->Actions.size(), size_t(1));  // waits for an open line

@@ -118,7 +118,7 @@ private slots:
         PhoneBookEntry mom;
         mom.DisplayName = "Mom";
         mom.Number = "(404) 555-1212";
-        form->PhoneBook.Add(mom);
+        form->Session().PhoneBook().Add(mom);
         form->History()->RefreshHistory();
         QCOMPARE(row->text(0), QString("Mom"));
         QVERIFY(ui->EditCallerPhoneBookButton->isEnabled());
@@ -129,7 +129,7 @@ private slots:
         QCOMPARE(prompts.Texts("message").last(),
                  QString("Delete the selected callers from the history list?"));
         QCOMPARE(ui->historyList->topLevelItemCount(), 0);
-        QVERIFY(!form->Calls.CurrentLogRecord);  // the call no longer points at it
+        QVERIFY(!form->Session().Calls().CurrentLogRecord());  // the call no longer points at it
 
         // The line closes under the program: one second later it is disconnected and waits
         // for the modem to come back.
@@ -143,7 +143,7 @@ private slots:
     void messagesOnTheList() {
         auto form = NewForm(QString());
         Ui::TMainForm* ui = form->Form();
-        CallLogRecord* record = form->CallLog.NewLogRecord();
+        CallLogRecord* record = form->Session().CallLog().NewLogRecord();
         TCallLog::FillLogRecord(record, "JONES", "7705550000");
         record->MessageFile = "msg1.wav";
         QFile message(m_dir->filePath("Messages/msg1.wav"));
@@ -179,9 +179,9 @@ private slots:
         auto form = NewForm(QString());
         Ui::TMainForm* ui = form->Form();
         for (const char* name : {"BRAVO", "ALPHA", "CHARLIE"}) {
-            CallLogRecord* record = form->CallLog.NewLogRecord();
+            CallLogRecord* record = form->Session().CallLog().NewLogRecord();
             TCallLog::FillLogRecord(record, name, "5551212");
-            record->Time = 1765000000 + int(form->CallLog.Records.size());
+            record->Time = 1765000000 + int(form->Session().CallLog().Records.size());
             form->History()->AddHistoryRow(record);
         }
         auto order = [ui] {
@@ -192,8 +192,8 @@ private slots:
         };
         QCOMPARE(order(), (QStringList{"CHARLIE", "ALPHA", "BRAVO"}));  // newest first
         form->History()->SortBy(0);
-        QCOMPARE(form->Config.HistorySortColumn, 0);
-        QCOMPARE(form->Config.HistorySortDirections[0], quint8(1));
+        QCOMPARE(form->Session().Config().HistorySortColumn, 0);
+        QCOMPARE(form->Session().Config().HistorySortDirections[0], quint8(1));
         QCOMPARE(order(), (QStringList{"ALPHA", "BRAVO", "CHARLIE"}));
         form->History()->SortBy(0);
         QCOMPARE(order(), (QStringList{"CHARLIE", "BRAVO", "ALPHA"}));
@@ -206,14 +206,14 @@ private slots:
         QTest::keyClick(ui->historyList, Qt::Key_Delete);
         QCOMPARE(prompts.Count("message"), 1);
         QCOMPARE(order(), (QStringList{"ALPHA", "BRAVO"}));
-        QCOMPARE(form->CallLog.Records.size(), size_t(2));
+        QCOMPARE(form->Session().CallLog().Records.size(), size_t(2));
     }
 
     void savesEverythingOnClose() {
         auto form = NewForm(QString());
-        CallLogRecord* record = form->CallLog.NewLogRecord();
+        CallLogRecord* record = form->Session().CallLog().NewLogRecord();
         TCallLog::FillLogRecord(record, "JONES", "7705550000");
-        form->Config.RingsToAnswer = 7;
+        form->Session().Config().RingsToAnswer = 7;
         form->close();
         QCOMPARE(QFileInfo(m_dir->filePath("CALL.LOG")).size(), 616);
         TConfig saved;

@@ -14,9 +14,9 @@
 #include "platform/prompts.h"
 #include "platform/tfile.h"
 #include "store/datafile.h"
-#include "ui/main/ctrayicon.h"
 #include "ui/dialogs/debugform.h"
 #include "ui/dialogs/showcalleridform.h"
+#include "ui/main/ctrayicon.h"
 #include "ui/main/historytab.h"
 #include "ui_mainform.h"
 
@@ -41,19 +41,16 @@ QIcon LineIcon(bool connected) {
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent)
-    : QMainWindow(parent),
-      Outgoing(Config, OutgoingHistory),
-      Calls(Config, CallLog, PhoneBook, Outgoing),
-      Connection(Config, Calls),
-      ui(std::make_unique<Ui::TMainForm>()) {
+    : QMainWindow(parent), m_session(*this), ui(std::make_unique<Ui::TMainForm>()) {
     ui->setupUi(this);
-    m_history = new THistoryTab(ui.get(), Config, CallLog, PhoneBook);
+    m_history =
+        new THistoryTab(ui.get(), m_session.Config(), m_session.CallLog(), m_session.PhoneBook());
     m_popup = new TShowCallerIDForm(this);
     m_debug = new TDebugForm(this);
     m_prmessage = new TPRMessageForm(this);
     m_connectedIcon = LineIcon(true);
     m_disconnectedIcon = LineIcon(false);
-    WireCalls();
+    WireWindows();
     FormCreate();
 }
 
@@ -63,28 +60,20 @@ TMainForm::~TMainForm() {
 
 void TMainForm::FormCreate() {
     StartFolder = TProfile::Folder();
-    ConfigFile.RefreshGeometry = [this](TConfig& config) { RefreshGeometry(config); };
-    ConfigValid = ConfigFile.LoadConfig(Config);
-    if (Config.MainWindowBounds[2] && Config.MainWindowBounds[3])
-        setGeometry(Config.MainWindowBounds[0], Config.MainWindowBounds[1],
-                    Config.MainWindowBounds[2], Config.MainWindowBounds[3]);
-    Config.MaxItems = Config.ClampedMaxItems();
-    TFile folders;
-    for (const char* folder : {"Messages", "Greetings", "Personal Sounds", "System Sounds"})
-        folders.MakeDirectory(TProfile::Path(QLatin1String(folder)));
-    ui->UseSpeakerPhoneButton->setChecked(Config.UseSpeakerPhoneButton());
-
-    CallLog.LoadCallLog(Config.MaxItems);
-    OutgoingHistory.LoadOutgoingHistory();
-    PhoneBook.LoadPhoneBook();
+    ConfigValid = m_session.Load();
+    const TConfig& config = m_session.Config();
+    if (config.MainWindowBounds[2] && config.MainWindowBounds[3])
+        setGeometry(config.MainWindowBounds[0], config.MainWindowBounds[1],
+                    config.MainWindowBounds[2], config.MainWindowBounds[3]);
+    ui->UseSpeakerPhoneButton->setChecked(config.UseSpeakerPhoneButton());
     m_history->LoadRows();
     // A data file that could not be used was kept aside: said once, without holding anything up.
     if (const QStringList notices = TakeDataNotices(); !notices.isEmpty())
         QTimer::singleShot(0, this, [notices] {
             Prompts().Notice(notices.join(QStringLiteral("\r\r")), QStringLiteral("Ringvale"));
         });
-    Connection.StartUp();
-    ui->ConnectToInternetButton->setVisible(!Config.InternetLink.trimmed().isEmpty());
+    m_session.Connection().StartUp();
+    ui->ConnectToInternetButton->setVisible(!config.InternetLink.trimmed().isEmpty());
 
     m_tickTimer.setInterval(kTimer1Ms);
     connect(&m_tickTimer, &QTimer::timeout, this, &TMainForm::OnTick);
@@ -95,78 +84,116 @@ void TMainForm::FormCreate() {
     m_refreshDue = TClock::Now() + kRefreshSeconds;
 }
 
-void TMainForm::WireCalls() {
-    Outgoing.Line = [this] { return Connection.Line.get(); };
-    Outgoing.SetStatus = [this](const QString& text) { ui->StatusLabel->setText(text); };
-    Outgoing.DebugLog = [this](const QString& text) {
-        if (m_debug->isVisible()) m_debug->AddLine(text);
-    };
-    Calls.DebugLine = [this](const QString& line) { m_debug->AddLine(line); };
-    Calls.DebugVisible = [this] { return m_debug->isVisible(); };
-    Calls.RestoreWindow = [this] { setWindowState(windowState() & ~Qt::WindowMinimized); };
-    Calls.ShowWindow = [this] {
-        ShowFromTray();
-        raise();
-        activateWindow();
-    };
-    Calls.ShowCallerPopup = [this](const QString& text) { m_pendingPopup = text; };
-    Calls.HistoryRowAdded = [this](CallLogRecord* record) {
-        QTreeWidgetItem* row = m_history->AddHistoryRow(record);
-        m_history->Trim(Config.MaxItems);
-        if (row) m_history->SelectOnly(row);
-        m_history->RefreshTimeAgo();
+// What the session asks of the windows.
+bool TMainForm::PortDataVisible() const {
+    return m_debug->isVisible();
+}
+
+void TMainForm::PortDataLine(const QString& line) {
+    m_debug->AddLine(line);
+}
+
+void TMainForm::RestoreWindow() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+}
+
+void TMainForm::ShowWindow() {
+    ShowFromTray();
+    raise();
+    activateWindow();
+}
+
+void TMainForm::ShowCallerPopup(const QString& text) {
+    m_pendingPopup = text;  // opens at the next tick
+}
+
+void TMainForm::HistoryRowAdded(CallLogRecord* record) {
+    QTreeWidgetItem* row = m_history->AddHistoryRow(record);
+    m_history->Trim(m_session.Config().MaxItems);
+    if (row) m_history->SelectOnly(row);
+    m_history->RefreshTimeAgo();
+    m_history->RefreshHistory();
+}
+
+void TMainForm::CallControlsChanged() {
+    RenderCallControls();
+}
+
+void TMainForm::ConnectionChanged() {
+    RenderConnection();
+}
+
+void TMainForm::PagingStatusChanged() {
+    UpdatePagingStatus();
+}
+
+void TMainForm::CallStatus(const QString& text) {
+    ui->StatusLabel->setText(text);
+}
+
+void TMainForm::StartLineClosedTimer() {
+    m_lineClosedTimer.start();
+}
+
+void TMainForm::StoreGeometry(TConfig& config) {
+    RefreshGeometry(config);
+}
+
+void TMainForm::PlayGreeting() {
+    QString greeting = m_session.Calls().GreetingPath();
+    if (TTapi* line = m_session.Line()) m_prmessage->PlayGreeting(*line, greeting);
+}
+
+void TMainForm::TakeMessage() {
+    QString greeting = m_session.Calls().GreetingPath();
+    if (TTapi* line = m_session.Line())
+        m_prmessage->TakeMessage(*line, greeting, m_session.Calls().CurrentLogRecord(),
+                                 m_session.PhoneBook(), m_session.Config());
+}
+
+void TMainForm::CallerGone() {
+    m_prmessage->CallerGone();
+}
+
+void TMainForm::HangingUp() {
+    if (m_prmessage->isVisible()) m_prmessage->hide();  // the run goes on to its end
+}
+
+bool TMainForm::StopListeningAllowed() {
+    return PasswordGuard(m_session.Config().StopListening());
+}
+
+void TMainForm::WireWindows() {
+    TCallHandler& calls = m_session.Calls();
+    m_prmessage->MessageSaved = [this, &calls](const QString& name) {
+        calls.MessageSaved(name);
         m_history->RefreshHistory();
     };
-    Calls.ControlsChanged = [this] { RenderCallControls(); };
-    Calls.UpdateConnectionStatus = [this] { Connection.UpdateConnectionStatus(); };
-    Calls.UpdatePagingStatus = [this] { UpdatePagingStatus(); };
-    Calls.StartDisconnectTimer = [this] { m_lineClosedTimer.start(); };
-    Calls.PlayGreeting = [this] {
-        if (Connection.Line) m_prmessage->PlayGreeting(*Connection.Line, Calls.GreetingPath);
-    };
-    Calls.TakeMessage = [this] {
-        if (Connection.Line)
-            m_prmessage->TakeMessage(*Connection.Line, Calls.GreetingPath, Calls.CurrentLogRecord,
-                                     PhoneBook, Config);
-    };
-    auto hideMessageWindow = [this] {
-        if (m_prmessage->isVisible()) m_prmessage->hide();  // the run goes on to its end
-    };
-    Calls.ClosePlayRecordWindow = [this] { m_prmessage->CallerGone(); };
-    Outgoing.CloseMessageWindow = hideMessageWindow;
-    m_prmessage->MessageSaved = [this](const QString& name) {
-        Calls.MessageSaved(name);
-        m_history->RefreshHistory();
-    };
-    m_prmessage->Completion = [this](int outcome) {
-        Calls.Completion(outcome);
+    m_prmessage->Completion = [this, &calls](int outcome) {
+        calls.Completion(outcome);
         m_history->RefreshHistory();
     };
     m_prmessage->SetMainStatus = [this](const QString& text) { ui->StatusLabel->setText(text); };
-    Connection.StatusChanged = [this] { RenderConnection(); };
-    Connection.UpdatePagingStatus = [this] { UpdatePagingStatus(); };
-    Connection.Trace = [this](int, const QString& text) {
-        if (m_debug->isVisible()) m_debug->AddLine(text);
+    m_history->LineOpen = [this] { return m_session.Line() != nullptr; };
+    m_history->CallInProgress = [this] { return m_session.Line() && m_session.Line()->hCall != 0; };
+    m_history->DeleteAllowed = [this] {
+        return PasswordGuard(m_session.Config().DeleteFromHistory());
     };
-    Connection.StopListeningAllowed = [this] { return PasswordGuard(Config.StopListening()); };
-    m_history->LineOpen = [this] { return Connection.Line != nullptr; };
-    m_history->CallInProgress = [this] { return Connection.Line && Connection.Line->hCall != 0; };
-    m_history->DeleteAllowed = [this] { return PasswordGuard(Config.DeleteFromHistory()); };
     // The call in progress must not keep a record the user deleted.
-    m_history->Removing = [this](CallLogRecord* record) { Calls.ForgetRecord(record); };
+    m_history->Removing = [&calls](CallLogRecord* record) { calls.ForgetRecord(record); };
 
     connect(ui->ConnectButton, &QPushButton::clicked, this, &TMainForm::ConnectButtonClick);
     connect(ui->AnswerHangupButton, &QPushButton::clicked, this,
-            [this] { Calls.AnswerHangupButtonClick(); });
+            [&calls] { calls.AnswerHangupButtonClick(); });
     connect(ui->TakeMessageButton, &QPushButton::clicked, this,
-            [this] { Calls.TakeMessageButtonClick(); });
+            [&calls] { calls.TakeMessageButtonClick(); });
     connect(ui->UseSpeakerPhoneButton, &QCheckBox::clicked, this,
-            [this](bool on) { Calls.UseSpeakerPhoneButtonClick(on); });
+            [&calls](bool on) { calls.UseSpeakerPhoneButtonClick(on); });
     connect(ui->PortDataButton, &QPushButton::clicked, this, [this] { m_debug->show(); });
     connect(ui->ConnectToInternetButton, &QPushButton::clicked, this, [this] {
-        if (!PasswordGuard(Config.ConnectToInternet())) return;
+        if (!PasswordGuard(m_session.Config().ConnectToInternet())) return;
         QString error;
-        if (!Connection.GiveModemAway(&error)) {
+        if (!m_session.Connection().GiveModemAway(&error)) {
             Prompts().MessageBox(error, QStringLiteral(" "), prompt::MB_OK);
             return;
         }
@@ -177,26 +204,27 @@ void TMainForm::WireCalls() {
 }
 
 void TMainForm::ConnectButtonClick() {
-    if (!Connection.Line) ui->StatusLabel->setText(QStringLiteral("Connecting"));
-    Connection.ConnectButtonClick();
+    if (!m_session.Line()) ui->StatusLabel->setText(QStringLiteral("Connecting"));
+    m_session.Connection().ConnectButtonClick();
     m_history->UpdateHistoryButtons();
 }
 
 void TMainForm::OnTick() {
-    Outgoing.Tick();
-    if (Outgoing.CurrentOutgoing) {
-        ui->CallTimeLabel->setText(Outgoing.CallDisplay.CallTime);
-        ui->CallCostLabel->setText(Outgoing.CallDisplay.CallCost);
-        ui->PerMinuteLabel->setText(Outgoing.CallDisplay.PerMinute);
+    m_session.Tick();
+    const TOutgoingQueue& outgoing = m_session.Outgoing();
+    if (outgoing.CurrentOutgoing) {
+        ui->CallTimeLabel->setText(outgoing.CallDisplay.CallTime);
+        ui->CallCostLabel->setText(outgoing.CallDisplay.CallCost);
+        ui->PerMinuteLabel->setText(outgoing.CallDisplay.PerMinute);
         for (QWidget* cost :
              {static_cast<QWidget*>(ui->callCostCaption), static_cast<QWidget*>(ui->CallCostLabel),
-              static_cast<QWidget*>(ui->perMinuteCaption), static_cast<QWidget*>(ui->PerMinuteLabel)})
-            cost->setVisible(Outgoing.CallDisplay.ShowCost);
+              static_cast<QWidget*>(ui->perMinuteCaption),
+              static_cast<QWidget*>(ui->PerMinuteLabel)})
+            cost->setVisible(outgoing.CallDisplay.ShowCost);
     }
-    Connection.ReconnectCheck();
     if (!m_pendingPopup.isEmpty()) {
         m_popup->SetText(std::exchange(m_pendingPopup, QString()));
-        m_popup->CloseTime = TClock::Now() + Config.FlashTime;
+        m_popup->CloseTime = TClock::Now() + m_session.Config().FlashTime;
         setWindowState(windowState() & ~Qt::WindowMinimized);
         m_popup->ShowCaller();
     }
@@ -214,12 +242,12 @@ void TMainForm::OnTick() {
 
 void TMainForm::OnLineClosed() {
     m_lineClosedTimer.stop();
-    Connection.OnLineClosed();
+    m_session.Connection().OnLineClosed();
     m_history->UpdateHistoryButtons();
 }
 
 void TMainForm::RenderCallControls() {
-    const TCallControls& c = Calls.Controls;
+    const TCallControls& c = m_session.Calls().Controls();
     if (!c.StatusText.isEmpty()) ui->StatusLabel->setText(c.StatusText);
     ui->AnswerHangupButton->setText(c.AnswerHangupCaption);
     ui->AnswerHangupButton->setToolTip(c.AnswerHangupHint);
@@ -233,8 +261,8 @@ void TMainForm::RenderCallControls() {
 }
 
 void TMainForm::RenderConnection() {
-    const TConnectionStatus& s = Connection.Status;
-    Calls.Controls.StatusText.clear();  // the status replaces the call texts until the next call
+    const TConnectionStatus& s = m_session.Connection().Status;
+    m_session.Calls().CallStatusReplaced();
     ui->ConnectButton->setText(s.ConnectCaption);
     ui->ConnectButton->setEnabled(s.ConnectEnabled);
     ui->ConnectButton->setToolTip(s.ConnectHint);
@@ -251,19 +279,19 @@ void TMainForm::RenderConnection() {
 
 void TMainForm::UpdatePagingStatus() {
     QString text = ui->PagerActive->text();
-    const bool visible = Outgoing.PagingStatus(Connection.Line != nullptr, &text);
+    const bool visible = m_session.Outgoing().PagingStatus(m_session.Line() != nullptr, &text);
     ui->PagingLabel->setVisible(visible);
     ui->PagerActive->setVisible(visible);
     ui->PagerActive->setText(text);
 }
 
 bool TMainForm::PasswordGuard(bool protectedAction) {
-    if (Config.Password1.isEmpty() || !protectedAction) return true;
+    if (m_session.Config().Password1.isEmpty() || !protectedAction) return true;
     QString typed;
     if (!Prompts().Password(QStringLiteral("Password"), QStringLiteral("Enter your password"),
                             &typed))
         return false;
-    return typed.compare(Config.Password1, Qt::CaseInsensitive) == 0;
+    return typed.compare(m_session.Config().Password1, Qt::CaseInsensitive) == 0;
 }
 
 void TMainForm::RefreshGeometry(TConfig& config) {
@@ -281,17 +309,11 @@ void TMainForm::RefreshGeometry(TConfig& config) {
 }
 
 void TMainForm::SaveAll() {
-    if (m_saved) return;
-    m_saved = true;
-    Connection.Disconnect();
-    SaveData();
+    m_session.SaveAll();
 }
 
 void TMainForm::SaveData() {
-    ConfigFile.SaveConfig(Config);
-    CallLog.SaveCallLog();
-    PhoneBook.SavePhoneBook();
-    OutgoingHistory.SaveOutgoingHistory();
+    m_session.SaveData();
 }
 
 void TMainForm::Shutdown() {
@@ -304,7 +326,7 @@ void TMainForm::Shutdown() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (!m_shuttingDown && !Connection.FormClose()) {
+    if (!m_shuttingDown && !m_session.Connection().FormClose()) {
         event->ignore();
         return;
     }
@@ -324,7 +346,8 @@ void TMainForm::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || !isMinimized()) return;
     // Minimised to the tray only where there is one; otherwise the window stays on the task bar.
-    if (!Config.MinimizeToSysTray() || !QSystemTrayIcon::isSystemTrayAvailable()) return;
+    if (!m_session.Config().MinimizeToSysTray() || !QSystemTrayIcon::isSystemTrayAvailable())
+        return;
     QTimer::singleShot(0, this, [this] {
         hide();
         delete m_tray;
@@ -346,7 +369,7 @@ QMenu* TMainForm::TrayMenu() {
     QAction* toggle = menu->addAction(QString());
     toggle->setObjectName(QStringLiteral("EnableDisable"));
     connect(menu, &QMenu::aboutToShow, this, [this, toggle] {
-        toggle->setText(Connection.Line ? QStringLiteral("Disable") : QStringLiteral("Enable"));
+        toggle->setText(m_session.Line() ? QStringLiteral("Disable") : QStringLiteral("Enable"));
     });
     connect(toggle, &QAction::triggered, this, [this] { ui->ConnectButton->click(); });
     QAction* restore = menu->addAction(QStringLiteral("Restore"));
@@ -369,6 +392,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == ui->statusGroup && event->type() == QEvent::MouseButtonDblClick)
         ui->PortDataButton->setVisible(!ui->PortDataButton->isVisible());
-    if (!Config.ShowHints() && event->type() == QEvent::ToolTip) return true;  // hints off
+    if (!m_session.Config().ShowHints() && event->type() == QEvent::ToolTip)
+        return true;  // hints off
     return QMainWindow::eventFilter(watched, event);
 }

@@ -1,18 +1,14 @@
 #pragma once
-// TMainForm: the program's main window. It owns the settings, the lists and the line, and
-// renders the call handler's and the connection's state; the history tab is its own class.
+// TMainForm: the program's main window. It renders the session under it (the settings, the
+// lists, the call handler and the connection) and forwards the user's actions to it; the
+// history tab is its own class.
 
 #include <QMainWindow>
 #include <QTimer>
 #include <memory>
 
-#include "calls/callhandler.h"
-#include "calls/connection.h"
-#include "outgoing/outgoingqueue.h"
-#include "store/calllog.h"
-#include "store/config.h"
-#include "store/outgoinghistory.h"
-#include "store/phonebook.h"
+#include "calls/session.h"
+#include "calls/sessionview.h"
 
 namespace Ui {
 class TMainForm;
@@ -24,23 +20,15 @@ class TShowCallerIDForm;
 class TDebugForm;
 class CTrayIcon;
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, private TSessionView {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    TConfig Config;
-    TConfigFile ConfigFile;
-    TCallLog CallLog;
-    TPhoneBook PhoneBook;
-    TOutgoingHistory OutgoingHistory;
-    TOutgoingQueue Outgoing;
-    TCallHandler Calls;
-    TConnection Connection;
+    TSession& Session() { return m_session; }
     QString StartFolder;
     bool ConfigValid = false;
-
 
     void OnTick();
     void OnLineClosed();
@@ -69,13 +57,33 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // TSessionView
+    bool PortDataVisible() const override;
+    void PortDataLine(const QString& line) override;
+    void RestoreWindow() override;
+    void ShowWindow() override;
+    void ShowCallerPopup(const QString& text) override;
+    void HistoryRowAdded(CallLogRecord* record) override;
+    void CallControlsChanged() override;
+    void ConnectionChanged() override;
+    void PagingStatusChanged() override;
+    void CallStatus(const QString& text) override;
+    void StartLineClosedTimer() override;
+    void StoreGeometry(TConfig& config) override;
+    void PlayGreeting() override;
+    void TakeMessage() override;
+    void CallerGone() override;
+    void HangingUp() override;
+    bool StopListeningAllowed() override;
+
     void FormCreate();
-    void WireCalls();
+    void WireWindows();
     void RefreshGeometry(TConfig& config);
     void UpdatePagingStatus();
     void ShowFromTray();
     QMenu* TrayMenu();
 
+    TSession m_session;
     std::unique_ptr<Ui::TMainForm> ui;
     THistoryTab* m_history = nullptr;
     TShowCallerIDForm* m_popup = nullptr;
@@ -87,7 +95,6 @@ private:
     QTimer m_lineClosedTimer;
     QString m_pendingPopup;
     qint64 m_refreshDue = 0;
-    bool m_saved = false;
     bool m_shuttingDown = false;
     QIcon m_connectedIcon;
     QIcon m_disconnectedIcon;

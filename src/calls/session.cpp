@@ -1,0 +1,49 @@
+#include "calls/session.h"
+
+#include "platform/profile.h"
+#include "platform/tfile.h"
+
+TSession::TSession(TSessionView& view)
+    : m_view(view),
+      m_outgoing(m_config, m_outgoingHistory, *this),
+      m_calls(m_config, m_callLog, m_phoneBook, m_outgoing, *this, view),
+      m_connection(m_config, m_calls, view) {
+    m_configFile.RefreshGeometry = [this](TConfig& config) { m_view.StoreGeometry(config); };
+}
+
+TSession::~TSession() = default;
+
+bool TSession::Load() {
+    const bool valid = m_configFile.LoadConfig(m_config);
+    m_config.MaxItems = m_config.ClampedMaxItems();
+    TFile folders;
+    for (const char* folder : {"Messages", "Greetings", "Personal Sounds", "System Sounds"})
+        folders.MakeDirectory(TProfile::Path(QLatin1String(folder)));
+    m_callLog.LoadCallLog(m_config.MaxItems);
+    m_outgoingHistory.LoadOutgoingHistory();
+    m_phoneBook.LoadPhoneBook();
+    return valid;
+}
+
+void TSession::Tick() {
+    m_outgoing.Tick();
+    m_connection.ReconnectCheck();
+}
+
+void TSession::SaveAll() {
+    if (m_saved) return;
+    m_saved = true;
+    m_connection.Disconnect();
+    SaveData();
+}
+
+void TSession::SaveData() {
+    m_configFile.SaveConfig(m_config);
+    m_callLog.SaveCallLog();
+    m_phoneBook.SavePhoneBook();
+    m_outgoingHistory.SaveOutgoingHistory();
+}
+
+void TSession::PortDataLine(const QString& text) {
+    if (m_view.PortDataVisible()) m_view.PortDataLine(text);
+}
