@@ -100,7 +100,7 @@ void TCallHandler::ResetCallState() {
     m_greetingPath.clear();
     EndOfCall();
     m_callerId = TCallerIdRecord{};
-    m_currentRecord = nullptr;
+    m_currentRecord = 0;
     m_controls.TakeMessageVisible = false;
     m_controls.ThisCallGroupVisible = false;
     m_controls.AnswerHangupCaption = QStringLiteral("Answer");
@@ -151,7 +151,7 @@ void TCallHandler::CallerIdHandler(quint32, const QString& name, const QString& 
 void TCallHandler::NewIncomingCall() {
     CallLogRecord* record = m_log.NewLogRecord();
     if (!record) return;
-    m_currentRecord = record;
+    m_currentRecord = record->Id;
     if (m_config.FlashCaller()) m_view.ShowWindow();
     record->Time = qint32(TClock::Now());
     TCallLog::FillLogRecord(record, m_callerId.CallerName, m_callerId.CallerNumber);
@@ -198,7 +198,7 @@ void TCallHandler::TakeMessageButtonClick() {
 
 void TCallHandler::MessageSaved(const QString& name) {
     m_messageSaved = !name.isEmpty();
-    CallLogRecord* record = m_recordingFor ? m_recordingFor : m_currentRecord;
+    CallLogRecord* record = m_log.Find(m_recordingFor ? m_recordingFor : m_currentRecord);
     if (!record) return;
     record->MessageFile = name;
     if (m_messageSaved) {
@@ -211,9 +211,8 @@ void TCallHandler::MessageSaved(const QString& name) {
         TCallLog::UpdateRecord(*record);
 }
 
-void TCallHandler::ForgetRecord(const CallLogRecord* record) {
-    if (m_currentRecord == record) m_currentRecord = nullptr;
-    if (m_recordingFor == record) m_recordingFor = nullptr;
+CallLogRecord* TCallHandler::CurrentLogRecord() const {
+    return m_currentRecord ? m_log.Find(m_currentRecord) : nullptr;
 }
 
 void TCallHandler::AnswerHangupButtonClick() {
@@ -281,9 +280,10 @@ void TCallHandler::OnDigit(const QString& text) {
 
 void TCallHandler::Completion(int outcome) {
     if (outcome == OUTCOME_MESSAGE) {
-        if (m_currentRecord && !m_currentRecord->MessageFile.isEmpty()) {
-            m_currentRecord->Actions |= LOG_TOOK_MESSAGE;
-            m_currentRecord->Heard = 0;
+        CallLogRecord* record = CurrentLogRecord();
+        if (record && !record->MessageFile.isEmpty()) {
+            record->Actions |= LOG_TOOK_MESSAGE;
+            record->Heard = 0;
         }
         m_outgoing.QueueAction(ACTION_HANG_UP, 0);
         if (!m_digits.isEmpty() && !m_remoteRetrieval && m_config.AllowRemotePage()) {
@@ -295,6 +295,7 @@ void TCallHandler::Completion(int outcome) {
     }
     if (m_remoteRetrieval) return;
     // A message already saved stays tied to its call, whatever ends the run after it.
-    if (m_currentRecord && !m_messageSaved) m_currentRecord->MessageFile.clear();
+    CallLogRecord* record = CurrentLogRecord();
+    if (record && !m_messageSaved) record->MessageFile.clear();
     m_outgoing.QueueAction(ACTION_HANG_UP, 0);
 }

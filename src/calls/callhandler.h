@@ -55,7 +55,8 @@ public:
     quint32 RingCount() const { return m_ringCount; }
     quint32 CallMode() const { return m_callMode; }
     const TCallerIdRecord& CallerIdRecord() const { return m_callerId; }
-    CallLogRecord* CurrentLogRecord() const { return m_currentRecord; }
+    // The record of the call under way, or null (none, or the user deleted it).
+    CallLogRecord* CurrentLogRecord() const;
     QString GreetingPath() const { return m_greetingPath; }
     QString DigitBuffer() const { return m_digits; }
     bool RemoteRetrievalActive() const { return m_remoteRetrieval; }
@@ -75,8 +76,6 @@ public:
     // The recording is on disk as "Messages/" + name (empty: it could not be saved there):
     // its call's record says so on disk at once, even when the caller has hung up already.
     void MessageSaved(const QString& name);
-    // A record leaves the list: no call may keep it.
-    void ForgetRecord(const CallLogRecord* record);
 
 private:
     void ResetCallState();
@@ -100,13 +99,13 @@ private:
     quint32 m_ringCount = 0;
     quint32 m_callMode = 0;
     TCallerIdRecord m_callerId;
-    CallLogRecord* m_currentRecord = nullptr;
+    quint64 m_currentRecord = 0;  // records are named by id: a deleted one is simply not found
     QString m_greetingPath;
     QString m_digits;
     bool m_remoteRetrieval = false;  // set by remote retrieval, which comes with its window
     bool m_connected = false;        // a call is up: the answer button hangs up
     TCallControls m_controls;
-    CallLogRecord* m_recordingFor = nullptr;  // the call whose message is being recorded
+    quint64 m_recordingFor = 0;  // the call whose message is being recorded
     bool m_messageSaved = false;
 };
 

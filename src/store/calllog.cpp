@@ -3,7 +3,10 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QSet>
+#include <algorithm>
+#include <limits>
 
 #include "platform/atomicfile.h"
 #include "platform/clock.h"
@@ -132,9 +135,27 @@ QString TCallLog::MessagesFolder() {
     return TProfile::Path(QStringLiteral("Messages"));
 }
 
+CallLogRecord& TCallLog::Adopt(CallLogRecord& record) {
+    record.Id = m_nextId++;
+    return record;
+}
+
 CallLogRecord* TCallLog::NewLogRecord() {
     Records.emplace_back();
-    return &Records.back();
+    return &Adopt(Records.back());
+}
+
+CallLogRecord* TCallLog::Find(quint64 id) {
+    for (CallLogRecord& record : Records)
+        if (record.Id == id) return &record;
+    return nullptr;
+}
+
+MessageState TCallLog::StateOf(const CallLogRecord& record) {
+    const QString name = record.MessageName();
+    if (name.isEmpty() || !QFileInfo(MessagesFolder() + QLatin1Char('/') + name).isFile())
+        return NoMessage;
+    return record.Heard ? HeardMessage : NewMessage;
 }
 
 void TCallLog::FillLogRecord(CallLogRecord* record, const QString& callerName,
@@ -184,6 +205,7 @@ int TCallLog::LoadCallLog(int maxItems) {
         if (record.Number.isEmpty()) record.Number = QStringLiteral("000-000-0000");
         record.Offset = load.Offsets[i];
         Records.push_back(record);
+        Adopt(Records.back());
         ++LoadedCount;
     }
     TrimHistory(maxItems);
@@ -216,12 +238,12 @@ bool TCallLog::SaveCallLog() {
     return false;
 }
 
-int TCallLog::TrimHistory(int maxItems) {
-    int removed = 0;
+QList<quint64> TCallLog::TrimHistory(int maxItems) {
+    QList<quint64> removed;
     while (int(Records.size()) > maxItems) {
         DeleteMessageFile(&Records.front());
+        removed << Records.front().Id;
         Records.pop_front();
-        ++removed;
     }
     return removed;
 }
@@ -266,9 +288,20 @@ QStringList TCallLog::RowTexts(const CallLogRecord& record, TPhoneBook* phoneBoo
 int TCallLog::Compare(int column, const QStringList& a, const CallLogRecord* ra,
                       const QStringList& b, const CallLogRecord* rb, bool direction) {
     int result;
-    if (column == ColWhen || column == ColTimeAgo)
-        result = (!ra || (rb && rb->Time < ra->Time)) ? -1 : 1;
-    else
+    if (column == ColWhen || column == ColTimeAgo) {
+        // A row without a call comes first; then the later call; equal times are equal.
+        const qint64 ta = ra ? ra->Time : std::numeric_limits<qint64>::max();
+        const qint64 tb = rb ? rb->Time : std::numeric_limits<qint64>::max();
+        result = ta > tb ? -1 : ta < tb ? 1 : 0;
+    } else {
         result = QString::localeAwareCompare(a.value(column), b.value(column));
+        result = result < 0 ? -1 : result > 0 ? 1 : 0;
+    }
     return direction ? result : -result;
+}
+
+void TCallLog::SortHistory(QList<THistoryRow>& rows, int column, bool direction) {
+    std::stable_sort(rows.begin(), rows.end(), [&](const THistoryRow& a, const THistoryRow& b) {
+        return Compare(column, a.Texts, Find(a.Id), b.Texts, Find(b.Id), direction) < 0;
+    });
 }

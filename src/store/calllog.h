@@ -29,6 +29,7 @@ struct CallLogRecord {
     qint32 Time = 0;      // seconds since 1970
     QString MessageFile;  // char[516], inside "Messages"
     qint64 Offset = -1;   // where the record lies in "CALL.LOG"; -1 = not written yet
+    quint64 Id = 0;       // names the record while the program runs (rows, the call under way)
 
     QByteArray ToBytes() const;
     static CallLogRecord FromBytes(const QByteArray& bytes);
@@ -44,6 +45,15 @@ QString FormatTimeAgo(qint64 time, qint64 now);
 QString LogActionText(quint32 actions);
 // Leading spaces dropped, then trailing characters of code 32 or less.
 QString TrimBlanks(const QString& text);
+
+// The message of a call as its row shows it.
+enum MessageState { NoMessage = 0, NewMessage = 1, HeardMessage = 2 };
+
+// A history row as the list sorts it: the record's id and the row's five texts.
+struct THistoryRow {
+    quint64 Id = 0;
+    QStringList Texts;
+};
 
 // The five texts of a call history row: "Name" (the phone book display name when the caller is
 // known), "Number", "When", "Time Ago" and "Action Taken".
@@ -61,6 +71,9 @@ public:
     int LoadedCount = 0;
 
     CallLogRecord* NewLogRecord();
+    CallLogRecord* Find(quint64 id);
+    // No message, or its file is gone; a new one; one already heard. Reads, changes nothing.
+    static MessageState StateOf(const CallLogRecord& record);
     static void FillLogRecord(CallLogRecord* record, const QString& callerName,
                               const QString& callerNumber);
     // Writes the record after the last whole record of the file, flushed to disk, and keeps
@@ -75,9 +88,9 @@ public:
     // Rewrites the file from the list; message 306 when it cannot. A file that could not be
     // read at start-up and could not be kept aside is left alone.
     bool SaveCallLog();
-    // Removes the oldest records beyond maxItems with their message files; returns them
-    // (already removed) so that the window can drop their rows.
-    int TrimHistory(int maxItems);
+    // Removes the oldest records beyond maxItems with their message files; returns their ids
+    // so that the window can drop their rows.
+    QList<quint64> TrimHistory(int maxItems);
     void PurgeOrphanMessages();
     static bool DeleteMessageFile(CallLogRecord* record);
     void Remove(const CallLogRecord* record);
@@ -85,10 +98,15 @@ public:
     // The history row texts of a record. A caller found in the phone book with no caller ID
     // name yet learns this record's name.
     static QStringList RowTexts(const CallLogRecord& record, TPhoneBook* phoneBook, qint64 now);
-    // The comparison of two history rows by a column (texts as RowTexts gives them).
+    // The comparison of two history rows by a column (texts as RowTexts gives them): -1, 0
+    // or 1, a strict weak ordering (two calls at the same second are equal).
     static int Compare(int column, const QStringList& a, const CallLogRecord* ra,
                        const QStringList& b, const CallLogRecord* rb, bool direction);
+    // Sorts rows by a column, keeping the order of equal rows.
+    void SortHistory(QList<THistoryRow>& rows, int column, bool direction);
 
 private:
+    CallLogRecord& Adopt(CallLogRecord& record);
     bool m_writable = true;
+    quint64 m_nextId = 1;
 };

@@ -235,6 +235,45 @@ private slots:
         QCOMPARE(TCallLog::Compare(ColWhen, {}, nullptr, {}, &newer, true), -1);
         QVERIFY(TCallLog::Compare(ColName, {"Adam"}, &older, {"Zed"}, &newer, true) < 0);
         QVERIFY(TCallLog::Compare(ColName, {"Adam"}, &older, {"Zed"}, &newer, false) > 0);
+        // Two calls in the same second are equal in both directions: a strict weak ordering.
+        const CallLogRecord same = Call(900);
+        QCOMPARE(TCallLog::Compare(ColWhen, {}, &newer, {}, &same, true), 0);
+        QCOMPARE(TCallLog::Compare(ColWhen, {}, &same, {}, &newer, false), 0);
+    }
+
+    // Rows are sorted by the records' ids, stably, and a trimmed record is gone by its id;
+    // reading a row's message state changes nothing.
+    void sortingTrimmingAndMessageStates() {
+        TScratchFolder folder;
+        TCallLog log;
+        QList<THistoryRow> rows;
+        for (const qint32 time : {kDay + 5, kDay + 5, kDay + 1, kDay + 9}) {
+            CallLogRecord* record = log.NewLogRecord();
+            const quint64 id = record->Id;
+            *record = Call(time);
+            record->Id = id;
+            rows << THistoryRow{id, {}};
+        }
+        const QList<quint64> ids = {rows[0].Id, rows[1].Id, rows[2].Id, rows[3].Id};
+        log.SortHistory(rows, ColWhen, true);
+        QList<quint64> sorted;
+        for (const THistoryRow& row : rows)
+            sorted << row.Id;
+        QCOMPARE(sorted, (QList<quint64>{ids[3], ids[0], ids[1], ids[2]}));  // newest first
+        QCOMPARE(log.TrimHistory(3), QList<quint64>{ids[0]});
+        QVERIFY(!log.Find(ids[0]));
+        QVERIFY(log.Find(ids[1]));
+
+        CallLogRecord& record = *log.Find(ids[1]);
+        record.MessageFile = "msg1.wav";
+        record.Heard = 1;
+        QCOMPARE(TCallLog::StateOf(record), NoMessage);  // its file is not there
+        QCOMPARE(record.Heard, 1u);
+        QCOMPARE(record.MessageFile, QString("msg1.wav"));
+        WriteAll(folder.Path("Messages/msg1.wav"), "RIFF");
+        QCOMPARE(TCallLog::StateOf(record), HeardMessage);
+        record.Heard = 0;
+        QCOMPARE(TCallLog::StateOf(record), NewMessage);
     }
 };
 

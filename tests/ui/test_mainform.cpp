@@ -184,7 +184,7 @@ private slots:
             record->Time = 1765000000 + int(form->Session().CallLog().Records.size());
             form->History()->AddHistoryRow(record);
         }
-        auto order = [ui] {
+        auto order = [&ui] {
             QStringList names;
             for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i)
                 names << ui->historyList->topLevelItem(i)->text(0);
@@ -198,6 +198,17 @@ private slots:
         form->History()->SortBy(0);
         QCOMPARE(order(), (QStringList{"CHARLIE", "BRAVO", "ALPHA"}));
         form->History()->SortBy(2);  // "When" by the call's time
+        QCOMPARE(order(), (QStringList{"CHARLIE", "ALPHA", "BRAVO"}));
+        form->History()->SortBy(2);
+        QCOMPARE(order(), (QStringList{"BRAVO", "ALPHA", "CHARLIE"}));  // oldest first
+
+        // The next start shows the list in the order the user chose.
+        form->SaveAll();
+        form.reset();
+        form = NewForm(QString());
+        ui = form->Form();
+        QCOMPARE(order(), (QStringList{"BRAVO", "ALPHA", "CHARLIE"}));
+        form->History()->SortBy(2);
         QCOMPARE(order(), (QStringList{"CHARLIE", "ALPHA", "BRAVO"}));
 
         // The Delete key asks as the Delete button does.

@@ -32,9 +32,6 @@ QIcon StateIcon(int state) {
     return QIcon(pixmap);
 }
 
-QString MessagePath(const CallLogRecord* record) {
-    return TCallLog::MessagesFolder() + QLatin1Char('/') + record->MessageName();
-}
 }  // namespace
 
 THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TPhoneBook& phoneBook)
@@ -42,8 +39,8 @@ THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TP
     const int widths[] = {125, 110, 130, 72, 83};
     for (int column = 0; column < 5; ++column)
         ui->historyList->setColumnWidth(column, m_config.HistoryColumnWidths[column]
-                                                  ? m_config.HistoryColumnWidths[column]
-                                                  : widths[column]);
+                                                    ? m_config.HistoryColumnWidths[column]
+                                                    : widths[column]);
     ui->historyList->installEventFilter(this);
     connect(ui->historyList, &QTreeWidget::itemSelectionChanged, this,
             &THistoryTab::UpdateHistoryButtons);
@@ -59,15 +56,27 @@ THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TP
             &THistoryTab::RemoveMessagesButtonClick);
 }
 
-CallLogRecord* THistoryTab::RecordOf(const QTreeWidgetItem* row) {
-    return row ? reinterpret_cast<CallLogRecord*>(row->data(0, Qt::UserRole).value<quintptr>())
-               : nullptr;
+// A row names its call by the record's id, never by its address.
+CallLogRecord* THistoryTab::RecordOf(const QTreeWidgetItem* row) const {
+    return row ? m_log.Find(row->data(0, Qt::UserRole).toULongLong()) : nullptr;
+}
+
+QTreeWidgetItem* THistoryTab::RowOf(quint64 id) const {
+    for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i)
+        if (ui->historyList->topLevelItem(i)->data(0, Qt::UserRole).toULongLong() == id)
+            return ui->historyList->topLevelItem(i);
+    return nullptr;
 }
 
 void THistoryTab::LoadRows() {
     ui->historyList->clear();
     for (CallLogRecord& record : m_log.Records)
         AddHistoryRow(&record);
+    // The order the user last chose; until a header was first clicked, newest at the top.
+    const auto& directions = m_config.HistorySortDirections;
+    if (m_config.HistorySortColumn != 0 ||
+        std::any_of(std::begin(directions), std::end(directions), [](quint8 d) { return d; }))
+        ApplySort();
     if (ui->historyList->topLevelItemCount() > 0) SelectOnly(ui->historyList->topLevelItem(0));
     RefreshTimeAgo();
     RefreshHistory();
@@ -77,8 +86,8 @@ QTreeWidgetItem* THistoryTab::AddHistoryRow(CallLogRecord* record) {
     const QStringList texts = TCallLog::RowTexts(*record, &m_phoneBook, TClock::Now());
     auto* row = new QTreeWidgetItem(
         QStringList{texts[0], texts[1], texts[2], QStringLiteral(" "), texts[4]});
-    row->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(record)));
-    row->setIcon(0, StateIcon(StateImage(record)));
+    row->setData(0, Qt::UserRole, QVariant::fromValue(record->Id));
+    row->setIcon(0, StateIcon(TCallLog::StateOf(*record)));
     ui->historyList->insertTopLevelItem(0, row);
     return row;
 }
@@ -92,35 +101,14 @@ void THistoryTab::SelectOnly(QTreeWidgetItem* row) {
 
 void THistoryTab::RemoveRow(QTreeWidgetItem* row) {
     CallLogRecord* record = RecordOf(row);
-    if (Removing) Removing(record);
     delete row;
     m_log.Remove(record);
 }
 
 // The oldest calls beyond MaxItems leave the list with their message files.
 void THistoryTab::Trim(int maxItems) {
-    while (int(m_log.Records.size()) > maxItems) {
-        CallLogRecord* oldest = &m_log.Records.front();
-        if (Removing) Removing(oldest);
-        TCallLog::DeleteMessageFile(oldest);
-        for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i) {
-            if (RecordOf(ui->historyList->topLevelItem(i)) == oldest) {
-                delete ui->historyList->topLevelItem(i);
-                break;
-            }
-        }
-        m_log.Remove(oldest);
-    }
-}
-
-int THistoryTab::StateImage(CallLogRecord* record) {
-    if (record->MessageFile.isEmpty()) return 0;
-    if (QFile::exists(MessagePath(record))) return record->Heard ? 2 : 1;
-    if (!CallInProgress || !CallInProgress()) {
-        record->Heard = 0;
-        TCallLog::DeleteMessageFile(record);  // keeps the name when there is nothing to delete
-    }
-    return 0;
+    for (const quint64 id : m_log.TrimHistory(maxItems))
+        delete RowOf(id);
 }
 
 void THistoryTab::RefreshHistory() {
@@ -131,7 +119,7 @@ void THistoryTab::RefreshHistory() {
         QString caption;
         m_phoneBook.CallerDisplayName(record->Number, record->Name, &caption);
         if (row->text(0) != caption) row->setText(0, caption);
-        const int state = StateImage(record);
+        const int state = TCallLog::StateOf(*record);
         row->setIcon(0, StateIcon(state));
         if (state == 1) row->setText(4, LogActionText(record->Actions));
         if (state == 1) ++m_newMessages;
@@ -178,7 +166,7 @@ void THistoryTab::UpdateHistoryButtons() {
                                         "i.e. it will not remove the caller from the list")
                        : QStringLiteral("There are no messages to delete"));
     QTreeWidgetItem* focused = ui->historyList->currentItem();
-    const bool hasMessage = focused && StateImage(RecordOf(focused)) > 0;
+    const bool hasMessage = focused && TCallLog::StateOf(*RecordOf(focused)) > 0;
     ui->SaveWaveButton->setEnabled(hasMessage);
     ui->SaveWaveButton->setToolTip(
         !focused ? QStringLiteral("Can't save as a wave file because a caller is not selected")
@@ -209,7 +197,7 @@ QMenu* THistoryTab::BuildPopup() {
     }
     const QString name = focused->text(0);
     CallLogRecord* record = RecordOf(focused);
-    const int state = StateImage(record);
+    const int state = TCallLog::StateOf(*record);
     const bool known = m_phoneBook.FindCaller(record->Number, record->Name);
     add(QStringLiteral("ListenToMessageMenu"),
         state ? QStringLiteral("Listen to \"") + name + QStringLiteral("'s\" Message...")
@@ -302,21 +290,25 @@ void THistoryTab::SortBy(int column) {
     if (column < 0 || column >= 5) return;
     m_config.HistorySortDirections[column] ^= 1;
     m_config.HistorySortColumn = column;
-    const bool direction = m_config.HistorySortDirections[column] != 0;
-    QList<QTreeWidgetItem*> rows;
-    while (ui->historyList->topLevelItemCount() > 0)
-        rows << ui->historyList->takeTopLevelItem(0);
-    auto texts = [](const QTreeWidgetItem* row) {
-        QStringList t;
+    ApplySort();
+}
+
+void THistoryTab::ApplySort() {
+    const int column = qBound(0, m_config.HistorySortColumn, 4);
+    QList<THistoryRow> order;
+    for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = ui->historyList->topLevelItem(i);
+        THistoryRow sorted{row->data(0, Qt::UserRole).toULongLong(), {}};
         for (int c = 0; c < 5; ++c)
-            t << row->text(c);
-        return t;
-    };
-    std::stable_sort(rows.begin(), rows.end(),
-                     [&](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-                         return TCallLog::Compare(column, texts(a), RecordOf(a), texts(b),
-                                                  RecordOf(b), direction) < 0;
-                     });
+            sorted.Texts << row->text(c);
+        order << sorted;
+    }
+    m_log.SortHistory(order, column, m_config.HistorySortDirections[column] != 0);
+    QList<QTreeWidgetItem*> rows;
+    for (const THistoryRow& sorted : order)
+        rows << RowOf(sorted.Id);
+    for (QTreeWidgetItem* row : rows)
+        ui->historyList->takeTopLevelItem(ui->historyList->indexOfTopLevelItem(row));
     ui->historyList->addTopLevelItems(rows);
 }
 

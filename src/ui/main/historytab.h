@@ -23,9 +23,7 @@ public:
     THistoryTab(Ui::TMainForm* ui, TConfig& config, TCallLog& log, TPhoneBook& phoneBook);
 
     std::function<bool()> LineOpen;
-    std::function<bool()> CallInProgress;
     std::function<bool()> DeleteAllowed;  // the password guard for deleting from the history
-    std::function<void(CallLogRecord*)> Removing;  // a logged call is about to be released
 
     void LoadRows();
     QTreeWidgetItem* AddHistoryRow(CallLogRecord* record);
@@ -39,18 +37,21 @@ public:
     void MakeNew();
     QString CopyText() const;
     void CopyToClipboard();
+    // A click on a column's header: its direction flips and the list is sorted by it.
     void SortBy(int column);
+    // The list in the stored order.
+    void ApplySort();
     // The popup menu as it would open now (captions and states).
     QMenu* BuildPopup();
     int NewMessages() const { return m_newMessages; }
-    static CallLogRecord* RecordOf(const QTreeWidgetItem* row);
+    CallLogRecord* RecordOf(const QTreeWidgetItem* row) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void RemoveRow(QTreeWidgetItem* row);
-    int StateImage(CallLogRecord* record);
+    QTreeWidgetItem* RowOf(quint64 id) const;
     Ui::TMainForm* ui;
     TConfig& m_config;
     TCallLog& m_log;

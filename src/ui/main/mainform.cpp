@@ -175,12 +175,9 @@ void TMainForm::WireWindows() {
     };
     m_prmessage->SetMainStatus = [this](const QString& text) { ui->StatusLabel->setText(text); };
     m_history->LineOpen = [this] { return m_session.Line() != nullptr; };
-    m_history->CallInProgress = [this] { return m_session.Line() && m_session.Line()->hCall != 0; };
     m_history->DeleteAllowed = [this] {
         return PasswordGuard(m_session.Config().DeleteFromHistory());
     };
-    // The call in progress must not keep a record the user deleted.
-    m_history->Removing = [&calls](CallLogRecord* record) { calls.ForgetRecord(record); };
 
     connect(ui->ConnectButton, &QPushButton::clicked, this, &TMainForm::ConnectButtonClick);
     connect(ui->AnswerHangupButton, &QPushButton::clicked, this,
