@@ -7,13 +7,14 @@
 #include <QtTest>
 #include <cmath>
 
-#include "audio/shippedsounds.h"
 #include "audio/ctwave.h"
+#include "audio/shippedsounds.h"
 #include "platform/profile.h"
 #include "platform/wave/converter.h"
 #include "platform/wave/sounds.h"
 #include "platform/wave/testdevice.h"
 #include "scriptedprompts.h"
+#include "wavefile.h"
 
 namespace {
 constexpr int kOut = 2000, kIn = 2001;
@@ -53,14 +54,6 @@ QByteArray Tone(double hz, double seconds, quint32 rate, quint16 bits, quint16 c
         }
     }
     return out;
-}
-
-// The frequency of an 8-bit unsigned mono signal by its zero crossings.
-double Frequency(const QByteArray& samples, quint32 rate) {
-    int crossings = 0;
-    for (qsizetype i = 1; i < samples.size(); ++i)
-        if ((uchar(samples[i - 1]) < 128) != (uchar(samples[i]) < 128)) ++crossings;
-    return crossings / 2.0 / (double(samples.size()) / rate);
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes) {

@@ -5,22 +5,16 @@
 #include <QtTest>
 
 #include "calls/callhandler.h"
+#include "eventloop.h"
 #include "outgoing/outgoingqueue.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/telephony/fakeline.h"
+#include "recordingview.h"
 #include "store/calllog.h"
 #include "store/config.h"
 #include "store/outgoinghistory.h"
 #include "store/phonebook.h"
-#include "recordingview.h"
-
-namespace {
-void Pump() {
-    for (int i = 0; i < 10; ++i)
-        QCoreApplication::processEvents();
-}
-}  // namespace
 
 class TestCallHandler : public QObject {
     Q_OBJECT
@@ -167,7 +161,8 @@ private slots:
         QCOMPARE(record.Heard, 0u);
         QCOMPARE(m_queue->Actions.size(), size_t(1));
         QCOMPARE(m_queue->Rows.size(), size_t(1));
-        QCOMPARE(m_queue->Rows[0]->Call->ToPager, QString(m_handler->DigitBuffer().left(23) + "-88"));
+        QCOMPARE(m_queue->Rows[0]->Call->ToPager,
+                 QString(m_handler->DigitBuffer().left(23) + "-88"));
         Tick(1);
         QCOMPARE(m_line->Count("lineDrop"), 1);
     }

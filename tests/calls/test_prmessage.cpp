@@ -8,6 +8,7 @@
 #include "audio/shippedsounds.h"
 #include "calls/callhandler.h"
 #include "calls/prmessageform.h"
+#include "eventloop.h"
 #include "outgoing/outgoingqueue.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
@@ -22,10 +23,6 @@
 
 namespace {
 constexpr int kOut = 2100, kIn = 2101;
-void Pump() {
-    for (int i = 0; i < 10; ++i)
-        QCoreApplication::processEvents();
-}
 }  // namespace
 
 class TestPRMessage : public QObject {

@@ -5,16 +5,13 @@
 #include <QtTest>
 
 #include "calls/session.h"
+#include "eventloop.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/telephony/fakeline.h"
 #include "recordingview.h"
 
 namespace {
-void Pump() {
-    for (int i = 0; i < 10; ++i)
-        QCoreApplication::processEvents();
-}
 
 QByteArray ReadAll(const QString& path) {
     QFile file(path);

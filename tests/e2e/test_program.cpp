@@ -14,15 +14,6 @@
 #include "store/config.h"
 #include "store/phonebook.h"
 
-namespace {
-double Frequency(const QByteArray& samples, quint32 rate) {
-    int crossings = 0;
-    for (qsizetype i = 1; i < samples.size(); ++i)
-        if ((uchar(samples[i - 1]) < 128) != (uchar(samples[i]) < 128)) ++crossings;
-    return crossings / 2.0 / (double(samples.size()) / rate);
-}
-}  // namespace
-
 class TestProgram : public QObject {
     Q_OBJECT
 private slots:

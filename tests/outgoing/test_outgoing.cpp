@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "eventloop.h"
 #include "outgoing/dialable.h"
 #include "outgoing/outgoingqueue.h"
 #include "platform/clock.h"
@@ -15,10 +16,6 @@
 #include "telephony/ttapi.h"
 
 namespace {
-void Pump() {
-    for (int i = 0; i < 10; ++i)
-        QCoreApplication::processEvents();
-}
 
 TOCALL Voice(const QString& name, const QString& number, double when) {
     TOCALL call;

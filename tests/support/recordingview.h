@@ -11,8 +11,8 @@
 
 class TRecordingView : public TSessionView {
 public:
-    QStringList Asked;                // "PlayGreeting", "row SMITH J", "status Calling ...", ...
-    QStringList PortData;             // lines written while the port data window shows
+    QStringList Asked;     // "PlayGreeting", "row SMITH J", "status Calling ...", ...
+    QStringList PortData;  // lines written while the port data window shows
     bool PortDataShown = false;
     bool StopListeningPasses = true;  // the password guard's answer
 

@@ -15,3 +15,11 @@ inline QByteArray Wave(quint32 rate, const QByteArray& samples) {
            le(1, 2) + le(rate, 4) + le(rate, 4) + le(1, 2) + le(8, 2) + "data" +
            le(quint32(samples.size()), 4) + samples;
 }
+
+// The frequency of an 8-bit unsigned mono signal, by its zero crossings.
+inline double Frequency(const QByteArray& samples, quint32 rate) {
+    int crossings = 0;
+    for (qsizetype i = 1; i < samples.size(); ++i)
+        if ((uchar(samples[i - 1]) < 128) != (uchar(samples[i]) < 128)) ++crossings;
+    return crossings / 2.0 / (double(samples.size()) / rate);
+}

@@ -3,15 +3,9 @@
 
 #include <QtTest>
 
+#include "eventloop.h"
 #include "platform/telephony/fakeline.h"
 #include "telephony/ttapi.h"
-
-namespace {
-void Pump() {
-    for (int i = 0; i < 10; ++i)
-        QCoreApplication::processEvents();
-}
-}  // namespace
 
 class TestTTapi : public QObject {
     Q_OBJECT

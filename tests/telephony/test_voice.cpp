@@ -10,8 +10,8 @@
 #include "platform/telephony/portlock.h"
 #include "platform/telephony/v253line.h"
 #include "simulator.h"
-#include "wavefile.h"
 #include "telephony/ttapi.h"
+#include "wavefile.h"
 
 namespace {
 QByteArray Tone(double hz, double seconds, quint32 rate) {
@@ -19,13 +19,6 @@ QByteArray Tone(double hz, double seconds, quint32 rate) {
     for (int i = 0; i < int(seconds * rate); ++i)
         out += char(uchar(std::lround(100 * std::sin(2 * M_PI * hz * i / rate)) + 128));
     return out;
-}
-
-double Frequency(const QByteArray& samples, quint32 rate) {
-    int crossings = 0;
-    for (qsizetype i = 1; i < samples.size(); ++i)
-        if ((uchar(samples[i - 1]) < 128) != (uchar(samples[i]) < 128)) ++crossings;
-    return crossings / 2.0 / (double(samples.size()) / rate);
 }
 
 QByteArray DataOf(const QString& wavePath) {

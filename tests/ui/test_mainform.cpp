@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "eventloop.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/telephony/fakeline.h"
@@ -15,13 +16,6 @@
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
 #include "ui_mainform.h"
-
-namespace {
-void Pump() {
-    for (int i = 0; i < 10; ++i)
-        QCoreApplication::processEvents();
-}
-}  // namespace
 
 class TestMainForm : public QObject {
     Q_OBJECT
