@@ -106,8 +106,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QVERIFY(wave.Play(device, false));
-        QTest::qWait(300);
-        QVERIFY(wave.GetPosition() > 0);
+        QTRY_VERIFY(wave.GetPosition() > 0);  // the greeting is under way
         m_sim->Script("keys 4");  // the caller keys a digit during the greeting
         QVERIFY(QTest::qWaitFor([&] { return m_wave.contains("out-close"); }, 8000));
         const qint64 elapsed = clock.elapsed();
@@ -129,7 +128,7 @@ private slots:
         QTest::qWait(400);  // the simulator takes script lines between its ring timer ticks
         CtWave wave(&m_callbacks);
         QVERIFY(wave.Record(device, 3));
-        QTest::qWait(500);
+        QTRY_VERIFY(m_sim->Commands().contains("AT+VRX"));  // the recording runs
         m_sim->Script("keys 7");  // and a digit while the recording runs
         QVERIFY(QTest::qWaitFor([&] { return m_wave.contains("in-close"); }, 8000));
         QCOMPARE(m_wave, (QStringList{"in-open", "in-data", "in-close"}));
@@ -151,7 +150,8 @@ private slots:
         const int device = AnsweredCall("wave/in");
         CtWave wave(&m_callbacks);
         QVERIFY(wave.Record(device, 20));
-        QTest::qWait(1000);
+        QTRY_VERIFY(m_sim->Commands().contains("AT+VRX"));
+        QTest::qWait(1000);  // the caller speaks for a second before hanging up
         m_sim->Script("hangup b");
         QVERIFY(Saw("16384:Call State Disconnected"));
         QVERIFY(QTest::qWaitFor([&] { return m_wave.contains("in-close"); }, 5000));
@@ -173,7 +173,7 @@ private slots:
         CtWave wave(&m_callbacks);
         QVERIFY(wave.Load(greeting));
         QVERIFY(wave.Play(device, false));
-        QTest::qWait(600);
+        QTRY_VERIFY(wave.GetPosition() > 11025 / 2);
         QVERIFY(wave.Stop());
         QVERIFY(QTest::qWaitFor([&] { return m_wave.contains("out-close"); }, 3000));
         QCOMPARE(m_wave, (QStringList{"out-open", "out-done", "out-close"}));
