@@ -11,6 +11,7 @@
 
 namespace {
 constexpr int kMaxDigits = 80;
+constexpr int kMaxWrongCodes = 10;
 constexpr int kRemotePageDelay = 30;
 constexpr int kMaxPagedDigits = 23;
 
@@ -50,7 +51,9 @@ void TCallHandler::Changed() {
 }
 
 void TCallHandler::CallEventHandler(int code, const QString& text) {
-    if (m_view.PortDataVisible()) Debug(text);
+    // Keys are never written down: they may be the access code.
+    if (m_view.PortDataVisible())
+        Debug(code == LINE_MONITORDIGITS ? QStringLiteral("Touch tone") : text);
     switch (code) {
         case EV_LINE_OPENED:
             return ResetCallState();
@@ -97,6 +100,7 @@ void TCallHandler::ResetCallState() {
     m_connected = false;
     m_digits.clear();
     m_remoteRetrieval = false;
+    m_wrongCodes = 0;
     m_greetingPath.clear();
     EndOfCall();
     m_callerId = TCallerIdRecord{};
@@ -264,6 +268,7 @@ void TCallHandler::OnDisconnected() {
     m_controls.TakeMessageVisible = false;
     Changed();
     m_view.CallerGone();
+    if (m_remoteRetrieval) m_view.RemoteCommand(RC_QUIT);
     m_outgoing.QueueAction(ACTION_HANG_UP, 0);
 }
 
@@ -275,7 +280,39 @@ void TCallHandler::OnDigit(const QString& text) {
         return;
     }
     if (m_digits.size() >= kMaxDigits) return;
-    m_digits += digit;  // remote retrieval, when it comes, reads the access code here
+    m_digits += digit;
+    HandleRemoteDigit(digit.toLatin1());
+}
+
+// The access code, keyed after "#" (or as the call's first keys), starts remote retrieval;
+// while it runs, the three chosen keys replay, go forward or go back.
+void TCallHandler::HandleRemoteDigit(char digit) {
+    const QString code = m_config.MessagePasswordEdit;
+    const bool codeSet = !IsBlank(code);
+    if (codeSet && m_digits == code) {
+        if (m_remoteRetrieval) return;  // keyed again while it runs: one player only
+        m_remoteRetrieval = true;
+        Debug(QStringLiteral("Remote retrieval"));
+        m_view.StartRemoteRetrieval();
+        m_view.RemoteCommand(RC_PLAY);
+        return;
+    }
+    if (!m_remoteRetrieval) {
+        // A caller may not try codes for ever: the tenth wrong one ends the call.
+        if (codeSet && m_digits.size() == code.size() && ++m_wrongCodes >= kMaxWrongCodes) {
+            Debug(QStringLiteral("Too many wrong access codes: hanging up"));
+            m_outgoing.QueueAction(ACTION_HANG_UP, 0);
+        }
+        return;
+    }
+    const char next = m_config.NextMessageComboBox, previous = m_config.PreviousMessageComboBox,
+               current = m_config.CurrentMessageComboBox;
+    if (digit == next)
+        m_view.RemoteCommand(RC_NEXT);
+    else if (digit == previous)
+        m_view.RemoteCommand(RC_PREVIOUS);
+    else if (digit == current)
+        m_view.RemoteCommand(RC_REWIND);
 }
 
 void TCallHandler::Completion(int outcome) {
@@ -293,9 +330,9 @@ void TCallHandler::Completion(int outcome) {
         }
         return;
     }
-    if (m_remoteRetrieval) return;
     // A message already saved stays tied to its call, whatever ends the run after it.
     CallLogRecord* record = CurrentLogRecord();
     if (record && !m_messageSaved) record->MessageFile.clear();
+    if (m_remoteRetrieval) return;  // the remote player owns the call now
     m_outgoing.QueueAction(ACTION_HANG_UP, 0);
 }

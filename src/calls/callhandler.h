@@ -86,6 +86,7 @@ private:
     void OnDisconnected();
     void EndOfCall();
     void OnDigit(const QString& text);
+    void HandleRemoteDigit(char digit);
     void Debug(const QString& line);
     void Changed();
 
@@ -102,8 +103,9 @@ private:
     quint64 m_currentRecord = 0;  // records are named by id: a deleted one is simply not found
     QString m_greetingPath;
     QString m_digits;
-    bool m_remoteRetrieval = false;  // set by remote retrieval, which comes with its window
-    bool m_connected = false;        // a call is up: the answer button hangs up
+    bool m_remoteRetrieval = false;
+    int m_wrongCodes = 0;
+    bool m_connected = false;  // a call is up: the answer button hangs up
     TCallControls m_controls;
     quint64 m_recordingFor = 0;  // the call whose message is being recorded
     bool m_messageSaved = false;

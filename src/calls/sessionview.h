@@ -8,6 +8,16 @@
 struct CallLogRecord;
 class TConfig;
 
+// The remote player's commands: what the caller's keys (and the player's buttons) ask for.
+enum RemoteCommandCode : int {
+    RC_CONTINUE = 0,
+    RC_PLAY = 100,
+    RC_REWIND = 101,
+    RC_NEXT = 105,
+    RC_PREVIOUS = 106,
+    RC_QUIT = 107,
+};
+
 class TSessionView {
 public:
     virtual ~TSessionView() = default;
@@ -33,6 +43,10 @@ public:
     virtual void TakeMessage() = 0;
     virtual void CallerGone() = 0;
     virtual void HangingUp() = 0;  // the queued hang-up of a call ends its greeting or recording
+
+    // Remote retrieval: the caller keyed the access code; then the caller's keys and hang-up.
+    virtual void StartRemoteRetrieval() = 0;
+    virtual void RemoteCommand(int code) = 0;
 
     // The password guard for stopping to listen; true when it passes.
     virtual bool StopListeningAllowed() = 0;

@@ -32,6 +32,8 @@ public:
     void TakeMessage() override { Asked << "TakeMessage"; }
     void CallerGone() override { Asked << "CallerGone"; }
     void HangingUp() override { Asked << "HangingUp"; }
+    void StartRemoteRetrieval() override { Asked << "StartRemoteRetrieval"; }
+    void RemoteCommand(int code) override { Asked << "remote " + QString::number(code); }
     bool StopListeningAllowed() override {
         Asked << "StopListeningAllowed";
         return StopListeningPasses;

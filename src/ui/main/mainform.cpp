@@ -9,6 +9,7 @@
 #include <QWindowStateChangeEvent>
 
 #include "calls/prmessageform.h"
+#include "calls/remoteplayform.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/prompts.h"
@@ -157,6 +158,28 @@ void TMainForm::CallerGone() {
 
 void TMainForm::HangingUp() {
     if (m_prmessage->isVisible()) m_prmessage->hide();  // the run goes on to its end
+}
+
+// The caller keyed the access code: the answering machine stops and the new messages are
+// played over the line in a window that shows what is played.
+void TMainForm::StartRemoteRetrieval() {
+    TTapi* line = m_session.Line();
+    if (!line || m_remote) return;
+    m_remote = new TRemotePlayForm(this);
+    m_remote->setAttribute(Qt::WA_DeleteOnClose);
+    line->GetWaveId(QStringLiteral("wave/out"));
+    m_remote->Device = line->WaveId;
+    // Closing the player hangs up.
+    m_remote->Closed = [this] { m_session.Outgoing().QueueAction(ACTION_HANG_UP, 0); };
+    if (m_prmessage->isVisible()) m_prmessage->StopButtonClick();
+    for (const RemoteMessageEntry& entry :
+         TRemotePlayForm::NewMessages(m_session.CallLog(), m_session.PhoneBook()))
+        m_remote->AddRemoteMessage(entry);
+    m_remote->show();
+}
+
+void TMainForm::RemoteCommand(int code) {
+    if (m_remote) m_remote->RemoteCommand(code);
 }
 
 bool TMainForm::StopListeningAllowed() {

@@ -4,9 +4,11 @@
 // history tab is its own class.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 
+#include "calls/remoteplayform.h"
 #include "calls/session.h"
 #include "calls/sessionview.h"
 
@@ -15,6 +17,7 @@ class TMainForm;
 }
 class QMenu;
 class TPRMessageForm;
+class TRemotePlayForm;
 class THistoryTab;
 class TShowCallerIDForm;
 class TDebugForm;
@@ -49,6 +52,7 @@ public:
     TShowCallerIDForm* CallerPopup() const { return m_popup; }
     TDebugForm* DebugWindow() const { return m_debug; }
     TPRMessageForm* MessageWindow() const { return m_prmessage; }
+    TRemotePlayForm* RemotePlayer() const { return m_remote; }
     Ui::TMainForm* Form() const { return ui.get(); }
 
 protected:
@@ -74,6 +78,8 @@ private:
     void TakeMessage() override;
     void CallerGone() override;
     void HangingUp() override;
+    void StartRemoteRetrieval() override;
+    void RemoteCommand(int code) override;
     bool StopListeningAllowed() override;
 
     void FormCreate();
@@ -89,6 +95,7 @@ private:
     TShowCallerIDForm* m_popup = nullptr;
     TDebugForm* m_debug = nullptr;
     TPRMessageForm* m_prmessage = nullptr;
+    QPointer<TRemotePlayForm> m_remote;  // frees itself when it closes
     CTrayIcon* m_tray = nullptr;
     QMenu* m_trayMenu = nullptr;
     QTimer m_tickTimer;
