@@ -24,6 +24,16 @@ sox "$tmp/burst.wav" "$tmp/gap.wav" "$tmp/burst.wav" "$tmp/ring.wav"
 to8bit "$tmp/ring.wav" "$out/Personal Sounds/ring.wav"
 
 say "$out/System Sounds/menu.wav" "Press 1 to hear this message again, 2 for the previous message, 3 for the next message."
+# The pieces of a menu for keys other than 1, 2 and 3: "Press" KEY "to hear this message again,"...
+say "$out/System Sounds/menu-press.wav" "Press"
+say "$out/System Sounds/menu-again.wav" "to hear this message again,"
+say "$out/System Sounds/menu-previous.wav" "for the previous message,"
+say "$out/System Sounds/menu-next.wav" "for the next message."
+keys=(zero one two three four five six seven eight nine)
+for i in 0 1 2 3 4 5 6 7 8 9; do
+    say "$out/System Sounds/key$i.wav" "${keys[$i]}"
+done
+say "$out/System Sounds/keystar.wav" "star"
 say "$out/System Sounds/msg.wav" "You have new messages."
 say "$out/System Sounds/msg0.wav" "No more messages."
 ordinals=(first second third fourth fifth sixth seventh eighth ninth)

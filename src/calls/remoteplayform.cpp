@@ -3,15 +3,58 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 
+#include "platform/atomicfile.h"
 #include "platform/profile.h"
+#include "platform/wave/riff.h"
 #include "store/calllog.h"
 #include "store/phonebook.h"
 #include "ui_remoteplayform.h"
 
 int TRemotePlayForm::WaitMs = 10000;
 
-std::vector<RemoteMessageEntry> TRemotePlayForm::NewMessages(TCallLog& log,
-                                                             const TPhoneBook& book) {
+QString TRemotePlayForm::MenuFor(char again, char previous, char next) {
+    const QString shipped = QStringLiteral("System Sounds/menu.wav");
+    if (again == '1' && previous == '2' && next == '3') return shipped;
+    auto key = [](char c) {
+        return QStringLiteral("System Sounds/key") +
+               (c == '*' ? QStringLiteral("star") : QString(QLatin1Char(c))) + ".wav";
+    };
+    const QString press = QStringLiteral("System Sounds/menu-press.wav");
+    const QStringList pieces = {
+        press, key(again),    QStringLiteral("System Sounds/menu-again.wav"),
+        press, key(previous), QStringLiteral("System Sounds/menu-previous.wav"),
+        press, key(next),     QStringLiteral("System Sounds/menu-next.wav")};
+    QByteArray samples;
+    for (const QString& piece : pieces) {
+        TRiffReader riff;
+        qint64 formatAt = 0, dataAt = 0;
+        quint32 formatSize = 0, dataSize = 0;
+        if (!riff.Open(TProfile::Path(piece)) || riff.DescendRiff("WAVE") != 0 ||
+            riff.FindChunk("fmt ", &formatAt, &formatSize) != 0 ||
+            riff.FindChunk("data", &dataAt, &dataSize) != 0)
+            return shipped;  // a piece is missing or damaged
+        // The pieces must be the program's own speech: PCM, mono, 11025 Hz, 8 bits.
+        const QByteArray format = riff.Read(formatAt, formatSize);
+        const QByteArray expected = QByteArray::fromHex("01000100112b0000");
+        if (format.size() < 16 || !format.startsWith(expected) || format.at(14) != 8)
+            return shipped;
+        samples += riff.Read(dataAt, dataSize);
+    }
+    const QString composed = QStringLiteral("System Sounds/menu-keys.wav");
+    auto le = [](quint32 v, int n) {
+        QByteArray b(n, '\0');
+        for (int i = 0; i < n; ++i)
+            b[i] = char((v >> (8 * i)) & 0xFF);
+        return b;
+    };
+    const QByteArray wave = "RIFF" + le(quint32(36 + samples.size()), 4) + "WAVEfmt " + le(16, 4) +
+                            le(1, 2) + le(1, 2) + le(11025, 4) + le(11025, 4) + le(1, 2) +
+                            le(8, 2) + "data" + le(quint32(samples.size()), 4) + samples;
+    return RewriteFile(TProfile::Path(composed), wave) ? composed : shipped;
+}
+
+std::vector<RemoteMessageEntry> TRemotePlayForm::NewMessages(TCallLog& log, const TPhoneBook& book,
+                                                             const QString& menu) {
     std::vector<RemoteMessageEntry> entries;
     const QString sounds = QStringLiteral("System Sounds/");
     for (const CallLogRecord& record : log.Records) {
@@ -26,14 +69,14 @@ std::vector<RemoteMessageEntry> TRemotePlayForm::NewMessages(TCallLog& log,
                                  ? numbered
                                  : sounds + QStringLiteral("msg.wav");
         entry.MessageFile = QStringLiteral("Messages/") + record.MessageName();
-        entry.MenuFile = sounds + QStringLiteral("menu.wav");
+        entry.MenuFile = menu;
         entries.push_back(entry);
     }
     RemoteMessageEntry end;
     end.Caller = QStringLiteral("No more messages");
     end.CalledFrom = end.When = QStringLiteral(" ");
     end.AnnounceFile = sounds + QStringLiteral("msg0.wav");
-    end.MessageFile = entries.empty() ? QString() : sounds + QStringLiteral("menu.wav");
+    end.MessageFile = entries.empty() ? QString() : menu;
     end.MenuFile = QStringLiteral("0");
     entries.push_back(end);
     return entries;

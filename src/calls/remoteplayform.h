@@ -46,7 +46,11 @@ public:
 
     // The new messages of the call history, oldest first, each announced by its number, and
     // the closing "No more messages" entry.
-    static std::vector<RemoteMessageEntry> NewMessages(TCallLog& log, const TPhoneBook& book);
+    static std::vector<RemoteMessageEntry> NewMessages(TCallLog& log, const TPhoneBook& book,
+                                                       const QString& menu);
+    // The menu prompt for the chosen keys: the shipped one names 1, 2 and 3; for other keys
+    // one is put together from spoken pieces ("System Sounds/menu-keys.wav").
+    static QString MenuFor(char again, char previous, char next);
 
     // Appends a row; the current entry becomes the first.
     void AddRemoteMessage(const RemoteMessageEntry& entry);

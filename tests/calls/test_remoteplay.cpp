@@ -145,7 +145,7 @@ private slots:
         Message("SECOND", "msg3.wav");
         Message("THIRD", "msg4.wav");
         QFile::remove(m_dir->filePath("System Sounds/msg2.wav"));
-        const auto entries = TRemotePlayForm::NewMessages(m_log, m_book);
+        const auto entries = TRemotePlayForm::NewMessages(m_log, m_book, "System Sounds/menu.wav");
         QCOMPARE(entries.size(), size_t(4));
         QCOMPARE(entries[0].Caller, QString("FIRST"));
         QCOMPARE(entries[0].AnnounceFile, QString("System Sounds/msg1.wav"));
@@ -172,6 +172,27 @@ private slots:
             QVERIFY(record.Name == "HEARD" || TCallLog::StateOf(record) == NewMessage);
     }
 
+    // The menu names the keys that work: the shipped one for 1, 2 and 3, otherwise one put
+    // together from the spoken pieces; a missing piece falls back to the shipped menu.
+    void aMenuForTheChosenKeys() {
+        QCOMPARE(TRemotePlayForm::MenuFor('1', '2', '3'), QString("System Sounds/menu.wav"));
+        const QString composed = TRemotePlayForm::MenuFor('4', '*', '6');
+        QCOMPARE(composed, QString("System Sounds/menu-keys.wav"));
+        auto samples = [&](const QString& name) {  // the size its data chunk gives
+            QFile f(m_dir->filePath(name));
+            const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+            const qsizetype data = bytes.indexOf("data");
+            return data < 0 ? -1 : qint64(qFromLittleEndian<quint32>(bytes.constData() + data + 4));
+        };
+        qint64 expected = 0;
+        for (const char* piece : {"menu-press", "key4", "menu-again", "menu-press", "keystar",
+                                  "menu-previous", "menu-press", "key6", "menu-next"})
+            expected += samples(QString("System Sounds/%1.wav").arg(piece));
+        QCOMPARE(samples(composed), expected);
+        QFile::remove(m_dir->filePath("System Sounds/key6.wav"));
+        QCOMPARE(TRemotePlayForm::MenuFor('4', '*', '6'), QString("System Sounds/menu.wav"));
+    }
+
     // Next during an announcement plays the next announcement, the interrupted entry starting
     // over; Previous on the first entry replays it; the wait after an entry closes the player.
     void stepsAndTheWait() {
@@ -186,7 +207,8 @@ private slots:
         int closed = 0;
         player->Closed = [&] { ++closed; };
         player->Device = kOut;
-        for (const RemoteMessageEntry& entry : TRemotePlayForm::NewMessages(m_log, m_book))
+        for (const RemoteMessageEntry& entry :
+             TRemotePlayForm::NewMessages(m_log, m_book, "System Sounds/menu.wav"))
             player->AddRemoteMessage(entry);
         player->show();
         player->RemoteCommand(RC_PLAY);

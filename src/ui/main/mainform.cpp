@@ -172,8 +172,11 @@ void TMainForm::StartRemoteRetrieval() {
     // Closing the player hangs up.
     m_remote->Closed = [this] { m_session.Outgoing().QueueAction(ACTION_HANG_UP, 0); };
     if (m_prmessage->isVisible()) m_prmessage->StopButtonClick();
+    const TConfig& config = m_session.Config();
+    const QString menu = TRemotePlayForm::MenuFor(
+        config.CurrentMessageComboBox, config.PreviousMessageComboBox, config.NextMessageComboBox);
     for (const RemoteMessageEntry& entry :
-         TRemotePlayForm::NewMessages(m_session.CallLog(), m_session.PhoneBook()))
+         TRemotePlayForm::NewMessages(m_session.CallLog(), m_session.PhoneBook(), menu))
         m_remote->AddRemoteMessage(entry);
     m_remote->show();
 }
