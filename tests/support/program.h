@@ -6,6 +6,14 @@
 #include <QProcess>
 #include <QString>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "platform/profile.h"
+#include "simulator.h"
+#include "store/calllog.h"
+#include "store/config.h"
 #include "wavefile.h"
 
 // The built program, headless, in its working folder with its own configuration folder.
@@ -19,3 +27,38 @@ inline bool StartProgram(QProcess& program, const QString& configHome,
     program.start(QStringLiteral(RINGVALE_PROGRAM), {});
     return program.waitForStarted(5000);
 }
+
+// A data folder whose settings connect to the simulator at start-up and answer at ring 2
+// with a two-second greeting.
+struct TAnsweringFolder {
+    QTemporaryDir Work;
+    QString Data = Work.filePath("data");
+    explicit TAnsweringFolder(const TSimulator& sim) {
+        QDir().mkpath(Data + "/Greetings");
+        sim.WriteLinesConf(Work.filePath("config"), "Sim modem");
+        TProfile::SetFolder(Data);
+        TConfig config;
+        config.SelectPortBox = "Sim modem";
+        config.SetConnectAtStartupButton(true);
+        config.SetFlashCaller(false);
+        config.RingsToAnswer = 2;
+        config.MaximumRecordTimeComboBox = 1;
+        TConfigFile().SaveConfig(config);
+        QFile list(Data + "/Greetings.txt");
+        if (list.open(QIODevice::WriteOnly)) list.write("tone.wav\r\n");
+        QFile greeting(Data + "/Greetings/tone.wav");
+        QByteArray samples;
+        for (int i = 0; i < 2 * 11025; ++i)
+            samples += char(i % 20 < 10 ? 0x90 : 0x70);
+        if (greeting.open(QIODevice::WriteOnly)) greeting.write(Wave(11025, samples));
+    }
+    QList<CallLogRecord> Records() const {
+        QFile file(Data + "/CALL.LOG");
+        QList<CallLogRecord> records;
+        if (!file.open(QIODevice::ReadOnly)) return records;
+        const QByteArray bytes = file.readAll();
+        for (qsizetype at = 0; at + 616 <= bytes.size(); at += 616)
+            records << CallLogRecord::FromBytes(bytes.mid(at, 616));
+        return records;
+    }
+};
