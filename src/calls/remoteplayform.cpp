@@ -99,6 +99,7 @@ TRemotePlayForm::TRemotePlayForm(QWidget* parent)
     ui->StopButton->setEnabled(false);
     ui->QuitButton->setVisible(false);
     ui->MsgList->setVisible(false);
+    ui->MsgList->setColumnWidth(0, 380);  // the whole file name of what is played
     m_positionTimer.setInterval(kPositionMs);
     connect(&m_positionTimer, &QTimer::timeout, this, &TRemotePlayForm::OnPosition);
     m_waitTimer.setSingleShot(true);
