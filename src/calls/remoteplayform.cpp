@@ -100,6 +100,8 @@ TRemotePlayForm::TRemotePlayForm(QWidget* parent)
     ui->QuitButton->setVisible(false);
     ui->MsgList->setVisible(false);
     ui->MsgList->setColumnWidth(0, 380);  // the whole file name of what is played
+    for (QLabel* label : {ui->CallerLabel, ui->CalledFromLabel, ui->WhenLabel})
+        label->setText(QStringLiteral("XXX"));  // until the first entry plays
     m_positionTimer.setInterval(kPositionMs);
     connect(&m_positionTimer, &QTimer::timeout, this, &TRemotePlayForm::OnPosition);
     m_waitTimer.setSingleShot(true);
