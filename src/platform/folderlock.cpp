@@ -1,6 +1,8 @@
 #include "platform/folderlock.h"
 
+#include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 
 TFolderLock::TFolderLock(const QString& folder)
     : m_lock(std::make_unique<QLockFile>(QDir(folder).filePath(QLatin1String(kFileName)))) {
@@ -9,18 +11,14 @@ TFolderLock::TFolderLock(const QString& folder)
 
 bool TFolderLock::Acquire() {
     if (m_lock->tryLock(0)) return true;
+    if (m_lock->error() != QLockFile::LockFailedError) {
+        qWarning().noquote() << "No lock in" << QFileInfo(m_lock->fileName()).absolutePath()
+                             << "(the folder cannot be written): running without one";
+        return true;
+    }
     QString host, application;
     m_lock->getLockInfo(&m_owner, &host, &application);
-    switch (m_lock->error()) {
-        case QLockFile::LockFailedError:
-            ErrorText = QStringLiteral("Ringvale is already running in this folder (process %1).")
-                            .arg(m_owner);
-            break;
-        case QLockFile::PermissionError:
-            ErrorText = QStringLiteral("The folder cannot be written.");
-            break;
-        default:
-            ErrorText = QStringLiteral("The folder cannot be locked.");
-    }
+    ErrorText =
+        QStringLiteral("Ringvale is already running in this folder (process %1).").arg(m_owner);
     return false;
 }

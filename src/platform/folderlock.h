@@ -11,7 +11,8 @@ class TFolderLock {
 public:
     static constexpr const char* kFileName = "ringvale.lock";
     explicit TFolderLock(const QString& folder);
-    // False when another live program holds the folder (or the lock cannot be made).
+    // False only when another live program holds the folder. A folder where no lock can be
+    // made (read-only) is used unlocked: nothing can be written there by anyone.
     bool Acquire();
     qint64 OwnerPid() const { return m_owner; }
     QString ErrorText;
