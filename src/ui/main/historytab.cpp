@@ -54,6 +54,10 @@ THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TP
             &THistoryTab::DeleteCallerButtonClick);
     connect(ui->RemoveMessagesButton, &QToolButton::clicked, this,
             &THistoryTab::RemoveMessagesButtonClick);
+    connect(ui->historyList, &QTreeWidget::itemDoubleClicked, this, [this] { ListenToMessage(); });
+    connect(ui->NewMessagesButton, &QToolButton::clicked, this,
+            &THistoryTab::NewMessagesButtonClick);
+    ui->NumMessages->installEventFilter(this);
 }
 
 // A row names its call by the record's id, never by its address.
@@ -199,10 +203,11 @@ QMenu* THistoryTab::BuildPopup() {
     CallLogRecord* record = RecordOf(focused);
     const int state = TCallLog::StateOf(*record);
     const bool known = m_phoneBook.FindCaller(record->Number, record->Name);
-    add(QStringLiteral("ListenToMessageMenu"),
-        state ? QStringLiteral("Listen to \"") + name + QStringLiteral("'s\" Message...")
-              : QStringLiteral("Listen..."),
-        state > 0);
+    connect(add(QStringLiteral("ListenToMessageMenu"),
+                state ? QStringLiteral("Listen to \"") + name + QStringLiteral("'s\" Message...")
+                      : QStringLiteral("Listen..."),
+                state > 0),
+            &QAction::triggered, this, &THistoryTab::ListenToMessage);
     QAction* restore =
         add(QStringLiteral("RestoreToNew"),
             state == 2 ? QStringLiteral("Make \"") + name + QStringLiteral("'s\" Message \"New\"")
@@ -261,6 +266,51 @@ void THistoryTab::RemoveMessagesButtonClick() {
     RefreshHistory();
 }
 
+int THistoryTab::Listen(quint64 id, bool walking) {
+    CallLogRecord* record = m_log.Find(id);
+    QTreeWidgetItem* row = RowOf(id);
+    if (!record || !row || TCallLog::StateOf(*record) == NoMessage) return PLAYER_CLOSED;
+    TPlayWaveForm player(ui->historyList->window());
+    player.SetCaller(row->text(0), record->Number, record->When);
+    player.ShowQuit(walking);
+    player.Device = 0;
+    player.SetCurrentFile(TCallLog::MessagesFolder() + QLatin1Char('/') + record->MessageName());
+    const int result = RunPlayer(player);
+    // A call may have come in meanwhile and trimmed the list: the record is looked up again.
+    if ((record = m_log.Find(id))) {
+        record->Heard = 1;
+        if (result == PLAYER_ERASE && TCallLog::DeleteMessageFile(record)) return result;
+        TCallLog::UpdateRecord(*record);
+    }
+    return result;
+}
+
+void THistoryTab::ListenToMessage() {
+    QTreeWidgetItem* focused = ui->historyList->currentItem();
+    if (!focused || (ListenAllowed && !ListenAllowed())) return;
+    Listen(focused->data(0, Qt::UserRole).toULongLong(), false);
+    RefreshHistory();
+}
+
+void THistoryTab::NewMessagesButtonClick() {
+    if (m_newMessages == 0 || (ListenAllowed && !ListenAllowed())) return;
+    ui->historyList->clearSelection();
+    QList<quint64> fresh;
+    for (int i = ui->historyList->topLevelItemCount() - 1; i >= 0; --i) {
+        const QTreeWidgetItem* row = ui->historyList->topLevelItem(i);
+        const CallLogRecord* record = RecordOf(row);
+        if (record && TCallLog::StateOf(*record) == NewMessage) fresh << record->Id;
+    }
+    for (const quint64 id : fresh) {
+        QTreeWidgetItem* row = RowOf(id);
+        if (!row) continue;
+        ui->historyList->setCurrentItem(row);
+        row->setSelected(true);
+        if (Listen(id, true) == PLAYER_QUIT) break;
+    }
+    RefreshHistory();
+}
+
 void THistoryTab::MakeNew() {
     if (QTreeWidgetItem* focused = ui->historyList->currentItem()) {
         RecordOf(focused)->Heard = 0;
@@ -313,6 +363,10 @@ void THistoryTab::ApplySort() {
 }
 
 bool THistoryTab::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->NumMessages && event->type() == QEvent::MouseButtonRelease) {
+        NewMessagesButtonClick();  // the counter is a button too
+        return true;
+    }
     if (event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
         DeleteCallerButtonClick();

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <functional>
 
+#include "ui/dialogs/playwaveform.h"
+
 class QTreeWidgetItem;
 class QMenu;
 class TConfig;
@@ -24,6 +26,11 @@ public:
 
     std::function<bool()> LineOpen;
     std::function<bool()> DeleteAllowed;  // the password guard for deleting from the history
+    std::function<bool()> ListenAllowed;  // the password guard for listening to messages
+    // Shows the message player and gives its result; tests answer in its place.
+    std::function<int(TPlayWaveForm&)> RunPlayer = [](TPlayWaveForm& player) {
+        return player.exec();
+    };
 
     void LoadRows();
     QTreeWidgetItem* AddHistoryRow(CallLogRecord* record);
@@ -35,6 +42,11 @@ public:
     void DeleteCallerButtonClick();
     void RemoveMessagesButtonClick();
     void MakeNew();
+    // The focused row's message in the player; afterwards it counts as heard, and is deleted
+    // when the player says erase.
+    void ListenToMessage();
+    // Every new message, oldest first, until the player says quit.
+    void NewMessagesButtonClick();
     QString CopyText() const;
     void CopyToClipboard();
     // A click on a column's header: its direction flips and the list is sorted by it.
@@ -52,6 +64,7 @@ protected:
 private:
     void RemoveRow(QTreeWidgetItem* row);
     QTreeWidgetItem* RowOf(quint64 id) const;
+    int Listen(quint64 id, bool walking);
     Ui::TMainForm* ui;
     TConfig& m_config;
     TCallLog& m_log;

@@ -201,6 +201,9 @@ void TMainForm::WireWindows() {
     };
     m_prmessage->SetMainStatus = [this](const QString& text) { ui->StatusLabel->setText(text); };
     m_history->LineOpen = [this] { return m_session.Line() != nullptr; };
+    m_history->ListenAllowed = [this] {
+        return PasswordGuard(m_session.Config().ListenToMessages());
+    };
     m_history->DeleteAllowed = [this] {
         return PasswordGuard(m_session.Config().DeleteFromHistory());
     };

@@ -1,0 +1,133 @@
+// The message player on test wave devices, and listening from the call history: heard
+// afterwards, erased on request, the walk through the new messages and its Quit.
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "platform/profile.h"
+#include "platform/wave/testdevice.h"
+#include "scriptedprompts.h"
+#include "ui/dialogs/playwaveform.h"
+#include "ui/main/historytab.h"
+#include "ui/main/mainform.h"
+#include "ui_mainform.h"
+#include "wavefile.h"
+
+namespace {
+constexpr int kDevice = 2400;
+}  // namespace
+
+class TestPlayWave : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TTestWaveDevice> m_out;
+
+    void Device(bool realTime) {
+        m_out = std::make_unique<TTestWaveDevice>(true, realTime);
+        TWaveDevices::Register(kDevice, m_out.get());
+    }
+    QString WriteWave(const QString& name, int samples) {
+        const QString path = m_dir->filePath(name);
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly)) file.write(Wave(11025, QByteArray(samples, '\x90')));
+        return path;
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        TProfile::SetFolder(m_dir->path());
+        QDir(m_dir->path()).mkdir("Messages");
+        Device(false);
+    }
+    void cleanup() { TWaveDevices::Unregister(kDevice); }
+
+    // Shown, it starts by itself; the bar at 50 starts half way into the file.
+    void playsByItselfAndFromTheBar() {
+        TPlayWaveForm player;
+        player.Device = kDevice;
+        player.SetCaller("Mom", "404-555-1212", "Tue Dec 08 09:21 AM");
+        player.SetCurrentFile(WriteWave("msg1.wav", 10000));
+        player.show();
+        QTRY_COMPARE(player.Status(), QString("Done playing"));  // about a second later
+        QCOMPARE(m_out->Played.size(), 10000);
+        m_out->Played.clear();
+        player.SetPosition(50);
+        player.PlayButtonClick();
+        const int offset = int(QFileInfo(m_dir->filePath("msg1.wav")).size() * 0.5);
+        QTRY_COMPARE(m_out->Played.size(), 10000 - offset);
+    }
+
+    void stopsAndSurvivesABadFile() {
+        Device(true);
+        TScriptedPrompts prompts;
+        TPlayWaveForm player;
+        player.Device = kDevice;
+        player.SetCurrentFile(WriteWave("msg2.wav", 5 * 11025));
+        player.PlayButtonClick();
+        QTRY_VERIFY(player.Playing());
+        player.StopButtonClick();
+        QTRY_VERIFY(!player.Playing());
+        QVERIFY(m_out->Played.size() < 5 * 11025);
+        QFile bad(m_dir->filePath("bad.wav"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("RIFF\xff\xff\xff\x7fWAVEfmt \x10\0\0\0garbage");
+        bad.close();
+        player.SetCurrentFile(bad.fileName());
+        player.PlayButtonClick();
+        QCOMPARE(player.Status(), QString("Can't play this message"));
+        QCOMPARE(prompts.History.last().Caption, QString("CtWave Error"));
+    }
+
+    // From the history: the message counts as heard afterwards (on disk too); Erase deletes
+    // its file and its tie; the walk plays the new messages oldest first and Quit ends it;
+    // a refused password plays nothing.
+    void listeningFromTheHistory() {
+        TScriptedPrompts prompts;
+        TMainForm form;
+        THistoryTab* history = form.History();
+        TCallLog& log = form.Session().CallLog();
+        QStringList played;
+        QList<int> answers;
+        history->RunPlayer = [&](TPlayWaveForm& player) {
+            played << player.findChild<QLabel*>("CallerLabel")->text();
+            return answers.isEmpty() ? int(PLAYER_KEEP) : answers.takeFirst();
+        };
+        for (const char* name : {"OLDEST", "MIDDLE", "NEWEST"}) {
+            CallLogRecord* record = log.NewLogRecord();
+            TCallLog::FillLogRecord(record, name, "7705550000");
+            record->Time = 1796000000 + int(log.Records.size());
+            record->MessageFile = QString("%1.wav").arg(name);
+            WriteWave("Messages/" + record->MessageFile, 100);
+            QVERIFY(log.AppendCallLog(*record));
+        }
+        history->LoadRows();
+        QCOMPARE(history->NewMessages(), 3);
+
+        history->ListenAllowed = [] { return false; };
+        history->NewMessagesButtonClick();
+        QVERIFY(played.isEmpty());
+        history->ListenAllowed = [] { return true; };
+
+        answers = {PLAYER_CLOSED, PLAYER_QUIT};
+        history->NewMessagesButtonClick();
+        QCOMPARE(played, (QStringList{"OLDEST", "MIDDLE"}));
+        QCOMPARE(history->NewMessages(), 1);
+        QCOMPARE(form.Form()->NumMessages->text(), QString("1"));
+        QFile disk(TCallLog::FileName());
+        QVERIFY(disk.open(QIODevice::ReadOnly));
+        QCOMPARE(CallLogRecord::FromBytes(disk.read(616)).Heard, 1u);  // heard, on disk at once
+
+        played.clear();
+        answers = {PLAYER_ERASE};
+        history->SelectOnly(form.Form()->historyList->topLevelItem(0));  // NEWEST
+        history->ListenToMessage();
+        QCOMPARE(played, QStringList{"NEWEST"});
+        QVERIFY(!QFile::exists(m_dir->filePath("Messages/NEWEST.wav")));
+        QVERIFY(log.Records.back().MessageFile.isEmpty());
+        QCOMPARE(history->NewMessages(), 0);
+    }
+};
+
+QTEST_MAIN(TestPlayWave)
+#include "test_playwave.moc"
