@@ -1,12 +1,17 @@
 // The message player on test wave devices, and listening from the call history: heard
 // afterwards, erased on request, the walk through the new messages and its Quit.
 
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "platform/profile.h"
 #include "platform/wave/testdevice.h"
 #include "scriptedprompts.h"
+#include "store/config.h"
+#include "ui/dialogs/gettextfileform.h"
 #include "ui/dialogs/playwaveform.h"
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
@@ -126,6 +131,68 @@ private slots:
         QVERIFY(!QFile::exists(m_dir->filePath("Messages/NEWEST.wav")));
         QVERIFY(log.Records.back().MessageFile.isEmpty());
         QCOMPARE(history->NewMessages(), 0);
+    }
+
+    // Save copies the message's bytes where the user chose and remembers the folder; export
+    // writes the chosen columns with the chosen delimiter; an empty list is refused.
+    void saveAndExport() {
+        TScriptedPrompts prompts;
+        TMainForm form;
+        THistoryTab* history = form.History();
+        history->ExportToText();
+        QCOMPARE(prompts.Texts().last(), QString("Nothing in the list"));
+        TCallLog& log = form.Session().CallLog();
+        for (const char* name : {"SMITH J", "JONES R"}) {
+            CallLogRecord* record = log.NewLogRecord();
+            TCallLog::FillLogRecord(record, name, "4045551212");
+            record->Time = 1796000000 + int(log.Records.size());
+        }
+        log.Records.front().MessageFile = "msg1.wav";
+        const QString message = WriteWave("Messages/msg1.wav", 300);
+        history->LoadRows();
+        history->SelectOnly(form.Form()->historyList->topLevelItem(1));  // SMITH J, the oldest
+        QDir().mkpath(m_dir->filePath("saved"));
+        prompts.FileAnswers << m_dir->filePath("saved/smith.wav");
+        history->SaveWaveButtonClick();
+        QCOMPARE(prompts.History.last().Caption, QString("Save Message"));
+        QFile copy(m_dir->filePath("saved/smith.wav")), original(message);
+        QVERIFY(copy.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), original.readAll());
+        QCOMPARE(RegistrySetting("LastWaveDir", QString(), false), m_dir->filePath("saved"));
+
+        for (const bool tab : {false, true}) {
+            const QString target = m_dir->filePath(tab ? "tab.txt" : "comma.txt");
+            history->RunTextFileForm = [&](TGetTextFileForm& chooser) {
+                chooser.findChild<QLineEdit*>("ExportFileName")->setText(target);
+                chooser.findChild<QRadioButton*>(tab ? "TabDelimitOption" : "CommaDelimitOption")
+                    ->setChecked(true);
+                chooser.findChild<QCheckBox*>("Column3")->setChecked(false);  // no "When"
+                chooser.findChild<QCheckBox*>("Column4")->setChecked(false);
+                chooser.OKButtonClick();
+                return int(QDialog::Accepted);
+            };
+            prompts.BoxAnswers << prompt::IDNO;
+            history->ExportToText();
+            QFile text(target);
+            QVERIFY(text.open(QIODevice::ReadOnly));
+            const char d = tab ? '\t' : ',';
+            QCOMPARE(text.readAll(), QByteArray("JONES R") + d + "404-555-1212" + d + "\r\n" +
+                                         "SMITH J" + d + "404-555-1212" + d + "\r\n");
+            QVERIFY(prompts.Texts().last().startsWith("Success\r\n\"" + target));
+        }
+    }
+
+    // The history's columns are wide enough for their texts in the font in use, until the
+    // user sets widths of their own, which are kept.
+    void columnsFitTheirTexts() {
+        TMainForm form;
+        QTreeWidget* list = form.Form()->historyList;
+        const QFontMetrics metrics(list->font());
+        QVERIFY(list->columnWidth(2) > metrics.horizontalAdvance("Tue Dec 08 09:21 AM"));
+        QVERIFY(list->columnWidth(0) > metrics.horizontalAdvance("JONES ROBERT AL"));
+        form.Session().Config().HistoryColumnWidths[2] = 77;
+        form.History()->LoadRows();
+        QCOMPARE(list->columnWidth(2), 77);
     }
 };
 

@@ -29,6 +29,8 @@ void TShowCallerIDForm::ShowCaller() {
         if (c.unicode() > 32 && c.unicode() < 128) number += c;
     ui->callerNumberLabel->setText(number);
     showFullScreen();  // a window cannot place itself everywhere (Wayland): ask for the screen
+    raise();           // in front of the main window, which the call may have brought up
+    activateWindow();
     OnTick();
     m_timer.start(1000);
 }

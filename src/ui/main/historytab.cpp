@@ -2,15 +2,21 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDate>
 #include <QFile>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenu>
 #include <QPainter>
 #include <QTreeWidget>
 
+#include "platform/atomicfile.h"
 #include "platform/clock.h"
 #include "platform/prompts.h"
 #include "platform/tfile.h"
+#include "platform/tshell.h"
 #include "store/calllog.h"
 #include "store/config.h"
 #include "store/message.h"
@@ -36,11 +42,6 @@ QIcon StateIcon(int state) {
 
 THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TPhoneBook& phoneBook)
     : QObject(form->historyList), ui(form), m_config(config), m_log(log), m_phoneBook(phoneBook) {
-    const int widths[] = {125, 110, 130, 72, 83};
-    for (int column = 0; column < 5; ++column)
-        ui->historyList->setColumnWidth(column, m_config.HistoryColumnWidths[column]
-                                                    ? m_config.HistoryColumnWidths[column]
-                                                    : widths[column]);
     ui->historyList->installEventFilter(this);
     connect(ui->historyList, &QTreeWidget::itemSelectionChanged, this,
             &THistoryTab::UpdateHistoryButtons);
@@ -57,6 +58,7 @@ THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TP
     connect(ui->historyList, &QTreeWidget::itemDoubleClicked, this, [this] { ListenToMessage(); });
     connect(ui->NewMessagesButton, &QToolButton::clicked, this,
             &THistoryTab::NewMessagesButtonClick);
+    connect(ui->SaveWaveButton, &QToolButton::clicked, this, &THistoryTab::SaveWaveButtonClick);
     ui->NumMessages->installEventFilter(this);
 }
 
@@ -72,7 +74,28 @@ QTreeWidgetItem* THistoryTab::RowOf(quint64 id) const {
     return nullptr;
 }
 
+// The widths the user left are kept; the defaults, which were chosen for another system's
+// small font, are widened until the column texts fit the font in use.
+void THistoryTab::ApplyColumnWidths() {
+    static const int kDefaults[] = {125, 110, 130, 72, 83};
+    const auto& stored = m_config.HistoryColumnWidths;
+    const bool userSet = std::any_of(std::begin(stored), std::end(stored),
+                                     [](qint32 w) { return w != 0 && w != 100; });
+    const QFontMetrics metrics(ui->historyList->font());
+    const char* const samples[] = {"JONES ROBERT ALLEN", "000-000-0000", "Wed Sep 30 12:00 PM",
+                                   "00:00:00", "Hung up , Took message"};
+    for (int column = 0; column < 5; ++column) {
+        if (userSet && stored[column]) {
+            ui->historyList->setColumnWidth(column, stored[column]);
+            continue;
+        }
+        const int needed = metrics.horizontalAdvance(QLatin1String(samples[column])) + 24;
+        ui->historyList->setColumnWidth(column, std::max(kDefaults[column], needed));
+    }
+}
+
 void THistoryTab::LoadRows() {
+    ApplyColumnWidths();
     ui->historyList->clear();
     for (CallLogRecord& record : m_log.Records)
         AddHistoryRow(&record);
@@ -237,12 +260,16 @@ QMenu* THistoryTab::BuildPopup() {
                 true, QKeySequence(Qt::Key_Delete)),
             &QAction::triggered, this, &THistoryTab::DeleteCallerButtonClick);
     menu->addSeparator();
-    add(QStringLiteral("HistorySaveMenu"),
-        state ? QStringLiteral("Save \"") + name + QStringLiteral("'s\" Message As Wave File...")
-              : QStringLiteral("Save..."),
-        state > 0, QKeySequence(QStringLiteral("Ctrl+S")));
+    connect(add(QStringLiteral("HistorySaveMenu"),
+                state ? QStringLiteral("Save \"") + name +
+                            QStringLiteral("'s\" Message As Wave File...")
+                      : QStringLiteral("Save..."),
+                state > 0, QKeySequence(QStringLiteral("Ctrl+S"))),
+            &QAction::triggered, this, &THistoryTab::SaveWaveButtonClick);
     menu->addSeparator();
-    add(QStringLiteral("ExportToText"), QStringLiteral("Export list to a text file..."), true);
+    connect(
+        add(QStringLiteral("ExportToText"), QStringLiteral("Export list to a text file..."), true),
+        &QAction::triggered, this, &THistoryTab::ExportToText);
     return menu;
 }
 
@@ -309,6 +336,69 @@ void THistoryTab::NewMessagesButtonClick() {
         if (Listen(id, true) == PLAYER_QUIT) break;
     }
     RefreshHistory();
+}
+
+void THistoryTab::SaveWaveButtonClick() {
+    QTreeWidgetItem* focused = ui->historyList->currentItem();
+    const CallLogRecord* record = RecordOf(focused);
+    if (!record || TCallLog::StateOf(*record) == NoMessage) return;
+    TFileDialogRequest request;
+    request.Title = QStringLiteral("Save Message");
+    request.FileName = QStringLiteral("Message From ") + focused->text(0) + QStringLiteral(".wav");
+    request.InitialFolder = RegistrySetting(QStringLiteral("LastWaveDir"), QString(), false);
+    request.Filter = QStringLiteral("Wave Files (*.wav)|*.wav");
+    request.DefaultExt = QStringLiteral("wav");
+    request.ConfirmOverwrite = true;
+    const QString target = Prompts().SaveFileName(request);
+    if (target.isEmpty()) return;
+    TFile file;
+    if (file.Copy(TCallLog::MessagesFolder() + QLatin1Char('/') + record->MessageName(), target))
+        RegistrySetting(QStringLiteral("LastWaveDir"), QFileInfo(target).absolutePath(), true);
+}
+
+void THistoryTab::ExportToText() {
+    const int rows = ui->historyList->topLevelItemCount();
+    if (rows == 0) {
+        Prompts().MessageBox(QStringLiteral("Nothing in the list"), QStringLiteral(" "),
+                             prompt::MB_OK);
+        return;
+    }
+    QStringList columns;
+    for (int c = 0; c < ui->historyList->columnCount(); ++c)
+        columns << ui->historyList->headerItem()->text(c);
+    const QString today =
+        QLocale().toString(QDate::currentDate(), QLocale::ShortFormat).replace('/', '-');
+    TGetTextFileForm form(ui->historyList->window());
+    form.Offer(columns, QStringLiteral("History List ") + today + QStringLiteral(".txt"));
+    if (RunTextFileForm(form) != QDialog::Accepted) return;
+    const QList<bool> included = form.Included();
+    QByteArray text;
+    for (int r = 0; r < rows; ++r) {
+        const QTreeWidgetItem* row = ui->historyList->topLevelItem(r);
+        QString line;
+        for (int c = 0; c < included.size(); ++c) {
+            if (!included[c]) continue;
+            if (!line.isEmpty()) line += QLatin1Char(form.Delimiter());
+            line += row->text(c);
+        }
+        if (!line.isEmpty()) text += line.toLatin1() + "\r\n";
+    }
+    QString reason;
+    if (!RewriteFile(form.FileName(), text, &reason)) {
+        ShowManagedMessage(308, FormatText(StringTableText(308), {form.FileName(), reason}));
+        return;
+    }
+    const QString done =
+        QStringLiteral("Success\r\n\"") + form.FileName() +
+        QStringLiteral("\" was created and\r\n") + QString::number(rows) +
+        QStringLiteral(" lines were written to it.\r\n\r\nDo you want to see it now?");
+    if (Prompts().MessageBox(done, QStringLiteral("Success"), prompt::MB_YESNO) != prompt::IDYES)
+        return;
+    TShell shell;
+    if (!shell.Run(form.FileName()))
+        Prompts().MessageBox(QStringLiteral("Can't \"open\" ") + form.FileName() +
+                                 QStringLiteral("\rReason: ") + shell.ErrorText,
+                             QStringLiteral(" "), prompt::MB_OK);
 }
 
 void THistoryTab::MakeNew() {

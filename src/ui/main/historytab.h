@@ -6,6 +6,7 @@
 #include <QObject>
 #include <functional>
 
+#include "ui/dialogs/gettextfileform.h"
 #include "ui/dialogs/playwaveform.h"
 
 class QTreeWidgetItem;
@@ -31,6 +32,9 @@ public:
     std::function<int(TPlayWaveForm&)> RunPlayer = [](TPlayWaveForm& player) {
         return player.exec();
     };
+    std::function<int(TGetTextFileForm&)> RunTextFileForm = [](TGetTextFileForm& form) {
+        return form.exec();
+    };
 
     void LoadRows();
     QTreeWidgetItem* AddHistoryRow(CallLogRecord* record);
@@ -47,6 +51,10 @@ public:
     void ListenToMessage();
     // Every new message, oldest first, until the player says quit.
     void NewMessagesButtonClick();
+    // The focused row's message copied to a wave file the user chooses.
+    void SaveWaveButtonClick();
+    // The list, with the columns and the delimiter the user chooses, to a text file.
+    void ExportToText();
     QString CopyText() const;
     void CopyToClipboard();
     // A click on a column's header: its direction flips and the list is sorted by it.
@@ -64,6 +72,7 @@ protected:
 private:
     void RemoveRow(QTreeWidgetItem* row);
     QTreeWidgetItem* RowOf(quint64 id) const;
+    void ApplyColumnWidths();
     int Listen(quint64 id, bool walking);
     Ui::TMainForm* ui;
     TConfig& m_config;
