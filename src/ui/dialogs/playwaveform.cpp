@@ -116,12 +116,11 @@ void TPlayWaveForm::PlayButtonClick() {
                         ? 0
                         : qint64(double(m_fileSize) * ui->positionBar->value() * 0.01);
     if (offset >= m_wave.Data().size()) offset = 0;
-    // The first sound card, else the system's default output; only the last try speaks up.
-    const bool fallback = Device != kDefaultDevice;
-    m_wave.m_owner = fallback ? nullptr : this;
+    // The first sound card, else the system's default output. With neither (a machine
+    // without sound) the player says so in its status line instead of a box per try.
+    m_wave.m_owner = nullptr;
     if (m_wave.PlayFrom(Device, int(offset))) return;
-    m_wave.m_owner = this;
-    if (fallback && m_wave.PlayFrom(kDefaultDevice, int(offset))) return;
+    if (Device != kDefaultDevice && m_wave.PlayFrom(kDefaultDevice, int(offset))) return;
     ui->StatusLabel->setText(QStringLiteral("No sound card to play the message on"));
 }
 
