@@ -59,7 +59,11 @@ THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TP
     connect(ui->NewMessagesButton, &QToolButton::clicked, this,
             &THistoryTab::NewMessagesButtonClick);
     connect(ui->SaveWaveButton, &QToolButton::clicked, this, &THistoryTab::SaveWaveButtonClick);
-    ui->NumMessages->installEventFilter(this);
+    // The counters of the status panel are buttons for the walk too.
+    for (QWidget* counter :
+         {static_cast<QWidget*>(ui->NumMessages), static_cast<QWidget*>(ui->CallTimeLabel),
+          static_cast<QWidget*>(ui->CallCostLabel), static_cast<QWidget*>(ui->PerMinuteLabel)})
+        counter->installEventFilter(this);
 }
 
 // A row names its call by the record's id, never by its address.
@@ -453,8 +457,10 @@ void THistoryTab::ApplySort() {
 }
 
 bool THistoryTab::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui->NumMessages && event->type() == QEvent::MouseButtonRelease) {
-        NewMessagesButtonClick();  // the counter is a button too
+    if (event->type() == QEvent::MouseButtonRelease &&
+        (watched == ui->NumMessages || watched == ui->CallTimeLabel ||
+         watched == ui->CallCostLabel || watched == ui->PerMinuteLabel)) {
+        NewMessagesButtonClick();
         return true;
     }
     if (event->type() == QEvent::KeyPress &&
