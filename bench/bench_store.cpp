@@ -6,8 +6,10 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include "platform/atomicfile.h"
 #include "platform/profile.h"
 #include "store/calllog.h"
+#include "store/outgoinghistory.h"
 #include "store/phonebook.h"
 
 namespace {
@@ -66,12 +68,30 @@ void BM_LoadCallLog(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(log.LoadCallLog(200));
 }
+
+// A long placed-call history: 32,000 calls to 2,000 people.
+void BM_LoadOutgoingHistory(benchmark::State& state) {
+    Folder folder;
+    QByteArray file;
+    for (int i = 0; i < 32000; ++i) {
+        TOCALL call;
+        call.Name = QStringLiteral("Person %1").arg(i % 2000);
+        call.NumberToDial = QStringLiteral("5551212");
+        call.When = 46000 + i / 100.0;
+        file += call.ToBytes();
+    }
+    RewriteFile(TOutgoingHistory::FileName(), file);
+    TOutgoingHistory history;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(history.LoadOutgoingHistory());
+}
 }  // namespace
 
 BENCHMARK(BM_SavePhoneBook)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadPhoneBook)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindCaller)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadCallLog)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadOutgoingHistory)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

@@ -41,15 +41,20 @@ QString TOutgoingHistory::FileName() {
     return TProfile::Path(QStringLiteral("Outgoing call history.och"));
 }
 
-TOutgoingHistory::TOutgoingHistory() : m_root(NewRoot()) {}
+TOutgoingHistory::TOutgoingHistory() {
+    Reset();
+}
 
+void TOutgoingHistory::Reset() {
+    m_root = NewRoot();
+    m_names.clear();
+    m_names.insert(m_root->Text, m_root.get());
+}
+
+// The root and the name nodes are found by their text at once: loading no longer walks the
+// whole tree for every record (a history of 30,000 calls took seconds).
 TOutgoingNode* TOutgoingHistory::FindNode(const QString& text) const {
-    TOutgoingNode* found = nullptr;
-    Walk(m_root.get(), [&](TOutgoingNode* node) {
-        if (node->Text == text) found = node;
-        return found == nullptr;
-    });
-    return found;
+    return m_names.value(text, nullptr);
 }
 
 TOutgoingNode* TOutgoingHistory::Place(const TOCALL& record, bool createNameNode) {
@@ -57,6 +62,7 @@ TOutgoingNode* TOutgoingHistory::Place(const TOCALL& record, bool createNameNode
     if (!parent) {
         if (!createNameNode) return nullptr;
         parent = AddChild(m_root.get(), record.Name);
+        m_names.insert(record.Name, parent);
     }
     TOutgoingNode* node = AddChild(parent, DayCountText(record.When));
     node->Call = std::make_unique<TOCALL>(record);
@@ -64,7 +70,7 @@ TOutgoingNode* TOutgoingHistory::Place(const TOCALL& record, bool createNameNode
 }
 
 int TOutgoingHistory::LoadOutgoingHistory() {
-    m_root = NewRoot();
+    Reset();
     int count = 0;
     const TDataFileLoad load =
         LoadDataFile(FileName(), TOCALL::kSize, kMaxRecords, &TOCALL::Plausible);
@@ -98,10 +104,11 @@ bool TOutgoingHistory::SaveOutgoingHistory() const {
 TOutgoingNode* TOutgoingHistory::Delete(TOutgoingNode* node) {
     if (!node) return m_root.get();
     if (node == m_root.get() || !node->Parent) {
-        m_root = NewRoot();
+        Reset();
         return m_root.get();
     }
     TOutgoingNode* parent = node->Parent;
+    if (m_names.value(node->Text) == node) m_names.remove(node->Text);
     std::erase_if(parent->Children, [node](const auto& child) { return child.get() == node; });
     return m_root->Children.empty() ? m_root.get() : parent;
 }

@@ -2,6 +2,7 @@
 // The history of placed calls: a tree of the root "Calls", one node per called name and one
 // node per call owning its record, stored as TOCALL records in "Outgoing call history.och".
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -38,8 +39,10 @@ public:
     static void Sort(QList<TOCALL*>& calls, int column, bool ascending);
 
 private:
+    void Reset();
     TOutgoingNode* FindNode(const QString& text) const;
     TOutgoingNode* Place(const TOCALL& record, bool createNameNode);
     std::unique_ptr<TOutgoingNode> m_root;
+    QHash<QString, TOutgoingNode*> m_names;  // the root and the name nodes by their text
     bool m_writable = true;
 };
