@@ -24,7 +24,7 @@ cd "$work/data"
 export XDG_CONFIG_HOME="$work/config"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display found: running on a virtual X server (xvfb-run); press Ctrl+C to stop."
-    xvfb-run -a "$build/ringvale"
+    xvfb-run -a "$build/ringvale" --folder "$work/data"
 else
-    "$build/ringvale"
+    "$build/ringvale" --folder "$work/data"
 fi

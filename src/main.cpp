@@ -1,6 +1,7 @@
 // Ringvale: a desktop telephone assistant for one line and one voice modem.
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QSessionManager>
 #include <cstdio>
@@ -13,15 +14,73 @@
 #include "ui/dialogs/widgetprompts.h"
 #include "ui/main/mainform.h"
 
+namespace {
+struct TOptions {
+    QString Folder;
+    bool Minimized = false;
+};
+
+// --help and --version answer and end the program; an unknown option gives the usage and
+// exit code 2.
+// Read before the application starts, so that --help, --version and a wrong option need no
+// display.
+int ParseCommandLine(const QStringList& arguments, TOptions* options) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("A desktop telephone assistant: caller ID, call log and answering machine "
+                       "for one line and a voice modem."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption folder(
+        QStringLiteral("folder"),
+        QStringLiteral("Keep the data in DIR instead of the per-user data folder."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption minimized(QStringLiteral("minimized"),
+                                       QStringLiteral("Start minimized (for starting at login)."));
+    parser.addOptions({folder, minimized});
+    const QString usage =
+        parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("ringvale"));
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "ringvale: %s\n\n%s", qPrintable(parser.errorText()),
+                     qPrintable(usage));
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        std::printf("%s", qPrintable(usage));
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("Ringvale %s\n", RINGVALE_VERSION);
+        return 0;
+    }
+    options->Folder = parser.isSet(folder) ? parser.value(folder) : TProfile::DefaultFolder();
+    options->Minimized = parser.isSet(minimized);
+    return -1;
+}
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    TOptions options;
+    if (const int done = ParseCommandLine(arguments, &options); done >= 0) return done;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ringvale"));
     QApplication::setApplicationDisplayName(QStringLiteral("Ringvale"));
+    QApplication::setApplicationVersion(QStringLiteral(RINGVALE_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Tarvex"));
 
-    // The working folder at start-up holds every data file and the sound folders, and only one
-    // program may use them: two would overwrite each other's call log.
-    TProfile::SetFolder(QDir::currentPath());
+    // One folder holds every data file and the sound folders, and only one program may use it:
+    // two would overwrite each other's call log.
+    QString error;
+    if (!TProfile::Prepare(options.Folder, &error)) {
+        std::fprintf(stderr, "ringvale: the data folder %s cannot be used: %s\n",
+                     qPrintable(options.Folder), qPrintable(error));
+        return 1;
+    }
+    TProfile::SetFolder(options.Folder);
     TFolderLock folderLock(TProfile::Folder());
     if (!folderLock.Acquire()) {
         std::fprintf(stderr, "ringvale: %s\n%s\n", qPrintable(folderLock.ErrorText),
@@ -43,7 +102,10 @@ int main(int argc, char* argv[]) {
                      [&] { mainForm.Shutdown(); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                      [&](QSessionManager&) { mainForm.SaveData(); });
-    mainForm.show();
+    if (options.Minimized)
+        mainForm.showMinimized();  // into the tray, where the desktop has one
+    else
+        mainForm.show();
     const int result = QApplication::exec();
     SetPrompts(nullptr);
     return result;

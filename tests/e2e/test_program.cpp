@@ -146,6 +146,45 @@ private slots:
         QCOMPARE(index.size(), 628);
     }
 
+    // The command line: the version, the usage for a wrong option (exit code 2), the per-user
+    // data folder by default (made private), and a folder that cannot be used (exit code 1).
+    void theCommandLineAndTheDataFolder() {
+        QProcess program;
+        program.start(QStringLiteral(RINGVALE_PROGRAM), {"--version"});
+        QVERIFY(program.waitForFinished(5000));
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(program.readAllStandardOutput().startsWith("Ringvale "));
+        program.start(QStringLiteral(RINGVALE_PROGRAM), {"--no-such-option"});
+        QVERIFY(program.waitForFinished(5000));
+        QCOMPARE(program.exitCode(), 2);
+        QVERIFY(program.readAllStandardError().contains("Usage: ringvale [options]"));
+
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_DATA_HOME", home.filePath("data"));
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(home.path());
+        program.start(QStringLiteral(RINGVALE_PROGRAM), {});
+        const QString folder = home.filePath("data/Ringvale");
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(folder + "/RINGVALE.CNF"); }, 10000));
+        QCOMPARE(QFile::permissions(folder) & (QFile::ReadGroup | QFile::ReadOther),
+                 QFile::Permissions());
+        QVERIFY(!QFile::exists(home.filePath("RINGVALE.CNF")));  // not the current folder
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 0);
+
+        QFile plain(home.filePath("a file"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        program.start(QStringLiteral(RINGVALE_PROGRAM), {"--folder", plain.fileName()});
+        QVERIFY(program.waitForFinished(5000));
+        QCOMPARE(program.exitCode(), 1);
+        QVERIFY(program.readAllStandardError().contains("cannot be used: it is not a folder"));
+    }
+
     // The end of the session never waits for a person: not for the password that guards
     // stopping, not for a box.
     void sigtermDoesNotAskForThePassword() {

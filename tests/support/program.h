@@ -24,7 +24,7 @@ inline bool StartProgram(QProcess& program, const QString& configHome,
     env.insert("XDG_CONFIG_HOME", configHome);
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(workingFolder);
-    program.start(QStringLiteral(RINGVALE_PROGRAM), {});
+    program.start(QStringLiteral(RINGVALE_PROGRAM), {QStringLiteral("--folder"), workingFolder});
     return program.waitForStarted(5000);
 }
 
