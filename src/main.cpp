@@ -12,6 +12,7 @@
 #include "platform/signalwatcher.h"
 #include "platform/telephony/v253line.h"
 #include "ui/dialogs/widgetprompts.h"
+#include "ui/main/firstinstance.h"
 #include "ui/main/mainform.h"
 
 namespace {
@@ -83,6 +84,7 @@ int main(int argc, char* argv[]) {
     TProfile::SetFolder(options.Folder);
     TFolderLock folderLock(TProfile::Folder());
     if (!folderLock.Acquire()) {
+        TFirstInstance::AskToShow(TProfile::Folder());  // its window comes to the front
         std::fprintf(stderr, "ringvale: %s\n%s\n", qPrintable(folderLock.ErrorText),
                      qPrintable(TProfile::Folder()));
         return 1;
@@ -94,6 +96,7 @@ int main(int argc, char* argv[]) {
     TV253Provider modems;  // every modem of lines.conf and /dev/serial/by-id
 
     TMainForm mainForm;
+    TFirstInstance firstInstance(TProfile::Folder(), [&mainForm] { mainForm.BringToFront(); });
     // SIGTERM (session end, kill) and SIGINT save everything and quit at once: no password,
     // no box, no open dialog holds the end up. The session manager's request to save (a
     // logout that may yet be cancelled) saves and keeps listening.

@@ -117,6 +117,11 @@ private slots:
         QVERIFY(second.waitForFinished(10000));
         QCOMPARE(second.exitCode(), 1);
         QVERIFY(second.readAllStandardError().contains("already running in this folder"));
+        // ... and the first brought its window to the front.
+        QByteArray told;
+        QVERIFY(QTest::qWaitFor(
+            [&] { return (told += program.readAllStandardError()).contains("showing the window"); },
+            5000));
 
         ::kill(pid_t(program.processId()), SIGKILL);
         QVERIFY(program.waitForFinished(10000));

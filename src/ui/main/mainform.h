@@ -30,6 +30,8 @@ public:
     ~TMainForm() override;
 
     TSession& Session() { return m_session; }
+    // Shown, restored and in front (another start on the same folder asked for it).
+    void BringToFront() { ShowWindow(); }
     QString StartFolder;
     bool ConfigValid = false;
 
