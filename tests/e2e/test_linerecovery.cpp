@@ -38,9 +38,8 @@ private slots:
             sim.Script("waitfor +VTX");
             sim.Script("wait 0.5");
             sim.Script(hangUps[caller]);
-            QVERIFY2(
-                QTest::qWaitFor([&] { return sim.Commands().count("ATH0") == caller + 1; }, 15000),
-                qPrintable(sim.Commands().join(" | ")));
+            QVERIFY2(HungUpAndReady(sim, caller + 1, 15000),
+                     qPrintable(sim.Commands().join(" | ")));
         }
         sim.Script("ring");
         sim.Script("cid 4045550009 LAST CALLER");

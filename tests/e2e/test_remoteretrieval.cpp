@@ -56,9 +56,8 @@ private slots:
             sim.Script(QString("tone %1 2").arg(tones[caller]));
             sim.Script("wait 2.5");
             sim.Script("hangup b");
-            QVERIFY2(
-                QTest::qWaitFor([&] { return sim.Commands().count("ATH0") == caller + 1; }, 20000),
-                qPrintable(sim.Commands().join(" | ")));
+            QVERIFY2(HungUpAndReady(sim, caller + 1, 20000),
+                     qPrintable(sim.Commands().join(" | ")));
         }
 
         // The third caller keys the code during the greeting: announcement, message and menu
@@ -79,8 +78,7 @@ private slots:
         sim.Script("waitfor +VTX");
         sim.Script("wait 0.5");
         sim.Script("hangup b");
-        QVERIFY2(QTest::qWaitFor([&] { return sim.Commands().count("ATH0") == 3; }, 40000),
-                 qPrintable(sim.Commands().join(" | ")));
+        QVERIFY2(HungUpAndReady(sim, 3, 40000), qPrintable(sim.Commands().join(" | ")));
 
         const QList<TPlayed> heard = Played(played.path());
         const int first = FirstWithTone(heard, 500), second = FirstWithTone(heard, 1500);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtTest>
 
 #include "platform/profile.h"
 #include "simulator.h"
@@ -26,6 +27,24 @@ inline bool StartProgram(QProcess& program, const QString& configHome,
     program.setWorkingDirectory(workingFolder);
     program.start(QStringLiteral(RINGVALE_PROGRAM), {QStringLiteral("--folder"), workingFolder});
     return program.waitForStarted(5000);
+}
+
+// The program hung up its n-th call and set the modem up again (the line reopens after every
+// call, ending with caller ID on): the next caller may ring. A ring scripted before that would
+// reach a line that is still hanging up, which no real caller can do.
+inline bool HungUpAndReady(const TSimulator& sim, int calls, int timeoutMs) {
+    return QTest::qWaitFor(
+        [&] {
+            const QStringList commands = sim.Commands();
+            const qsizetype drop = [&] {
+                qsizetype at = -1;
+                for (int n = 0; n < calls; ++n)
+                    if ((at = commands.indexOf("ATH0", at + 1)) < 0) return qsizetype(-1);
+                return at;
+            }();
+            return drop >= 0 && commands.indexOf("AT+VCID=1", drop) > drop;
+        },
+        timeoutMs);
 }
 
 // A data folder whose settings connect to the simulator at start-up and answer at ring 2
