@@ -4,6 +4,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <limits>
@@ -301,7 +302,10 @@ int TCallLog::Compare(int column, const QStringList& a, const CallLogRecord* ra,
 }
 
 void TCallLog::SortHistory(QList<THistoryRow>& rows, int column, bool direction) {
+    QHash<quint64, const CallLogRecord*> byId;  // looked up once, not per comparison
+    for (const CallLogRecord& record : Records)
+        byId.insert(record.Id, &record);
     std::stable_sort(rows.begin(), rows.end(), [&](const THistoryRow& a, const THistoryRow& b) {
-        return Compare(column, a.Texts, Find(a.Id), b.Texts, Find(b.Id), direction) < 0;
+        return Compare(column, a.Texts, byId.value(a.Id), b.Texts, byId.value(b.Id), direction) < 0;
     });
 }
