@@ -64,6 +64,10 @@ public:
     QString ErrorText() const { return m_errorText; }
     QString LastLog() const { return m_lastLog; }
     quint32 RecordedSize() const { return m_nRecordedSize; }
+    // Bytes captured so far by the recording in progress (0 when none runs).
+    quint32 RecordingPosition() const {
+        return m_hWaveIn && m_pWaveHdr ? m_pWaveHdr->dwBytesRecorded : 0;
+    }
     const QByteArray& Data() const { return m_data; }
     const QByteArray& Format() const { return m_format; }
     bool IsPlaying() const { return m_hWaveOut != 0; }

@@ -115,6 +115,12 @@ void TConnection::StartUp() {
     UpdateConnectionStatus();
 }
 
+void TConnection::ConnectSoon() {
+    if (Line || m_config.SelectPortBox.trimmed().isEmpty()) return;
+    ReconnectDue = TClock::Now();
+    UpdateConnectionStatus();
+}
+
 void TConnection::ConnectButtonClick() {
     m_lastFailure.clear();
     if (!Line) {

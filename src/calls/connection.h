@@ -41,6 +41,8 @@ public:
     void UpdateConnectionStatus();
     // Start-up: connect on the first tick when a modem is chosen and asked for.
     void StartUp();
+    // Connects at the next tick, silently, when a modem is chosen (after the first settings).
+    void ConnectSoon();
     void ConnectButtonClick();
     // Each two-second tick, after the action queue.
     void ReconnectCheck();

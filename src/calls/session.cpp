@@ -44,6 +44,12 @@ void TSession::SaveData() {
     m_outgoingHistory.SaveOutgoingHistory();
 }
 
+bool TSession::ApplySettings() {
+    m_config.MaxItems = m_config.ClampedMaxItems();
+    m_configFile.SaveConfig(m_config);
+    return Line() && Line()->LineName != m_config.SelectPortBox;
+}
+
 void TSession::PortDataLine(const QString& text) {
     if (m_view.PortDataVisible()) m_view.PortDataLine(text);
 }

@@ -31,6 +31,9 @@ public:
     void SaveAll();
     // Saves the settings and the lists and stays connected.
     void SaveData();
+    // The settings were changed: they are saved at once. True when the line is open on
+    // another modem than the one now chosen (it stays open until the user reconnects).
+    bool ApplySettings();
 
     TConfig& Config() { return m_config; }
     TCallLog& CallLog() { return m_callLog; }

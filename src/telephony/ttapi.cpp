@@ -324,6 +324,8 @@ void TTapi::OnLineMessage(quint32 hDevice, quint32 message, quintptr p1, quintpt
         case LINE_LINEDEVSTATE:
             if (p1 == LINEDEVSTATE_RINGING) LineEvent(EV_RINGING, QStringLiteral("Ringing"));
             if (p1 == LINEDEVSTATE_REINIT) LineEvent(LINEDEVSTATE_REINIT, QStringLiteral("Reinit"));
+            if (p1 == LINEDEVSTATE_CONNECTED)
+                LineEvent(EV_LINE_READY, QStringLiteral("Modem ready"));
             // The modem has said what it can do (voice or data only) once its line opened.
             if (p1 == LINEDEVSTATE_CAPSCHANGE)
                 LineEvent(EV_CAPS_KNOWN, QStringLiteral("Modem capabilities known"));

@@ -18,6 +18,7 @@ enum : int {
     EV_ANSWERED = 5013,
     EV_HUNG_UP = 5014,
     EV_CAPS_KNOWN = 5016,  // the modem, its line just opened, has said what it can do
+    EV_LINE_READY = 5017,  // the modem answered its set-up and listens for calls
     REQ_MAKE_CALL = 5015,
 };
 

@@ -217,6 +217,7 @@ void TV253Line::Ready() {
         m_voiceChannel->Register(WaveOutId(DeviceId), WaveInId(DeviceId));
     }
     m_lastProblem.clear();
+    m_sink->DevState(LINEDEVSTATE_CONNECTED);  // set up and listening
     if (std::exchange(m_capsNew, false)) m_sink->DevState(LINEDEVSTATE_CAPSCHANGE);
 }
 

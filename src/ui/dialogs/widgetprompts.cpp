@@ -1,11 +1,11 @@
 #include "ui/dialogs/widgetprompts.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QFileDialog>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QMessageBox>
+
+#include "ui/dialogs/getpassword.h"
+#include "ui/dialogs/showappmessage.h"
 
 namespace {
 QMessageBox::StandardButtons ButtonsFor(unsigned buttons) {
@@ -111,26 +111,20 @@ QString TWidgetPrompts::SaveFileName(const TFileDialogRequest& request) {
 }
 
 bool TWidgetPrompts::Password(const QString& caption, const QString& label, QString* password) {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(Owner(), caption, label, QLineEdit::Password, QString(), &ok);
-    if (ok && password) *password = text;
+    TGetPassword dialog(Owner());
+    dialog.setWindowTitle(caption);
+    if (!label.isEmpty()) dialog.SetLabel(label);
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    if (ok && password) *password = dialog.Result();
     return ok;
 }
 
 int TWidgetPrompts::AppMessage(const TAppMessageRequest& request, bool* dontShowAgain) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Message"), DisplayText(request.Text),
-                    request.WithCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
-                    Owner());
-    box.setDefaultButton(QMessageBox::Ok);
-    auto* remember =
-        new QCheckBox(QStringLiteral("Remember my response and don't show this message again."));
-    remember->setEnabled(request.RememberEnabled);
-    if (request.Managed) box.setCheckBox(remember);
-    const bool ok = box.exec() == QMessageBox::Ok;
-    if (dontShowAgain) *dontShowAgain = request.Managed && remember->isChecked();
-    if (!request.Managed) delete remember;
-    return ok ? prompt::IDOK : prompt::IDCANCEL;
+    TShowAppMessage dialog(Owner());
+    dialog.SetRequest(request);
+    const int result = dialog.exec() == prompt::IDOK ? prompt::IDOK : prompt::IDCANCEL;
+    if (dontShowAgain) *dontShowAgain = request.Managed && dialog.DontShowAgain();
+    return result;
 }
 
 void TWidgetPrompts::Beep() {

@@ -15,8 +15,11 @@
 #include "platform/prompts.h"
 #include "platform/tfile.h"
 #include "store/datafile.h"
+#include "store/message.h"
 #include "ui/dialogs/debugform.h"
+#include "ui/dialogs/setup.h"
 #include "ui/dialogs/showcalleridform.h"
+#include "ui/dialogs/welomedialog.h"
 #include "ui/main/ctrayicon.h"
 #include "ui/main/historytab.h"
 #include "ui_mainform.h"
@@ -25,6 +28,7 @@ namespace {
 constexpr int kTimer1Ms = 2000;
 constexpr int kTimer2Ms = 1000;
 constexpr int kRefreshSeconds = 62;
+constexpr int kWelcomeDelayMs = 500;
 
 // The window and tray icons: a handset, green when listening.
 QIcon LineIcon(bool connected) {
@@ -75,6 +79,8 @@ void TMainForm::FormCreate() {
         });
     m_session.Connection().StartUp();
     ui->ConnectToInternetButton->setVisible(!config.InternetLink.trimmed().isEmpty());
+    // A first start is led to the settings, so that a modem is chosen.
+    if (!ConfigValid) QTimer::singleShot(kWelcomeDelayMs, this, &TMainForm::WelcomeNewUser);
 
     m_tickTimer.setInterval(kTimer1Ms);
     connect(&m_tickTimer, &QTimer::timeout, this, &TMainForm::OnTick);
@@ -215,6 +221,7 @@ void TMainForm::WireWindows() {
             [&calls] { calls.TakeMessageButtonClick(); });
     connect(ui->UseSpeakerPhoneButton, &QCheckBox::clicked, this,
             [&calls](bool on) { calls.UseSpeakerPhoneButtonClick(on); });
+    connect(ui->SetupButton, &QPushButton::clicked, this, &TMainForm::SetupButtonClick);
     connect(ui->PortDataButton, &QPushButton::clicked, this, [this] { m_debug->show(); });
     connect(ui->ConnectToInternetButton, &QPushButton::clicked, this, [this] {
         if (!PasswordGuard(m_session.Config().ConnectToInternet())) return;
@@ -227,6 +234,37 @@ void TMainForm::WireWindows() {
     });
     ui->statusGroup->installEventFilter(this);
     installEventFilter(this);
+}
+
+// The settings: asked for the password when one is set, edited in the dialog, and on OK saved
+// and applied at once.
+bool TMainForm::SetupButtonClick() {
+    if (!PasswordGuard(true)) return false;
+    if (!m_setup) m_setup = new TSetup(this);  // one dialog, reused at every opening
+    m_setup->SetConfig(&m_session.Config());
+    const bool accepted = m_setup->exec() == QDialog::Accepted;
+    if (accepted && !m_shuttingDown) SettingsChanged();
+    m_session.Connection().UpdateConnectionStatus();
+    return accepted;
+}
+
+void TMainForm::SettingsChanged() {
+    const TConfig& config = m_session.Config();
+    m_history->Trim(config.MaxItems);
+    const bool switched = m_session.ApplySettings();
+    ui->ConnectToInternetButton->setVisible(!config.InternetLink.trimmed().isEmpty());
+    UpdatePagingStatus();
+    if (switched) ShowManagedMessage(212);
+}
+
+// After a start without settings: the welcome, then the settings; a modem chosen there is
+// connected to at once.
+void TMainForm::WelcomeNewUser() {
+    if (m_shuttingDown) return;
+    TWelomeDialog welcome(this);
+    welcome.exec();
+    if (m_shuttingDown || !SetupButtonClick()) return;
+    m_session.Connection().ConnectSoon();
 }
 
 void TMainForm::ConnectButtonClick() {
@@ -314,9 +352,7 @@ void TMainForm::UpdatePagingStatus() {
 bool TMainForm::PasswordGuard(bool protectedAction) {
     if (m_session.Config().Password1.isEmpty() || !protectedAction) return true;
     QString typed;
-    if (!Prompts().Password(QStringLiteral("Password"), QStringLiteral("Enter your password"),
-                            &typed))
-        return false;
+    if (!Prompts().Password(QString(), QStringLiteral("Password"), &typed)) return false;
     return typed.compare(m_session.Config().Password1, Qt::CaseInsensitive) == 0;
 }
 

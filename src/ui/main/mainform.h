@@ -21,6 +21,7 @@ class TRemotePlayForm;
 class THistoryTab;
 class TShowCallerIDForm;
 class TDebugForm;
+class TSetup;
 class CTrayIcon;
 
 class TMainForm : public QMainWindow, private TSessionView {
@@ -38,6 +39,9 @@ public:
     void OnTick();
     void OnLineClosed();
     void ConnectButtonClick();
+    // Opens the settings; true when they were changed.
+    bool SetupButtonClick();
+    TSetup* SetupDialog() const { return m_setup; }
     // Disconnects and saves everything (the window's FormDestroy), once.
     void SaveAll();
     // Saves the settings and lists and stays connected (the session manager asks for it
@@ -85,6 +89,8 @@ private:
     bool StopListeningAllowed() override;
 
     void FormCreate();
+    void SettingsChanged();
+    void WelcomeNewUser();
     void WireWindows();
     void RefreshGeometry(TConfig& config);
     void UpdatePagingStatus();
@@ -97,6 +103,7 @@ private:
     TShowCallerIDForm* m_popup = nullptr;
     TDebugForm* m_debug = nullptr;
     TPRMessageForm* m_prmessage = nullptr;
+    TSetup* m_setup = nullptr;
     QPointer<TRemotePlayForm> m_remote;  // frees itself when it closes
     CTrayIcon* m_tray = nullptr;
     QMenu* m_trayMenu = nullptr;

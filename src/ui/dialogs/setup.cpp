@@ -1,0 +1,479 @@
+#include "ui/dialogs/setup.h"
+
+#include <QDateTime>
+#include <QDragEnterEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <cmath>
+
+#include "audio/ctwave.h"
+#include "platform/profile.h"
+#include "platform/prompts.h"
+#include "platform/tfile.h"
+#include "platform/wave/sounds.h"
+#include "store/greetings.h"
+#include "store/message.h"
+#include "store/phonebook.h"
+#include "telephony/ttapi.h"
+#include "ui/dialogs/aboutdialog.h"
+#include "ui/dialogs/modeminfoform.h"
+#include "ui/dialogs/recordwaveform.h"
+#include "ui/dialogs/showcalleridform.h"
+#include "ui_setup.h"
+
+namespace {
+constexpr int kModemNameWidth = 79;
+const QString kRemoteKeys = QStringLiteral("0123456789*");
+
+// 3.0 as "3", 0.25 as "0.25".
+QString Shortest(double value) {
+    return QString::number(value, 'g', 15);
+}
+
+// The leading whole number of a text ("15 s" is 15), 0 when it starts with none.
+int LeadingInteger(const QString& text) {
+    int end = 0;
+    const QString t = text.trimmed();
+    while (end < t.size() && (t[end].isDigit() || (end == 0 && t[end] == QLatin1Char('-'))))
+        ++end;
+    return t.left(qMin(end, 9)).toInt();
+}
+
+int KeyIndex(char key) {
+    const qsizetype at = kRemoteKeys.indexOf(QLatin1Char(key));
+    return at < 0 ? 0 : int(at);
+}
+
+char KeyAt(int index) {
+    return index >= 0 && index < kRemoteKeys.size() ? char(kRemoteKeys[index].unicode()) : '0';
+}
+
+// A sound named relative to the data folder, or by its full path once browsed to.
+QString SoundPath(const QString& name) {
+    return QFileInfo(name).isAbsolute() ? name : TProfile::Path(name);
+}
+
+bool SoundExists(const QString& name) {
+    return !name.isEmpty() && QFileInfo(SoundPath(name)).isFile();
+}
+}  // namespace
+
+TSetup::TSetup(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TSetup>()) {
+    ui->setupUi(this);
+    setAcceptDrops(true);  // a dialer program dropped from the file manager
+    for (int seconds = 5; seconds <= 30; ++seconds)
+        ui->FlashTime->addItem(QString::number(seconds));
+    // Help topics come with the manual; until then the button is not offered.
+    ui->HelpButton->setVisible(false);
+    Wire();
+    WireGreetings();
+}
+
+TSetup::~TSetup() = default;
+
+void TSetup::SetConfig(TConfig* live) {
+    m_live = live;
+    m_working = *live;
+}
+
+void TSetup::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) ShowSettings();
+}
+
+void TSetup::ShowSettings() {
+    const TConfig& c = m_working;
+    ui->SoundToPlayWhenPhoneRings->setText(c.SoundToPlayWhenPhoneRings);
+    UpdateRingSoundHint();
+    ui->Password1->setText(c.Password1);
+    ui->Password2->setText(c.Password1);
+    ui->DeleteFromHistory->setChecked(c.DeleteFromHistory());
+    ui->ConnectToInternet->setChecked(c.ConnectToInternet());
+    ui->DialNumber->setChecked(c.DialNumber());
+    ui->StopListening->setChecked(c.StopListening());
+    ui->ListenToMessages->setChecked(c.ListenToMessages());
+    ui->ShowHints->setChecked(c.ShowHints());
+    ui->ShowToCallTab->setChecked(c.ShowToCallTab());
+    ui->MinimizeToSysTray->setChecked(c.MinimizeToSysTray());
+    ui->TenDigitDialing->setChecked(c.TenDigitDialing());
+    ui->AllowRemotePage->setChecked(c.AllowRemotePage());
+    ui->PageWait->setEditText(Shortest(c.PageWait));
+    ui->InternetLink->setText(c.InternetLink);
+
+    FillModemList();
+    const int modem = ui->SelectPortBox->findText(c.SelectPortBox, Qt::MatchExactly);
+    ui->SelectPortBox->setCurrentIndex(modem >= 0 ? modem : 0);
+
+    (c.PageMode() == TConfig::PageNever    ? ui->PageNever
+     : c.PageMode() == TConfig::PageAlways ? ui->PageAlways
+                                           : ui->PageNormal)
+        ->setChecked(true);
+    ui->ConnectAtStartupButton->setChecked(c.ConnectAtStartupButton());
+    ui->FlashCaller->setChecked(c.FlashCaller());
+    ui->FlashTimeLabel->setEnabled(c.FlashCaller());
+    ui->FlashTime->setEnabled(c.FlashCaller());
+    ui->FlashTime->setEditText(QString::number(c.FlashTime));
+    ui->MaxItems->setText(QString::number(c.MaxItems));
+    ui->PagerNumber->setText(c.PagerNumber);
+    ui->PostPageNumber->setText(c.PostPageNumber);
+    ui->LocalAreaCodes->setText(c.LocalAreaCodes);
+    ui->LongDistancePrefix->setText(c.LongDistancePrefix);
+
+    std::copy(std::begin(c.PagingHours), std::end(c.PagingHours), m_hours);
+    const int today = QDate::currentDate().dayOfWeek() % 7;  // Sunday is 0
+    m_shownDay = today;
+    ui->DayOfWeek->setCurrentRow(today);
+    ShowDay(today);
+    ui->setupPages->setCurrentIndex(qBound(0, int(c.SetupPageIndex), ui->setupPages->count() - 1));
+
+    ui->GreetingList->clear();
+    ui->GreetingList->addItems(LoadGreetingList());
+    UpdateGreetingButtons();
+    ui->RingsToAnswer->setCurrentIndex(c.RingsToAnswer == 0 ? 0
+                                                            : qBound(0, c.RingsToAnswer - 1, 9));
+    ui->MaximumRecordTimeComboBox->setCurrentIndex(qBound(0, c.MaximumRecordTimeComboBox, 4));
+    ui->MessagePasswordEdit->setText(c.MessagePasswordEdit);
+    ui->NextMessageComboBox->setCurrentIndex(KeyIndex(c.NextMessageComboBox));
+    ui->PreviousMessageComboBox->setCurrentIndex(KeyIndex(c.PreviousMessageComboBox));
+    ui->CurrentMessageComboBox->setCurrentIndex(KeyIndex(c.CurrentMessageComboBox));
+    ui->FirstMinutesEdit->setText(QString::number(c.FirstMinutesEdit));
+    ui->Cost1Edit->setText(Shortest(c.Cost1Edit));
+    ui->Cost2Edit->setText(Shortest(c.Cost2Edit));
+}
+
+// The modems the line layer knows, asked through a telephony object of the dialog's own.
+void TSetup::FillModemList() {
+    ui->SelectPortBox->clear();
+    TTapi tapi(0);
+    if (tapi.InitLine() < 0) {
+        Prompts().MessageBox(QStringLiteral("Can't Intialize line.\rReason: ") + tapi.LastError,
+                             QString(), prompt::MB_OK);
+        return;
+    }
+    for (quint32 device = 0; device < tapi.NumLineDevices; ++device) {
+        QString name;
+        if (tapi.GetLineName(device, &name) >= 0 && !name.isEmpty())
+            ui->SelectPortBox->addItem(name.left(kModemNameWidth));
+    }
+    const bool any = tapi.NumLineDevices > 0;
+    if (!any) {
+        ShowManagedMessage(312);
+        ui->SelectPortBox->addItem(QStringLiteral("No modems installed"));
+    }
+    for (QWidget* control :
+         {static_cast<QWidget*>(ui->SelectPortBox), static_cast<QWidget*>(ui->ModemInfoButton),
+          static_cast<QWidget*>(ui->ConnectAtStartupButton)})
+        control->setEnabled(any);
+}
+
+QCheckBox* TSetup::HourBox(int hour) const {
+    return findChild<QCheckBox*>(QStringLiteral("hourBox%1").arg(hour));
+}
+
+void TSetup::ShowDay(int day) {
+    m_shownDay = qBound(0, day, 6);
+    for (int hour = 0; hour < 24; ++hour)
+        HourBox(hour)->setChecked(m_hours[m_shownDay * 24 + hour] != 0);
+}
+
+void TSetup::StoreShownDay() {
+    for (int hour = 0; hour < 24; ++hour)
+        m_hours[m_shownDay * 24 + hour] = HourBox(hour)->isChecked() ? 1 : 0;
+}
+
+void TSetup::Wire() {
+    connect(ui->OKBtn, &QPushButton::clicked, this, &TSetup::OKBtnClick);
+    connect(ui->CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->FlashCaller, &QCheckBox::toggled, this, [this](bool on) {
+        ui->FlashTimeLabel->setEnabled(on);
+        ui->FlashTime->setEnabled(on);
+    });
+    connect(ui->DayOfWeek, &QListWidget::currentRowChanged, this, [this](int row) {
+        StoreShownDay();
+        ShowDay(row < 0 ? 0 : row);  // no selection counts as Sunday
+    });
+    auto setAll = [this](quint8 value) {
+        if (ui->DayOfWeek->currentRow() < 0) return;
+        std::fill_n(m_hours + m_shownDay * 24, 24, value);
+        ShowDay(m_shownDay);
+    };
+    connect(ui->SelectAll, &QPushButton::clicked, this, [setAll] { setAll(1); });
+    connect(ui->UnselectAll, &QPushButton::clicked, this, [setAll] { setAll(0); });
+    connect(ui->PageTip, &QPushButton::clicked, this, [] { ShowPlainMessage(100); });
+    connect(ui->HelpPageDelimit, &QPushButton::clicked, this, [] { ShowPlainMessage(101); });
+    connect(ui->AreaCodeHelp, &QPushButton::clicked, this, [] { ShowPlainMessage(102); });
+    connect(ui->previewFlashButton, &QPushButton::clicked, this, &TSetup::PreviewFlashWindow);
+    connect(ui->resetMessagesButton, &QPushButton::clicked, this, &TSetup::ResetMessages);
+    connect(ui->ModemInfoButton, &QPushButton::clicked, this, &TSetup::ShowModemInfo);
+    connect(ui->BrowseSoundButton, &QPushButton::clicked, this, &TSetup::BrowseRingSound);
+    connect(ui->browseDialerButton, &QPushButton::clicked, this, &TSetup::BrowseDialer);
+    connect(ui->AboutButton, &QPushButton::clicked, this, [this] {
+        TAboutDialog about(this);
+        RunDialog(about);
+    });
+    connect(ui->SoundToPlayWhenPhoneRings, &QLineEdit::textChanged, this,
+            &TSetup::UpdateRingSoundHint);
+    connect(ui->MaxItems, &QLineEdit::editingFinished, this, &TSetup::CheckMaxItems);
+    connect(ui->setupPages, &QTabWidget::currentChanged, this, [this](int page) {
+        if (page == Security) ui->Password1->setFocus();
+        if (page == Greetings) UpdateGreetingButtons();
+    });
+    ui->SoundToPlayWhenPhoneRings->installEventFilter(this);
+}
+
+void TSetup::WireGreetings() {
+    connect(ui->GreetingList, &QListWidget::itemSelectionChanged, this,
+            &TSetup::UpdateGreetingButtons);
+    connect(ui->AddGreetingButton, &QPushButton::clicked, this, &TSetup::AddGreeting);
+    connect(ui->NewGreetingButton, &QPushButton::clicked, this, &TSetup::NewGreeting);
+    connect(ui->EditGreetingButton, &QPushButton::clicked, this, &TSetup::EditGreetings);
+    connect(ui->DeleteGreetingButton, &QPushButton::clicked, this, &TSetup::DeleteGreetings);
+    ui->GreetingList->installEventFilter(this);
+}
+
+// A history length outside 5..200 is brought into it as soon as the field is left.
+void TSetup::CheckMaxItems() {
+    bool ok = false;
+    const int value = ui->MaxItems->text().trimmed().toInt(&ok);
+    if (!ok || value < 5)
+        ui->MaxItems->setText(QStringLiteral("5"));
+    else if (value > 200)
+        ui->MaxItems->setText(QStringLiteral("200"));
+}
+
+void TSetup::OKBtnClick() {
+    if (ui->LocalAreaCodes->text().isEmpty() &&
+        ShowManagedMessage(210, QString(), MSG_OK_CANCEL) == prompt::IDOK) {
+        ui->setupPages->setCurrentIndex(Dialing);
+        ui->LocalAreaCodes->setFocus();
+        return;
+    }
+    if (ui->Password1->text() != ui->Password2->text()) {
+        Prompts().MessageBox(QStringLiteral("Enter the same password in both password fields"),
+                             QStringLiteral(" "), prompt::MB_OK);
+        ui->setupPages->setCurrentIndex(Security);
+        return;
+    }
+    // Every number is checked before anything is kept: a refused field keeps the dialog open
+    // with nothing stored, the greetings list included.
+    TConfig config = m_working;
+    if (!ReadNumbers(config)) return;
+    StoreFields(config);
+    StoreShownDay();
+    std::copy(std::begin(m_hours), std::end(m_hours), config.PagingHours);
+    config.SetupPageIndex = ui->setupPages->currentIndex();
+    QStringList greetings;
+    for (int row = 0; row < ui->GreetingList->count(); ++row)
+        greetings << ui->GreetingList->item(row)->text();
+    SaveGreetingList(greetings);
+    StoreAnsweringMachine(config);
+    m_working = config;
+    if (m_live) *m_live = m_working;
+    accept();
+}
+
+bool TSetup::Refuse(QLineEdit* field, Page page, const QString& text) {
+    Prompts().MessageBox(text, QStringLiteral("Ringvale"), prompt::MB_OK | prompt::MB_ICONHAND);
+    ui->setupPages->setCurrentIndex(page);
+    field->setFocus();
+    field->selectAll();
+    return false;
+}
+
+// The numeric fields, each strictly a number and within the range the program can use.
+bool TSetup::ReadNumbers(TConfig& config) {
+    CheckMaxItems();
+    config.MaxItems = ui->MaxItems->text().toInt();
+    bool ok = false;
+    const QString first = ui->FirstMinutesEdit->text().trimmed();
+    config.FirstMinutesEdit = first.toInt(&ok);
+    if (!ok)
+        return Refuse(ui->FirstMinutesEdit, Dialing,
+                      QStringLiteral("'%1' is not a valid integer value").arg(first));
+    if (config.FirstMinutesEdit < 0 || config.FirstMinutesEdit > 100000)
+        return Refuse(ui->FirstMinutesEdit, Dialing,
+                      QStringLiteral("The first minutes must be a number from 0 to 100000."));
+    for (auto [field, value] : {std::pair{ui->Cost1Edit, &config.Cost1Edit},
+                                std::pair{ui->Cost2Edit, &config.Cost2Edit}}) {
+        const QString text = field->text().trimmed();
+        *value = text.toDouble(&ok);
+        if (!ok || !std::isfinite(*value))
+            return Refuse(field, Dialing,
+                          QStringLiteral("'%1' is not a valid floating point value").arg(text));
+        if (*value < 0 || *value > 1e6)
+            return Refuse(field, Dialing,
+                          QStringLiteral("A cost per minute must be from 0 to 1000000."));
+    }
+    const double pageWait = ui->PageWait->currentText().trimmed().toDouble(&ok);
+    config.PageWait = ok && std::isfinite(pageWait) ? pageWait : 0;  // no number waits 0
+    if (config.PageWait < 0 || config.PageWait > 10080)
+        return Refuse(ui->PageWait->lineEdit(), Paging,
+                      QStringLiteral("Wait from 0 to 10080 minutes (a week) before paging."));
+    config.FlashTime = LeadingInteger(ui->FlashTime->currentText());
+    if (config.FlashCaller() && (config.FlashTime < 1 || config.FlashTime > 3600))
+        return Refuse(ui->FlashTime->lineEdit(), General,
+                      QStringLiteral("Show the flash window from 1 to 3600 seconds."));
+    if (config.FlashTime < 1 || config.FlashTime > 3600) config.FlashTime = m_working.FlashTime;
+    return true;
+}
+
+void TSetup::StoreFields(TConfig& config) {
+    config.SoundToPlayWhenPhoneRings = ui->SoundToPlayWhenPhoneRings->text();
+    config.Password1 = ui->Password1->text();
+    config.InternetLink = ui->InternetLink->text();
+    config.SelectPortBox = ui->SelectPortBox->isEnabled()
+                               ? ui->SelectPortBox->currentText().left(kModemNameWidth)
+                               : QString();
+    config.SetPageMode(ui->PageAlways->isChecked()  ? TConfig::PageAlways
+                       : ui->PageNever->isChecked() ? TConfig::PageNever
+                                                    : TConfig::PageNormal);
+    config.PagerNumber = ui->PagerNumber->text();
+    config.SetFlashCaller(ui->FlashCaller->isChecked());
+    config.SetConnectAtStartupButton(ui->ConnectAtStartupButton->isChecked());
+    config.PostPageNumber = ui->PostPageNumber->text();
+    config.SetMinimizeToSysTray(ui->MinimizeToSysTray->isChecked());
+    config.SetTenDigitDialing(ui->TenDigitDialing->isChecked());
+    config.LocalAreaCodes = ui->LocalAreaCodes->text();
+    config.LongDistancePrefix = ui->LongDistancePrefix->text();
+    config.SetDeleteFromHistory(ui->DeleteFromHistory->isChecked());
+    config.SetConnectToInternet(ui->ConnectToInternet->isChecked());
+    config.SetDialNumber(ui->DialNumber->isChecked());
+    config.SetStopListening(ui->StopListening->isChecked());
+    config.SetListenToMessages(ui->ListenToMessages->isChecked());
+    config.SetShowHints(ui->ShowHints->isChecked());
+    config.SetShowToCallTab(ui->ShowToCallTab->isChecked());
+}
+
+void TSetup::StoreAnsweringMachine(TConfig& config) {
+    const int rings = ui->RingsToAnswer->currentIndex();
+    config.RingsToAnswer = rings <= 0 ? 0 : rings + 1;
+    config.MaximumRecordTimeComboBox = qMax(0, ui->MaximumRecordTimeComboBox->currentIndex());
+    config.MessagePasswordEdit = ui->MessagePasswordEdit->text();
+    config.NextMessageComboBox = KeyAt(ui->NextMessageComboBox->currentIndex());
+    config.PreviousMessageComboBox = KeyAt(ui->PreviousMessageComboBox->currentIndex());
+    config.CurrentMessageComboBox = KeyAt(ui->CurrentMessageComboBox->currentIndex());
+    config.SetAllowRemotePage(ui->AllowRemotePage->isChecked());
+}
+
+void TSetup::UpdateRingSoundHint() {
+    const bool exists = SoundExists(ui->SoundToPlayWhenPhoneRings->text());
+    ui->SoundToPlayWhenPhoneRings->setToolTip(exists ? QStringLiteral("Double click to play")
+                                                     : QString());
+}
+
+void TSetup::BrowseRingSound() {
+    TFileDialogRequest request;
+    request.Title = QStringLiteral("Ring sound");
+    request.Filter = QStringLiteral("Sound Files (*.wav)|*.wav");
+    request.DefaultExt = QStringLiteral("wav");
+    request.InitialFolder = TProfile::Path(QStringLiteral("Personal Sounds"));
+    const QString current = ui->SoundToPlayWhenPhoneRings->text();
+    request.FileName = current.isEmpty() ? QStringLiteral("ring.wav") : FileNamePart(current);
+    const QString chosen = Prompts().OpenFileName(request);
+    if (!chosen.isEmpty()) ui->SoundToPlayWhenPhoneRings->setText(chosen);
+}
+
+void TSetup::BrowseDialer() {
+    TFileDialogRequest request;
+    request.Title = QStringLiteral("Get Internet Connection");
+    request.Filter = QStringLiteral("Programs (*)|*|Desktop entries (*.desktop)|*.desktop");
+    request.FileMustExist = true;
+    const QString chosen = Prompts().OpenFileName(request);
+    if (!chosen.isEmpty()) ui->InternetLink->setText(chosen);
+}
+
+void TSetup::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TSetup::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile())
+        ui->InternetLink->setText(urls.first().toLocalFile());
+}
+
+void TSetup::PreviewFlashWindow() {
+    TShowCallerIDForm flash(this);
+    flash.SetText(QStringLiteral("Ringvale\r404-555-0123"));
+    flash.CloseTime =
+        QDateTime::currentSecsSinceEpoch() + LeadingInteger(ui->FlashTime->currentText());
+    flash.ShowCaller();
+    RunDialog(flash);
+}
+
+void TSetup::ResetMessages() {
+    if (ShowManagedMessage(213, QString(), MSG_OK_CANCEL) == prompt::IDOK) TMessageStore::Reset();
+}
+
+void TSetup::ShowModemInfo() {
+    TModemInfoForm info(this);
+    info.SetModem(ui->SelectPortBox->currentText());
+    RunDialog(info);
+}
+
+void TSetup::UpdateGreetingButtons() {
+    const bool selected = !ui->GreetingList->selectedItems().isEmpty();
+    ui->DeleteGreetingButton->setEnabled(selected);
+    ui->EditGreetingButton->setEnabled(selected);
+}
+
+void TSetup::AddGreeting() {
+    TFileDialogRequest request;
+    request.Title = QStringLiteral("Greetings");
+    request.Filter = QStringLiteral("Sound Files (*.wav)|*.wav");
+    request.InitialFolder = GreetingsFolder();
+    request.FileName = QStringLiteral("New Greeting");
+    const QString chosen = Prompts().OpenFileName(request);
+    if (!chosen.isEmpty()) ui->GreetingList->addItem(FileNamePart(chosen));
+}
+
+// A new greeting gets the first free name "Default Greeting.wav", "Default Greeting1.wav"...
+void TSetup::NewGreeting() {
+    QString proposed;
+    TFile files;
+    if (!files.MakeUniqueName(QStringLiteral("Default Greeting"), QStringLiteral("wav"),
+                              GreetingsFolder(), &proposed))
+        return;
+    TFileDialogRequest request;
+    request.Title = QStringLiteral("Greetings");
+    request.Filter = QStringLiteral("Sound Files (*.wav)|*.wav");
+    request.InitialFolder = GreetingsFolder();
+    request.FileName = proposed;
+    const QString chosen = Prompts().SaveFileName(request);
+    if (chosen.isEmpty()) return;
+    // A greeting is always kept in the greetings folder, whatever folder was browsed to.
+    const QString name = FileNamePart(chosen);
+    TRecordWaveForm recorder(this);
+    recorder.SetRecordFile(GreetingsFolder() + QLatin1Char('/') + name);
+    if (RunDialog(recorder) == QDialog::Accepted) ui->GreetingList->addItem(name);
+}
+
+void TSetup::EditGreetings() {
+    for (int row = 0; row < ui->GreetingList->count(); ++row) {
+        if (!ui->GreetingList->item(row)->isSelected()) continue;
+        TRecordWaveForm recorder(this);
+        recorder.SetRecordFile(GreetingsFolder() + QLatin1Char('/') +
+                               FileNamePart(ui->GreetingList->item(row)->text()));
+        RunDialog(recorder);
+    }
+}
+
+void TSetup::DeleteGreetings() {
+    qDeleteAll(ui->GreetingList->selectedItems());  // the wave files stay on disk
+    UpdateGreetingButtons();
+}
+
+bool TSetup::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->GreetingList && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        DeleteGreetings();
+        return true;
+    }
+    if (watched == ui->SoundToPlayWhenPhoneRings && event->type() == QEvent::MouseButtonDblClick &&
+        SoundExists(ui->SoundToPlayWhenPhoneRings->text())) {
+        PlaySoundAsync(SoundPath(ui->SoundToPlayWhenPhoneRings->text()));
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
