@@ -8,3 +8,4 @@ inline void Pump() {
     for (int i = 0; i < 10; ++i)
         QCoreApplication::processEvents();
 }
+

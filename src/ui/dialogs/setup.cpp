@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QSignalBlocker>
 #include <cmath>
 
 #include "audio/ctwave.h"
@@ -122,8 +123,10 @@ void TSetup::ShowSettings() {
 
     std::copy(std::begin(c.PagingHours), std::end(c.PagingHours), m_hours);
     const int today = QDate::currentDate().dayOfWeek() % 7;  // Sunday is 0
-    m_shownDay = today;
-    ui->DayOfWeek->setCurrentRow(today);
+    {
+        const QSignalBlocker quiet(ui->DayOfWeek);  // the boxes still show an earlier day
+        ui->DayOfWeek->setCurrentRow(today);
+    }
     ShowDay(today);
     ui->setupPages->setCurrentIndex(qBound(0, int(c.SetupPageIndex), ui->setupPages->count() - 1));
 

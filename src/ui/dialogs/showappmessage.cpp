@@ -28,7 +28,7 @@ void TShowAppMessage::SetRequest(const TAppMessageRequest& request) {
 }
 
 bool TShowAppMessage::DontShowAgain() const {
-    return ui->DontShowAgain->isVisible() && ui->DontShowAgain->isChecked();
+    return !ui->DontShowAgain->isHidden() && ui->DontShowAgain->isChecked();
 }
 
 // A long text first gets a larger window; then the window is as high as its text and buttons

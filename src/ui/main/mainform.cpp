@@ -258,13 +258,15 @@ void TMainForm::SettingsChanged() {
 }
 
 // After a start without settings: the welcome, then the settings; a modem chosen there is
-// connected to at once.
+// connected to at once. The welcome holds nothing up: calls are taken while it shows.
 void TMainForm::WelcomeNewUser() {
     if (m_shuttingDown) return;
-    TWelomeDialog welcome(this);
-    welcome.exec();
-    if (m_shuttingDown || !SetupButtonClick()) return;
-    m_session.Connection().ConnectSoon();
+    auto* welcome = new TWelomeDialog(this);
+    welcome->setAttribute(Qt::WA_DeleteOnClose);
+    connect(welcome, &QDialog::finished, this, [this] {
+        if (!m_shuttingDown && SetupButtonClick()) m_session.Connection().ConnectSoon();
+    });
+    welcome->open();
 }
 
 void TMainForm::ConnectButtonClick() {

@@ -1,0 +1,344 @@
+// The settings dialog offscreen: every tab's settings reach the settings file at their offsets,
+// invalid input keeps the dialog open with nothing kept, Cancel keeps nothing, the paging hours
+// of several days, the greetings list, and the main window's password guard around it.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include "eventloop.h"
+#include "modal.h"
+#include "platform/profile.h"
+#include "platform/telephony/fakeline.h"
+#include "scriptedprompts.h"
+#include "store/config.h"
+#include "ui/dialogs/recordwaveform.h"
+#include "ui/dialogs/setup.h"
+#include "ui/main/mainform.h"
+#include "ui_setup.h"
+
+namespace {
+QByteArray ConfigBytes(const QString& folder) {
+    QFile file(folder + "/RINGVALE.CNF");
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+qint32 Int32At(const QByteArray& bytes, int offset) {
+    return qFromLittleEndian<qint32>(bytes.constData() + offset);
+}
+double DoubleAt(const QByteArray& bytes, int offset) {
+    return qFromLittleEndian<double>(bytes.constData() + offset);
+}
+QByteArray TextAt(const QByteArray& bytes, int offset) {
+    return QByteArray(bytes.constData() + offset);  // up to its NUL
+}
+}  // namespace
+
+class TestSetup : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TFakeLineProvider> m_provider;
+
+    void SaveSettings(const std::function<void(TConfig&)>& change = {}) {
+        TConfig config;
+        config.SetFlashCaller(false);
+        config.LocalAreaCodes = "404";
+        if (change) change(config);
+        TConfigFile().SaveConfig(config);
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        TProfile::SetFolder(m_dir->path());
+        QDir(m_dir->path()).mkdir("Greetings");
+        m_provider = std::make_unique<TFakeLineProvider>();
+        m_provider->AddLine("Kitchen modem");
+        m_provider->AddLine("Desk modem");
+    }
+    void cleanup() { m_provider.reset(); }
+
+    // Options, every tab changed, OK: the file holds each setting at its offset at once.
+    void everyTabReachesTheFile() {
+        SaveSettings();
+        TScriptedPrompts prompts;
+        TMainForm form;
+        WhenShown<TSetup>([](TSetup& setup) {
+            Ui::TSetup* ui = setup.Form();
+            QCOMPARE(ui->SelectPortBox->count(), 2);
+            ui->SelectPortBox->setCurrentText("Desk modem");
+            ui->ConnectAtStartupButton->setChecked(true);
+            ui->FlashCaller->setChecked(true);
+            ui->FlashTime->setEditText("20");
+            ui->MaxItems->setText("50");
+            ui->ShowHints->setChecked(false);
+            ui->PagerNumber->setText("555-0100,,,");
+            ui->PostPageNumber->setText("77");
+            ui->PageAlways->setChecked(true);
+            ui->PageWait->setEditText("2.5");
+            ui->DayOfWeek->setCurrentRow(1);  // Monday at 8 pm
+            setup.findChild<QCheckBox*>("hourBox20")->setChecked(true);
+            ui->DayOfWeek->setCurrentRow(2);  // Tuesday: none
+            ui->UnselectAll->click();
+            ui->LocalAreaCodes->setText("404,770");
+            ui->LongDistancePrefix->setText("1");
+            ui->TenDigitDialing->setChecked(true);
+            ui->FirstMinutesEdit->setText("10");
+            ui->Cost1Edit->setText("0.07");
+            ui->Cost2Edit->setText("0.05");
+            ui->Password1->setText("Secret");
+            ui->Password2->setText("Secret");
+            ui->DialNumber->setChecked(false);
+            ui->MessagePasswordEdit->setText("1234");
+            ui->InternetLink->setText("/usr/bin/true");
+            ui->GreetingList->item(1)->setSelected(true);
+            ui->DeleteGreetingButton->click();
+            ui->RingsToAnswer->setCurrentText("4");
+            ui->MaximumRecordTimeComboBox->setCurrentText("60");
+            ui->AllowRemotePage->setChecked(true);
+            ui->setupPages->setCurrentIndex(TSetup::Greetings);
+            setup.OKBtnClick();
+        });
+        QVERIFY(form.SetupButtonClick());
+        const QByteArray bytes = ConfigBytes(m_dir->path());
+        QCOMPARE(bytes.size(), TConfig::kSize);
+        QCOMPARE(quint8(bytes[4]), quint8(0x01 | 0x08 | 0x10 | 0x20 | 0x40 | 0x80));
+        QCOMPARE(quint8(bytes[5]), quint8(0xFE & ~0x40 & ~0x20));
+        QCOMPARE(Int32At(bytes, 8), 20);
+        QCOMPARE(DoubleAt(bytes, 16), 2.5);
+        QCOMPARE(Int32At(bytes, 28), 4);
+        QCOMPARE(Int32At(bytes, 32), 50);
+        QCOMPARE(Int32At(bytes, 76), int(TSetup::Greetings));
+        QCOMPARE(TextAt(bytes, 112), QByteArray("/usr/bin/true"));
+        QCOMPARE(TextAt(bytes, 888), QByteArray("404,770"));
+        QCOMPARE(TextAt(bytes, 968), QByteArray("1"));
+        QCOMPARE(TextAt(bytes, 1048), QByteArray("555-0100,,,"));
+        QCOMPARE(TextAt(bytes, 1128), QByteArray("77"));
+        QCOMPARE(TextAt(bytes, 1140), QByteArray("Desk modem"));
+        QCOMPARE(TextAt(bytes, 1220), QByteArray("Secret"));
+        QCOMPARE(int(bytes[1256 + 24 + 20]), 1);  // Monday 8 pm kept after moving to Tuesday
+        QCOMPARE(int(bytes[1256 + 24 + 9]), 1);
+        QCOMPARE(bytes.mid(1256 + 48, 24), QByteArray(24, '\0'));
+        QCOMPARE(Int32At(bytes, 1548), 4);
+        QCOMPARE(TextAt(bytes, 3450), QByteArray("1234"));
+        QCOMPARE(bytes.mid(3458, 3), QByteArray("321"));
+        QCOMPARE(Int32At(bytes, 3472), 10);
+        QCOMPARE(DoubleAt(bytes, 3480), 0.07);
+        QCOMPARE(DoubleAt(bytes, 3488), 0.05);
+        QFile greetings(m_dir->filePath("Greetings.txt"));
+        QVERIFY(greetings.open(QIODevice::ReadOnly));
+        QCOMPARE(greetings.readAll(),
+                 QByteArray("Default Greeting 1.wav\r\nDefault Greeting 3.wav\r\n"));
+        QVERIFY(prompts.Messages.isEmpty());  // not connected: no "switched modems"
+    }
+
+    // A refused field keeps the dialog open on its tab with its message; nothing is kept, the
+    // greetings list included. Cancel keeps nothing either.
+    void invalidInputKeepsTheDialogOpen() {
+        SaveSettings();
+        TScriptedPrompts prompts;
+        TConfig live;
+        TConfigFile().LoadConfig(live);
+        const QByteArray before = live.ToBytes();
+        TSetup setup;
+        setup.SetConfig(&live);
+        setup.show();
+        Ui::TSetup* ui = setup.Form();
+        ui->GreetingList->clear();
+        const struct {
+            QLineEdit* Field;
+            QString Text;
+            QString Message;
+        } cases[] = {
+            {ui->Cost1Edit, "abc", "'abc' is not a valid floating point value"},
+            {ui->Cost2Edit, "-1", "A cost per minute must be from 0 to 1000000."},
+            {ui->FirstMinutesEdit, "1e3", "'1e3' is not a valid integer value"},
+            {ui->FirstMinutesEdit, "-5", "The first minutes must be a number from 0 to 100000."},
+        };
+        for (const auto& c : cases) {
+            setup.ShowSettings();
+            ui->GreetingList->clear();
+            c.Field->setText(c.Text);
+            setup.OKBtnClick();
+            QCOMPARE(prompts.Texts().last(), c.Message);
+            QVERIFY(setup.isVisible());
+            QCOMPARE(ui->setupPages->currentIndex(), int(TSetup::Dialing));
+        }
+        setup.ShowSettings();
+        ui->PageWait->setEditText("20000");
+        setup.OKBtnClick();
+        QCOMPARE(ui->setupPages->currentIndex(), int(TSetup::Paging));
+        setup.ShowSettings();
+        ui->Password1->setText("one");
+        ui->Password2->setText("two");
+        setup.OKBtnClick();
+        QCOMPARE(prompts.Texts().last(),
+                 QString("Enter the same password in both password fields"));
+        QCOMPARE(prompts.History.last().Caption, QString(" "));
+        QCOMPARE(ui->setupPages->currentIndex(), int(TSetup::Security));
+        QVERIFY(setup.isVisible());
+        QCOMPARE(live.ToBytes(), before);
+        QVERIFY(!QFile::exists(m_dir->filePath("Greetings.txt")) ||
+                QFile(m_dir->filePath("Greetings.txt")).size() > 0);
+
+        // The history length is brought into 5..200 when its field is left.
+        ui->MaxItems->setText("999");
+        emit ui->MaxItems->editingFinished();
+        QCOMPARE(ui->MaxItems->text(), QString("200"));
+        ui->MaxItems->setText("2");
+        emit ui->MaxItems->editingFinished();
+        QCOMPARE(ui->MaxItems->text(), QString("5"));
+
+        ui->Password2->setText("one");
+        ui->RingsToAnswer->setCurrentIndex(0);
+        ui->CancelBtn->click();
+        QCOMPARE(setup.result(), int(QDialog::Rejected));
+        QCOMPARE(live.ToBytes(), before);
+    }
+
+    // No area code: message 210; OK goes back to the Dialing tab, Cancel saves all the same.
+    void missingAreaCodeAsksFirst() {
+        SaveSettings([](TConfig& c) { c.LocalAreaCodes.clear(); });
+        TScriptedPrompts prompts;
+        TConfig live;
+        TConfigFile().LoadConfig(live);
+        TSetup setup;
+        setup.SetConfig(&live);
+        setup.show();
+        prompts.BoxAnswers.enqueue(prompt::IDOK);
+        setup.OKBtnClick();
+        QCOMPARE(prompts.Messages.last().Id, 210);
+        QCOMPARE(setup.Form()->setupPages->currentIndex(), int(TSetup::Dialing));
+        QVERIFY(setup.isVisible());
+        prompts.BoxAnswers.enqueue(prompt::IDCANCEL);
+        setup.OKBtnClick();
+        QCOMPARE(setup.result(), int(QDialog::Accepted));
+    }
+
+    // Stored values select their items and come back unchanged: rings, keys, the modem.
+    void storedChoicesRoundTrip() {
+        SaveSettings([](TConfig& c) {
+            c.RingsToAnswer = 5;
+            c.NextMessageComboBox = '*';
+            c.SelectPortBox = "Desk modem";
+            c.PageWait = 3.0;
+        });
+        TConfig live;
+        TConfigFile().LoadConfig(live);
+        const QByteArray before = live.ToBytes();
+        TSetup setup;
+        setup.SetConfig(&live);
+        setup.show();
+        Ui::TSetup* ui = setup.Form();
+        QCOMPARE(ui->RingsToAnswer->currentText(), QString("5"));
+        QCOMPARE(ui->NextMessageComboBox->currentText(), QString("*"));
+        QVERIFY(!ui->NextMessageComboBox->isEnabled());
+        QCOMPARE(ui->SelectPortBox->currentText(), QString("Desk modem"));
+        QCOMPARE(ui->PageWait->currentText(), QString("3"));
+        QCOMPARE(ui->DayOfWeek->item(3)->text(), QString("Wednesday "));
+        ui->setupPages->setCurrentIndex(int(live.SetupPageIndex));
+        setup.OKBtnClick();
+        QCOMPARE(live.ToBytes(), before);
+        ui->RingsToAnswer->setCurrentText("Never Answer");
+        setup.OKBtnClick();
+        QCOMPARE(live.RingsToAnswer, 0);
+    }
+
+    // Without any modem: message 312, one item, everything about the modem disabled, and OK
+    // stores no modem.
+    void noModemInstalled() {
+        m_provider.reset();
+        SaveSettings([](TConfig& c) { c.SelectPortBox = "Gone modem"; });
+        TScriptedPrompts prompts;
+        TConfig live;
+        TConfigFile().LoadConfig(live);
+        TSetup setup;
+        setup.SetConfig(&live);
+        setup.show();
+        Ui::TSetup* ui = setup.Form();
+        QCOMPARE(prompts.Messages.last().Id, 312);
+        QCOMPARE(ui->SelectPortBox->count(), 1);
+        QCOMPARE(ui->SelectPortBox->currentText(), QString("No modems installed"));
+        QVERIFY(!ui->SelectPortBox->isEnabled());
+        QVERIFY(!ui->ModemInfoButton->isEnabled());
+        QVERIFY(!ui->ConnectAtStartupButton->isEnabled());
+        setup.OKBtnClick();
+        QCOMPARE(live.SelectPortBox, QString());
+    }
+
+    // New proposes the first free name and adds the greeting once recorded; Play/Edit opens the
+    // recorder for each selected greeting; the Delete key removes the selected ones.
+    void editsTheGreetingsList() {
+        SaveSettings();
+        for (const char* name : {"Default Greeting.wav", "Default Greeting1.wav"})
+            QFile(m_dir->filePath(QString("Greetings/") + name)).open(QIODevice::WriteOnly);
+        TScriptedPrompts prompts;
+        TConfig live;
+        TConfigFile().LoadConfig(live);
+        TSetup setup;
+        QStringList recorded;
+        setup.RunDialog = [&](QDialog& dialog) {
+            if (qobject_cast<TRecordWaveForm*>(&dialog))
+                recorded << dialog.findChild<QLabel*>("WaveFile")->text();
+            return int(QDialog::Accepted);
+        };
+        setup.SetConfig(&live);
+        setup.show();
+        Ui::TSetup* ui = setup.Form();
+        QVERIFY(!ui->DeleteGreetingButton->isEnabled());
+        prompts.FileAnswers.enqueue("/elsewhere/Default Greeting2.wav");
+        ui->NewGreetingButton->click();
+        QCOMPARE(recorded, QStringList{m_dir->filePath("Greetings/Default Greeting2.wav")});
+        QCOMPARE(ui->GreetingList->count(), 4);
+        QCOMPARE(ui->GreetingList->item(3)->text(), QString("Default Greeting2.wav"));
+        prompts.FileAnswers.enqueue("/music/Hello.wav");
+        ui->AddGreetingButton->click();
+        QCOMPARE(ui->GreetingList->item(4)->text(), QString("Hello.wav"));
+
+        ui->GreetingList->item(1)->setSelected(true);
+        ui->GreetingList->item(2)->setSelected(true);
+        QVERIFY(ui->EditGreetingButton->isEnabled());
+        recorded.clear();
+        ui->EditGreetingButton->click();
+        QCOMPARE(recorded.size(), 2);
+        QTest::keyClick(ui->GreetingList, Qt::Key_Delete);
+        QStringList left;
+        for (int row = 0; row < ui->GreetingList->count(); ++row)
+            left << ui->GreetingList->item(row)->text();
+        QCOMPARE(left,
+                 QStringList({"Default Greeting 1.wav", "Default Greeting2.wav", "Hello.wav"}));
+        QVERIFY(QFile::exists(m_dir->filePath("Greetings/Default Greeting1.wav")));
+    }
+
+    // The password guards the settings: wrong or cancelled refuses and opens nothing, the
+    // right one in any letter case opens them; no password asks nothing.
+    void passwordGuardsTheSettings() {
+        SaveSettings([](TConfig& c) { c.Password1 = "Secret"; });
+        TScriptedPrompts prompts;
+        TMainForm form;
+        prompts.PasswordAnswers << "wrong" << QString();
+        QVERIFY(!form.SetupButtonClick());
+        QVERIFY(!form.SetupButtonClick());
+        QVERIFY(form.SetupDialog() == nullptr);
+        QCOMPARE(prompts.Count("password"), 2);
+        QCOMPARE(prompts.Texts("password").first(), QString("Password"));
+        prompts.PasswordAnswers << "SECRET";
+        WhenShown<TSetup>([](TSetup& setup) { setup.Form()->CancelBtn->click(); });
+        QVERIFY(!form.SetupButtonClick());
+        QVERIFY(form.SetupDialog() != nullptr);
+        QCOMPARE(form.Session().Config().Password1, QString("Secret"));
+
+        form.Session().Config().Password1.clear();
+        WhenShown<TSetup>([](TSetup& setup) { setup.Form()->CancelBtn->click(); });
+        form.SetupButtonClick();
+        QCOMPARE(prompts.Count("password"), 3);
+    }
+};
+
+QTEST_MAIN(TestSetup)
+#include "test_setup.moc"
