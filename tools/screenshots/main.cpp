@@ -1,0 +1,104 @@
+// ringvale-screenshots FOLDER: draws the main window, every settings tab, the welcome and the
+// modem check (against the modem simulator) into PNG files in FOLDER. Runs on any display,
+// the offscreen one included, in a data folder of its own.
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "audio/shippedsounds.h"
+#include "platform/profile.h"
+#include "platform/telephony/v253line.h"
+#include "store/config.h"
+#include "ui/dialogs/modeminfoform.h"
+#include "ui/dialogs/setup.h"
+#include "ui/dialogs/welomedialog.h"
+#include "ui/dialogs/widgetprompts.h"
+#include "ui/main/mainform.h"
+
+namespace {
+QString g_out;
+
+bool Save(QWidget& widget, const QString& name) {
+    widget.show();
+    QCoreApplication::processEvents();
+    const bool saved = widget.grab().save(g_out + QLatin1Char('/') + name + QStringLiteral(".png"));
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(name));
+    return saved;
+}
+
+// The simulator on a pseudo-terminal, named in a lines.conf of its own.
+QString StartSimulator(QProcess& sim, const QString& config) {
+    sim.start(QStringLiteral(RINGVALE_MODEMSIM), {});
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) return {};
+    const QByteArray first = sim.readLine().trimmed();
+    if (!first.startsWith("PTY ")) return {};
+    QDir().mkpath(config + QStringLiteral("/Tarvex"));
+    QFile conf(config + QStringLiteral("/Tarvex/lines.conf"));
+    if (!conf.open(QIODevice::WriteOnly)) return {};
+    conf.write("USB voice modem = " + first.mid(4) + "\n");
+    return QStringLiteral("USB voice modem");
+}
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QTemporaryDir work;
+    qputenv("XDG_CONFIG_HOME", work.filePath(QStringLiteral("config")).toUtf8());
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: ringvale-screenshots FOLDER\n");
+        return 2;
+    }
+    g_out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(g_out);
+    TProfile::SetFolder(work.filePath(QStringLiteral("data")));
+    QDir().mkpath(TProfile::Folder());
+    InstallShippedSounds();
+    TWidgetPrompts prompts;
+    SetPrompts(&prompts);
+    QProcess sim;
+    const QString modem = StartSimulator(sim, work.filePath(QStringLiteral("config")));
+    TV253Provider modems;
+
+    TConfig config;
+    config.SelectPortBox = modem;
+    config.LocalAreaCodes = QStringLiteral("404,770");
+    config.PagerNumber = QStringLiteral("404-555-0188,,,");
+    TConfigFile().SaveConfig(config);
+
+    bool ok = true;
+    {
+        TMainForm form;
+        form.resize(627, 321);
+        ok &= Save(form, QStringLiteral("main-window"));
+        form.hide();
+    }
+    TSetup setup;
+    setup.SetConfig(&config);
+    setup.show();
+    auto* pages = setup.findChild<QTabWidget*>(QStringLiteral("setupPages"));
+    for (int page = 0; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        const QString tab =
+            pages->tabText(page).toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
+        ok &= Save(setup, QStringLiteral("settings-") + tab);
+    }
+    setup.hide();
+    TWelomeDialog welcome;
+    ok &= Save(welcome, QStringLiteral("welcome"));
+    welcome.hide();
+    TModemInfoForm info;
+    info.SetModem(modem);
+    info.show();
+    info.Probe();
+    for (QDeadlineTimer deadline(20000); !info.Done() && !deadline.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    ok &= Save(info, QStringLiteral("modem-check"));
+    sim.kill();
+    sim.waitForFinished(2000);
+    return ok ? 0 : 1;
+}
