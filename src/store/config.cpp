@@ -257,6 +257,13 @@ void TConfig::ClampLoaded() {
     if (PageWait > 10080) PageWait = defaults.PageWait;  // a week of minutes
     money(Cost1Edit, defaults.Cost1Edit);
     money(Cost2Edit, defaults.Cost2Edit);
+    // A retrieval key names a prompt file and is matched against the caller's keys.
+    auto key = [](char& value, char fallback) {
+        if (!(value >= '0' && value <= '9') && value != '*') value = fallback;
+    };
+    key(NextMessageComboBox, defaults.NextMessageComboBox);
+    key(PreviousMessageComboBox, defaults.PreviousMessageComboBox);
+    key(CurrentMessageComboBox, defaults.CurrentMessageComboBox);
 }
 
 bool TConfigFile::SaveConfig(TConfig& config) {

@@ -21,6 +21,8 @@ private slots:
         config.Cost1Edit = -1;
         config.HistoryColumnWidths[2] = 1 << 30;
         config.SelectPortBox = "USB Modem";
+        config.NextMessageComboBox = '/';
+        config.CurrentMessageComboBox = '*';
         WriteAll(folder.Path("RINGVALE.CNF"), config.ToBytes());
         TConfig loaded;
         QVERIFY(TConfigFile().LoadConfig(loaded));
@@ -32,6 +34,8 @@ private slots:
         QCOMPARE(loaded.PageWait, defaults.PageWait);
         QCOMPARE(loaded.Cost1Edit, defaults.Cost1Edit);
         QCOMPARE(loaded.HistoryColumnWidths[2], 0);
+        QCOMPARE(loaded.NextMessageComboBox, defaults.NextMessageComboBox);
+        QCOMPARE(loaded.CurrentMessageComboBox, '*');
         QCOMPARE(loaded.SelectPortBox, QString("USB Modem"));  // the rest is kept
         QVERIFY(TakeDataNotices().isEmpty());
     }

@@ -315,6 +315,26 @@ private slots:
         QVERIFY(QFile::exists(m_dir->filePath("Greetings/Default Greeting1.wav")));
     }
 
+    // Choosing another modem while listening says so (212) and keeps listening on the old one.
+    void switchingModemsWhileListening() {
+        SaveSettings([](TConfig& c) { c.SelectPortBox = "Kitchen modem"; });
+        TScriptedPrompts prompts;
+        TMainForm form;
+        form.ConnectButtonClick();
+        QVERIFY(form.Session().Line() != nullptr);
+        WhenShown<TSetup>([](TSetup& setup) {
+            setup.Form()->SelectPortBox->setCurrentText("Desk modem");
+            setup.OKBtnClick();
+        });
+        QVERIFY(form.SetupButtonClick());
+        QCOMPARE(prompts.Messages.last().Id, 212);
+        QCOMPARE(form.Session().Line()->LineName, QString("Kitchen modem"));
+        TConfig saved;
+        QVERIFY(TConfigFile().LoadConfig(saved));
+        QCOMPARE(saved.SelectPortBox, QString("Desk modem"));
+        form.SaveAll();
+    }
+
     // The password guards the settings: wrong or cancelled refuses and opens nothing, the
     // right one in any letter case opens them; no password asks nothing.
     void passwordGuardsTheSettings() {
