@@ -39,6 +39,18 @@ QByteArray TextAt(const QByteArray& bytes, int offset) {
 }
 }  // namespace
 
+// The dialog over the settings saved in the folder, shown.
+struct TShownSetup {
+    TConfig Live;
+    TSetup Setup;
+    explicit TShownSetup(const std::function<void(TSetup&)>& before = {}) {
+        TConfigFile().LoadConfig(Live);
+        if (before) before(Setup);
+        Setup.SetConfig(&Live);
+        Setup.show();
+    }
+};
+
 class TestSetup : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -142,12 +154,10 @@ private slots:
     void invalidInputKeepsTheDialogOpen() {
         SaveSettings();
         TScriptedPrompts prompts;
-        TConfig live;
-        TConfigFile().LoadConfig(live);
+        TShownSetup shown;
+        TConfig& live = shown.Live;
+        TSetup& setup = shown.Setup;
         const QByteArray before = live.ToBytes();
-        TSetup setup;
-        setup.SetConfig(&live);
-        setup.show();
         Ui::TSetup* ui = setup.Form();
         ui->GreetingList->clear();
         const struct {
@@ -205,11 +215,8 @@ private slots:
     void missingAreaCodeAsksFirst() {
         SaveSettings([](TConfig& c) { c.LocalAreaCodes.clear(); });
         TScriptedPrompts prompts;
-        TConfig live;
-        TConfigFile().LoadConfig(live);
-        TSetup setup;
-        setup.SetConfig(&live);
-        setup.show();
+        TShownSetup shown;
+        TSetup& setup = shown.Setup;
         prompts.BoxAnswers.enqueue(prompt::IDOK);
         setup.OKBtnClick();
         QCOMPARE(prompts.Messages.last().Id, 210);
@@ -228,12 +235,10 @@ private slots:
             c.SelectPortBox = "Desk modem";
             c.PageWait = 3.0;
         });
-        TConfig live;
-        TConfigFile().LoadConfig(live);
+        TShownSetup shown;
+        TConfig& live = shown.Live;
+        TSetup& setup = shown.Setup;
         const QByteArray before = live.ToBytes();
-        TSetup setup;
-        setup.SetConfig(&live);
-        setup.show();
         Ui::TSetup* ui = setup.Form();
         QCOMPARE(ui->RingsToAnswer->currentText(), QString("5"));
         QCOMPARE(ui->NextMessageComboBox->currentText(), QString("*"));
@@ -255,11 +260,9 @@ private slots:
         m_provider.reset();
         SaveSettings([](TConfig& c) { c.SelectPortBox = "Gone modem"; });
         TScriptedPrompts prompts;
-        TConfig live;
-        TConfigFile().LoadConfig(live);
-        TSetup setup;
-        setup.SetConfig(&live);
-        setup.show();
+        TShownSetup shown;
+        TConfig& live = shown.Live;
+        TSetup& setup = shown.Setup;
         Ui::TSetup* ui = setup.Form();
         QCOMPARE(prompts.Messages.last().Id, 312);
         QCOMPARE(ui->SelectPortBox->count(), 1);
@@ -278,17 +281,15 @@ private slots:
         for (const char* name : {"Default Greeting.wav", "Default Greeting1.wav"})
             QFile(m_dir->filePath(QString("Greetings/") + name)).open(QIODevice::WriteOnly);
         TScriptedPrompts prompts;
-        TConfig live;
-        TConfigFile().LoadConfig(live);
-        TSetup setup;
         QStringList recorded;
-        setup.RunDialog = [&](QDialog& dialog) {
-            if (qobject_cast<TRecordWaveForm*>(&dialog))
-                recorded << dialog.findChild<QLabel*>("WaveFile")->text();
-            return int(QDialog::Accepted);
-        };
-        setup.SetConfig(&live);
-        setup.show();
+        TShownSetup shown([&](TSetup& dialog) {
+            dialog.RunDialog = [&](QDialog& opened) {
+                if (qobject_cast<TRecordWaveForm*>(&opened))
+                    recorded << opened.findChild<QLabel*>("WaveFile")->text();
+                return int(QDialog::Accepted);
+            };
+        });
+        TSetup& setup = shown.Setup;
         Ui::TSetup* ui = setup.Form();
         QVERIFY(!ui->DeleteGreetingButton->isEnabled());
         prompts.FileAnswers.enqueue("/elsewhere/Default Greeting2.wav");
