@@ -1,8 +1,9 @@
 #include "store/phonebook.h"
 
-#include <QDebug>
-
 #include <QDateTime>
+#include <QDebug>
+#include <QFile>
+#include <unordered_map>
 
 #include "platform/atomicfile.h"
 #include "platform/clock.h"
@@ -143,6 +144,36 @@ void TPhoneBook::Remove(const PhoneBookEntry* entry) {
     std::erase_if(Entries, [entry](const auto& owned) { return owned.get() == entry; });
 }
 
+bool TPhoneBook::Reorder(const std::vector<const PhoneBookEntry*>& order) {
+    if (order.size() != Entries.size()) return false;
+    std::unordered_map<const PhoneBookEntry*, size_t> index;
+    for (size_t i = 0; i < Entries.size(); ++i)
+        index[Entries[i].get()] = i;
+    std::vector<bool> used(Entries.size(), false);
+    for (const PhoneBookEntry* wanted : order) {
+        const auto it = index.find(wanted);
+        if (it == index.end() || used[it->second]) return false;  // not ours, or twice
+        used[it->second] = true;
+    }
+    std::vector<std::unique_ptr<PhoneBookEntry>> sorted;
+    sorted.reserve(Entries.size());
+    for (const PhoneBookEntry* wanted : order)
+        sorted.push_back(std::move(Entries[index[wanted]]));
+    Entries = std::move(sorted);
+    return true;
+}
+
+bool TPhoneBook::IsPhoneBookFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() % PhoneBookEntry::kSize != 0 ||
+        file.size() > kMaxEntries * PhoneBookEntry::kSize)
+        return false;
+    const QByteArray bytes = file.readAll();
+    for (qsizetype at = 0; at < bytes.size(); at += PhoneBookEntry::kSize)
+        if (!PhoneBookEntry::Plausible(bytes.mid(at, PhoneBookEntry::kSize))) return false;
+    return true;
+}
+
 namespace {
 // The lookups compare without building the digit and trimmed forms of every entry: the
 // history refresh looks up every row in the whole phone book.
@@ -253,8 +284,16 @@ bool TPhoneBook::RestorePhoneBook() {
     request.FileMustExist = true;
     const QString source = Prompts().OpenFileName(request);
     if (source.isEmpty()) return false;
-    TFile file;
-    const bool ok = file.Copy(source, FileName());
+    // Any other file would be read as entries of garbage over the phone book in use.
+    if (!IsPhoneBookFile(source)) {
+        Prompts().MessageBox(FormatText(QStringLiteral("\"%s\" is not a phone book.\rYour phone "
+                                                       "book has not been changed."),
+                                        {source}),
+                             QString(), prompt::MB_OK);
+        return false;
+    }
+    QFile backup(source);
+    const bool ok = backup.open(QIODevice::ReadOnly) && RewriteFile(FileName(), backup.readAll());
     if (ok) LoadPhoneBook();
     Prompts().MessageBox(ok ? QStringLiteral("The backup database has been restored")
                             : QStringLiteral("There was an error restoring the database"),

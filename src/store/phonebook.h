@@ -55,6 +55,11 @@ public:
     bool SavePhoneBook();
     PhoneBookEntry* Add(const PhoneBookEntry& entry);
     void Remove(const PhoneBookEntry* entry);
+    // The entries in the given order (the rows of the window after a sort or a drag); false
+    // when the order is not a rearrangement of the entries, which then stay as they were.
+    bool Reorder(const std::vector<const PhoneBookEntry*>& order);
+    // Whether a file holds phone book entries: whole records whose texts end in their fields.
+    static bool IsPhoneBookFile(const QString& path);
 
     PhoneBookEntry* FindCaller(const QString& number, const QString& name) const;
     PhoneBookEntry* FindCallerByNumber(const QString& number) const;

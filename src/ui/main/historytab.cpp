@@ -21,6 +21,7 @@
 #include "store/config.h"
 #include "store/message.h"
 #include "store/phonebook.h"
+#include "ui/main/listexport.h"
 #include "ui_mainform.h"
 
 namespace {
@@ -59,6 +60,9 @@ THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TP
     connect(ui->NewMessagesButton, &QToolButton::clicked, this,
             &THistoryTab::NewMessagesButtonClick);
     connect(ui->SaveWaveButton, &QToolButton::clicked, this, &THistoryTab::SaveWaveButtonClick);
+    for (QToolButton* edit : {ui->AddToPhoneBookButton, ui->EditCallerPhoneBookButton})
+        connect(edit, &QToolButton::clicked, this,
+                [this] { emit EditCallersRequested(SelectedRecords()); });
     // The counters of the status panel are buttons for the walk too.
     for (QWidget* counter :
          {static_cast<QWidget*>(ui->NumMessages), static_cast<QWidget*>(ui->CallTimeLabel),
@@ -69,6 +73,14 @@ THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TP
 // A row names its call by the record's id, never by its address.
 CallLogRecord* THistoryTab::RecordOf(const QTreeWidgetItem* row) const {
     return row ? m_log.Find(row->data(0, Qt::UserRole).toULongLong()) : nullptr;
+}
+
+QList<CallLogRecord*> THistoryTab::SelectedRecords() const {
+    QList<CallLogRecord*> records;
+    for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i)
+        if (ui->historyList->topLevelItem(i)->isSelected())
+            records << RecordOf(ui->historyList->topLevelItem(i));
+    return records;
 }
 
 QTreeWidgetItem* THistoryTab::RowOf(quint64 id) const {
@@ -244,14 +256,20 @@ QMenu* THistoryTab::BuildPopup() {
     add(QStringLiteral("CallMenu"), QStringLiteral("Call \"") + name + QLatin1Char('"'), true,
         QKeySequence(QStringLiteral("Ctrl+D")));
     menu->addSeparator();
-    add(QStringLiteral("EditMenu"),
-        selected > 1 ? QStringLiteral("Edit Selected Callers")
-        : known      ? QStringLiteral("Edit \"") + name + QStringLiteral("\"...")
-                     : QStringLiteral("Add \"") + name + QStringLiteral("\" To Phone Book..."),
-        true, QKeySequence(QStringLiteral("Ctrl+E")));
-    add(QStringLiteral("BlockCaller"),
-        QStringLiteral("Block \"") + name + QStringLiteral("\" From Calling Again..."), true)
-        ->setVisible(!known);
+    connect(add(QStringLiteral("EditMenu"),
+                selected > 1 ? QStringLiteral("Edit Selected Callers")
+                : known      ? QStringLiteral("Edit \"") + name + QStringLiteral("\"...")
+                        : QStringLiteral("Add \"") + name + QStringLiteral("\" To Phone Book..."),
+                true, QKeySequence(QStringLiteral("Ctrl+E"))),
+            &QAction::triggered, this, [this] { emit EditCallersRequested(SelectedRecords()); });
+    QAction* block =
+        add(QStringLiteral("BlockCaller"),
+            QStringLiteral("Block \"") + name + QStringLiteral("\" From Calling Again..."), true);
+    block->setVisible(!known);
+    const quint64 id = record->Id;
+    connect(block, &QAction::triggered, this, [this, id] {
+        if (CallLogRecord* call = m_log.Find(id)) emit BlockCallerRequested(call);
+    });
     menu->addSeparator();
     connect(add(QStringLiteral("CopyToClipboard"),
                 selected > 1 ? QStringLiteral("Copy Selected Callers")
@@ -361,48 +379,11 @@ void THistoryTab::SaveWaveButtonClick() {
 }
 
 void THistoryTab::ExportToText() {
-    const int rows = ui->historyList->topLevelItemCount();
-    if (rows == 0) {
-        Prompts().MessageBox(QStringLiteral("Nothing in the list"), QStringLiteral(" "),
-                             prompt::MB_OK);
-        return;
-    }
-    QStringList columns;
-    for (int c = 0; c < ui->historyList->columnCount(); ++c)
-        columns << ui->historyList->headerItem()->text(c);
     const QString today =
         QLocale().toString(QDate::currentDate(), QLocale::ShortFormat).replace('/', '-');
-    TGetTextFileForm form(ui->historyList->window());
-    form.Offer(columns, QStringLiteral("History List ") + today + QStringLiteral(".txt"));
-    if (RunTextFileForm(form) != QDialog::Accepted) return;
-    const QList<bool> included = form.Included();
-    QByteArray text;
-    for (int r = 0; r < rows; ++r) {
-        const QTreeWidgetItem* row = ui->historyList->topLevelItem(r);
-        QString line;
-        for (int c = 0; c < included.size(); ++c) {
-            if (!included[c]) continue;
-            if (!line.isEmpty()) line += QLatin1Char(form.Delimiter());
-            line += row->text(c);
-        }
-        if (!line.isEmpty()) text += line.toLatin1() + "\r\n";
-    }
-    QString reason;
-    if (!RewriteFile(form.FileName(), text, &reason)) {
-        ShowManagedMessage(308, FormatText(StringTableText(308), {form.FileName(), reason}));
-        return;
-    }
-    const QString done =
-        QStringLiteral("Success\r\n\"") + form.FileName() +
-        QStringLiteral("\" was created and\r\n") + QString::number(rows) +
-        QStringLiteral(" lines were written to it.\r\n\r\nDo you want to see it now?");
-    if (Prompts().MessageBox(done, QStringLiteral("Success"), prompt::MB_YESNO) != prompt::IDYES)
-        return;
-    TShell shell;
-    if (!shell.Run(form.FileName()))
-        Prompts().MessageBox(QStringLiteral("Can't \"open\" ") + form.FileName() +
-                                 QStringLiteral("\rReason: ") + shell.ErrorText,
-                             QStringLiteral(" "), prompt::MB_OK);
+    ExportListToText(ui->historyList,
+                     QStringLiteral("History List ") + today + QStringLiteral(".txt"),
+                     RunTextFileForm);
 }
 
 void THistoryTab::MakeNew() {
@@ -414,16 +395,7 @@ void THistoryTab::MakeNew() {
 }
 
 QString THistoryTab::CopyText() const {
-    QStringList lines;
-    for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* row = ui->historyList->topLevelItem(i);
-        if (!row->isSelected()) continue;
-        QString line = row->text(0);
-        for (int column = 1; column < ui->historyList->columnCount(); ++column)
-            line += QLatin1Char(',') + row->text(column);
-        lines << line;
-    }
-    return lines.join(QStringLiteral("\r\n"));
+    return SelectedRowsText(ui->historyList);
 }
 
 void THistoryTab::CopyToClipboard() {

@@ -14,7 +14,7 @@ class QMenu;
 class TConfig;
 class TCallLog;
 class TPhoneBook;
-struct CallLogRecord;
+#include "store/calllog.h"
 
 namespace Ui {
 class TMainForm;
@@ -65,6 +65,12 @@ public:
     QMenu* BuildPopup();
     int NewMessages() const { return m_newMessages; }
     CallLogRecord* RecordOf(const QTreeWidgetItem* row) const;
+    QList<CallLogRecord*> SelectedRecords() const;
+
+signals:
+    // Add or edit the selected callers in the phone book; block the focused one.
+    void EditCallersRequested(const QList<CallLogRecord*>& calls);
+    void BlockCallerRequested(CallLogRecord* call);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -22,6 +22,7 @@
 #include "ui/dialogs/welomedialog.h"
 #include "ui/main/ctrayicon.h"
 #include "ui/main/historytab.h"
+#include "ui/main/phonebooktab.h"
 #include "ui_mainform.h"
 
 namespace {
@@ -50,6 +51,7 @@ TMainForm::TMainForm(QWidget* parent)
     ui->setupUi(this);
     m_history =
         new THistoryTab(ui.get(), m_session.Config(), m_session.CallLog(), m_session.PhoneBook());
+    m_phoneBookTab = new TPhoneBookTab(ui.get(), m_session.Config(), m_session.PhoneBook());
     m_popup = new TShowCallerIDForm(this);
     m_debug = new TDebugForm(this);
     m_prmessage = new TPRMessageForm(this);
@@ -72,6 +74,7 @@ void TMainForm::FormCreate() {
                     config.MainWindowBounds[2], config.MainWindowBounds[3]);
     ui->UseSpeakerPhoneButton->setChecked(config.UseSpeakerPhoneButton());
     m_history->LoadRows();
+    m_phoneBookTab->LoadRows();
     // A data file that could not be used was kept aside: said once, without holding anything up.
     if (const QStringList notices = TakeDataNotices(); !notices.isEmpty())
         QTimer::singleShot(0, this, [notices] {
@@ -207,6 +210,14 @@ void TMainForm::WireWindows() {
     };
     m_prmessage->SetMainStatus = [this](const QString& text) { ui->StatusLabel->setText(text); };
     m_history->LineOpen = [this] { return m_session.Line() != nullptr; };
+    connect(m_phoneBookTab, &TPhoneBookTab::PhoneBookChanged, this, [this] {
+        m_history->RefreshHistory();
+        m_history->UpdateHistoryButtons();
+    });
+    connect(m_history, &THistoryTab::EditCallersRequested, m_phoneBookTab,
+            &TPhoneBookTab::EditCallers);
+    connect(m_history, &THistoryTab::BlockCallerRequested, m_phoneBookTab,
+            [this](CallLogRecord* call) { m_phoneBookTab->BlockCaller(*call); });
     m_history->ListenAllowed = [this] {
         return PasswordGuard(m_session.Config().ListenToMessages());
     };

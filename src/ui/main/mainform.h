@@ -19,6 +19,7 @@ class QMenu;
 class TPRMessageForm;
 class TRemotePlayForm;
 class THistoryTab;
+class TPhoneBookTab;
 class TShowCallerIDForm;
 class TDebugForm;
 class TSetup;
@@ -55,6 +56,7 @@ public:
     void RenderCallControls();
     void RenderConnection();
     THistoryTab* History() const { return m_history; }
+    TPhoneBookTab* PhoneBook() const { return m_phoneBookTab; }
     TShowCallerIDForm* CallerPopup() const { return m_popup; }
     TDebugForm* DebugWindow() const { return m_debug; }
     TPRMessageForm* MessageWindow() const { return m_prmessage; }
@@ -100,6 +102,7 @@ private:
     TSession m_session;
     std::unique_ptr<Ui::TMainForm> ui;
     THistoryTab* m_history = nullptr;
+    TPhoneBookTab* m_phoneBookTab = nullptr;
     TShowCallerIDForm* m_popup = nullptr;
     TDebugForm* m_debug = nullptr;
     TPRMessageForm* m_prmessage = nullptr;

@@ -1,0 +1,86 @@
+#pragma once
+// The "Phone Book" tab: one row per phone book entry, in the order callers are looked up,
+// with the toolbar's states and hints, the popup menu, the letter and digit keys that jump to
+// a row, sorting by a column and dragging rows (both change the look-up order), and the
+// commands: new, edit, delete, backup, restore, copy and export. Adding, editing and blocking
+// callers from the call history come here too. Every change is saved at once.
+
+#include <QObject>
+#include <functional>
+
+#include "ui/dialogs/getnewname.h"
+#include "ui/dialogs/gettextfileform.h"
+
+class QMenu;
+class QTreeWidgetItem;
+class TConfig;
+class TPhoneBook;
+#include "store/calllog.h"
+struct PhoneBookEntry;
+
+namespace Ui {
+class TMainForm;
+}
+
+class TPhoneBookTab : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kColumns = 7;
+
+    TPhoneBookTab(Ui::TMainForm* ui, TConfig& config, TPhoneBook& phoneBook);
+
+    // Shows the entry dialog and gives its result; tests answer in its place.
+    std::function<int(TGetNewName&)> RunEntryDialog = [](TGetNewName& dialog) {
+        return dialog.exec();
+    };
+    std::function<int(TGetTextFileForm&)> RunTextFileForm = [](TGetTextFileForm& form) {
+        return form.exec();
+    };
+
+    void LoadRows();
+    PhoneBookEntry* EntryOf(const QTreeWidgetItem* row) const;
+    QTreeWidgetItem* RowOf(const PhoneBookEntry* entry) const;
+
+    void AddNewPhoneBookButtonClick();
+    void EditSelected();
+    void DeleteSelected();
+    void BackupPhoneBookButtonClick();
+    void RestorePhoneBookButtonClick();
+    void ExportToText();
+    void CopyToClipboard();
+    // From the call history: each caller's entry, or a new one made from the call; stops at
+    // the first Cancel.
+    void EditCallers(const QList<CallLogRecord*>& calls);
+    // A new entry that hangs up on the caller of this call.
+    void BlockCaller(const CallLogRecord& call);
+
+    // A click on a column's header: its direction flips, the rows are sorted by it and the
+    // phone book takes that order.
+    void SortBy(int column);
+    // The rows' order, after a drag, becomes the look-up order.
+    void TakeRowOrder();
+    void UpdatePhoneBookButtons();
+    void UpdateLastBackupLabel();
+    QMenu* BuildPopup();
+    // The letter or digit key jump: true when the key was taken.
+    bool SearchKey(int key);
+
+signals:
+    // Names in the call history may have changed.
+    void PhoneBookChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QTreeWidgetItem* ShowPhoneBookRow(PhoneBookEntry* entry);
+    bool EditEntryDialog(PhoneBookEntry& entry, bool editing);
+    void EntriesChanged();
+    int CheckDuplicateEntries();
+    void ApplyColumnWidths();
+
+    Ui::TMainForm* ui;
+    TConfig& m_config;
+    TPhoneBook& m_phoneBook;
+    bool m_arranging = false;  // rows are moved by the program, not dragged
+};
