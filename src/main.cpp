@@ -95,12 +95,13 @@ int main(int argc, char* argv[]) {
     SetPrompts(&prompts);
     TV253Provider modems;  // every modem of lines.conf and /dev/serial/by-id
 
-    TMainForm mainForm;
-    TFirstInstance firstInstance(TProfile::Folder(), [&mainForm] { mainForm.BringToFront(); });
     // SIGTERM (session end, kill) and SIGINT save everything and quit at once: no password,
     // no box, no open dialog holds the end up. The session manager's request to save (a
-    // logout that may yet be cancelled) saves and keeps listening.
+    // logout that may yet be cancelled) saves and keeps listening. The signals are caught
+    // before the window loads the data files, so one that comes during start-up waits for it.
     TSignalWatcher signalWatcher;
+    TMainForm mainForm;
+    TFirstInstance firstInstance(TProfile::Folder(), [&mainForm] { mainForm.BringToFront(); });
     QObject::connect(&signalWatcher, &TSignalWatcher::Signalled, &app,
                      [&] { mainForm.Shutdown(); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
