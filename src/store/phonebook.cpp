@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <unordered_map>
 
 #include "platform/atomicfile.h"
@@ -285,7 +286,7 @@ bool TPhoneBook::RestorePhoneBook() {
     const QString source = Prompts().OpenFileName(request);
     if (source.isEmpty()) return false;
     // Any other file would be read as entries of garbage over the phone book in use.
-    if (!IsPhoneBookFile(source)) {
+    if (QFileInfo(source).isFile() && !IsPhoneBookFile(source)) {
         Prompts().MessageBox(FormatText(QStringLiteral("\"%s\" is not a phone book.\rYour phone "
                                                        "book has not been changed."),
                                         {source}),
