@@ -325,7 +325,8 @@ void TPhoneBookTab::SortBy(int column) {
     if (column < 0 || column >= kColumns) return;
     m_config.PhoneBookSortDirections[column] ^= 1;
     m_config.PhoneBookSortColumn = column;
-    const bool descending = m_config.PhoneBookSortDirections[column] != 0;
+    // The first click on a column sorts it ascending, the next descending.
+    const bool descending = m_config.PhoneBookSortDirections[column] == 0;
     QList<QTreeWidgetItem*> rows;
     for (int i = 0; i < ui->PhoneBookList->topLevelItemCount(); ++i)
         rows << ui->PhoneBookList->topLevelItem(i);

@@ -1,0 +1,316 @@
+// The phone book tab offscreen over a hand-made phone book file: rows and texts, sorting and
+// dragging change the look-up order in the file, the keys that jump to a row, delete, backup
+// and restore; the entry dialog field by field; adding, editing and blocking callers from the
+// history.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "eventloop.h"
+#include "platform/profile.h"
+#include "scriptedprompts.h"
+#include "store/calllog.h"
+#include "store/config.h"
+#include "store/phonebook.h"
+#include "ui/dialogs/recordwaveform.h"
+#include "ui/main/historytab.h"
+#include "ui/main/mainform.h"
+#include "ui/main/phonebooktab.h"
+#include "ui_getnewname.h"
+#include "ui_mainform.h"
+
+namespace {
+PhoneBookEntry Entry(const QString& display, const QString& number, int called = 0) {
+    PhoneBookEntry entry;
+    entry.DisplayName = display;
+    entry.Number = number;
+    entry.TimesCalled = called;
+    return entry;
+}
+
+// The display names in the phone book file, in its order.
+QStringList FileOrder(const QString& folder) {
+    QFile file(folder + "/Ringvale Phonebook.pb12");
+    QStringList names;
+    if (!file.open(QIODevice::ReadOnly)) return names;
+    const QByteArray bytes = file.readAll();
+    for (qsizetype at = 0; at + 668 <= bytes.size(); at += 668)
+        names << PhoneBookEntry::FromBytes(bytes.mid(at, 668)).DisplayName;
+    return names;
+}
+}  // namespace
+
+class TestPhoneBookTab : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    void WriteBook(const QList<PhoneBookEntry>& entries) {
+        TPhoneBook book;
+        for (const PhoneBookEntry& entry : entries)
+            book.Add(entry);
+        QVERIFY(book.SavePhoneBook());
+    }
+    std::unique_ptr<TMainForm> Form() {
+        TConfig config;
+        config.SetFlashCaller(false);
+        TConfigFile().SaveConfig(config);
+        return std::make_unique<TMainForm>();
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        TProfile::SetFolder(m_dir->path());
+    }
+
+    // Rows show the file; sorting by a column and dragging a row both become the file's order.
+    void rowsSortAndDrag() {
+        PhoneBookEntry water = Entry("Water Co", "", 1234);
+        water.KeyType = KeyName;
+        water.RealName = "WATER CPNY";
+        water.ActionFlags = ActionHangUp | ActionPageMe;
+        water.PersonalGreeting = "go away.wav";
+        WriteBook({Entry("Mom", "404-555-1212", 7), water, Entry("Bob", "770-555-0100", 250)});
+        TScriptedPrompts prompts;
+        auto form = Form();
+        QTreeWidget* list = form->Form()->PhoneBookList;
+        QCOMPARE(list->topLevelItemCount(), 3);
+        QTreeWidgetItem* row = list->topLevelItem(1);
+        const QStringList texts = {
+            "WATER CPNY", "Water Co", "", "go away.wav", "play greeting & hang up & page me ",
+            "1,234",      ""};
+        for (int column = 0; column < 7; ++column)
+            QCOMPARE(row->text(column), texts[column]);
+
+        TPhoneBookTab* tab = form->PhoneBook();
+        tab->SortBy(5);  // "Called" ascending by value, not by text
+        QCOMPARE(FileOrder(m_dir->path()), QStringList({"Mom", "Bob", "Water Co"}));
+        tab->SortBy(5);
+        QCOMPARE(FileOrder(m_dir->path()), QStringList({"Water Co", "Bob", "Mom"}));
+        QCOMPARE(form->Session().Config().PhoneBookSortColumn, 5);
+
+        // A drop moves the row; the order is taken once the move is complete.
+        QTreeWidgetItem* mom = list->takeTopLevelItem(2);
+        list->insertTopLevelItem(0, mom);
+        Pump();
+        QCOMPARE(FileOrder(m_dir->path()), QStringList({"Mom", "Water Co", "Bob"}));
+        QCOMPARE(form->Session().PhoneBook().Entries.front()->DisplayName, QString("Mom"));
+    }
+
+    // Letters search the display names and digits the numbers, after the focused row, wrapping.
+    void keysJumpToRows() {
+        WriteBook({Entry("Smith", "404"), Entry("adams", "770"), Entry("Stone", "912")});
+        auto form = Form();
+        TPhoneBookTab* tab = form->PhoneBook();
+        QTreeWidget* list = form->Form()->PhoneBookList;
+        QTest::keyClick(list, Qt::Key_S);
+        QCOMPARE(list->currentItem()->text(1), QString("Smith"));
+        QTest::keyClick(list, Qt::Key_S);
+        QCOMPARE(list->currentItem()->text(1), QString("Stone"));
+        tab->SearchKey('S');
+        QCOMPARE(list->currentItem()->text(1), QString("Smith"));
+        QVERIFY(tab->SearchKey('A'));  // "adams" starts with a small letter: not found
+        QVERIFY(list->selectedItems().isEmpty());
+        tab->SearchKey('7');
+        QCOMPARE(list->currentItem()->text(1), QString("adams"));
+        QCOMPARE(form->Form()->EditPhoneBookItem->toolTip(), QString("Edit \"adams\""));
+    }
+
+    // Delete asks (304) and saves; backup and restore round trip; a file that is no phone
+    // book is refused and the phone book stays; an empty phone book hides the backup label.
+    void deleteBackupRestore() {
+        WriteBook({Entry("Mom", "404-555-1212"), Entry("Bob", "770-555-0100")});
+        TScriptedPrompts prompts;
+        auto form = Form();
+        Ui::TMainForm* ui = form->Form();
+        TPhoneBookTab* tab = form->PhoneBook();
+        QCOMPARE(ui->LastBackupLabel->text(), QString("You have not backed up your database"));
+        const QString backup = m_dir->filePath("book.pbb");
+        prompts.FileAnswers.enqueue(backup);
+        tab->BackupPhoneBookButtonClick();
+        QVERIFY(ui->LastBackupLabel->text().startsWith("Last backup: "));
+
+        ui->PhoneBookList->topLevelItem(0)->setSelected(true);
+        prompts.BoxAnswers.enqueue(prompt::IDOK);
+        QMenu* menu = tab->BuildPopup();
+        QCOMPARE(menu->findChild<QAction*>("PhoneBookMenuDelete")->text(),
+                 QString("Delete \"Mom\""));
+        menu->deleteLater();
+        QTest::keyClick(ui->PhoneBookList, Qt::Key_Delete);
+        QCOMPARE(prompts.Messages.last().Text, QString("Delete \"Mom\" from the phone book"));
+        QCOMPARE(FileOrder(m_dir->path()), QStringList{"Bob"});
+
+        QFile garbage(m_dir->filePath("notes.pbb"));
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(668, 'x'));
+        garbage.close();
+        prompts.FileAnswers.enqueue(garbage.fileName());
+        tab->RestorePhoneBookButtonClick();
+        QVERIFY(prompts.Texts().last().contains("is not a phone book"));
+        QCOMPARE(FileOrder(m_dir->path()), QStringList{"Bob"});
+        QCOMPARE(ui->PhoneBookList->topLevelItemCount(), 1);
+
+        prompts.FileAnswers.enqueue(backup);
+        tab->RestorePhoneBookButtonClick();
+        QCOMPARE(prompts.Texts().last(), QString("The backup database has been restored"));
+        QCOMPARE(ui->PhoneBookList->topLevelItemCount(), 2);
+        QCOMPARE(FileOrder(m_dir->path()), QStringList({"Mom", "Bob"}));
+
+        ui->PhoneBookList->selectAll();
+        prompts.BoxAnswers.enqueue(prompt::IDOK);
+        tab->DeleteSelected();
+        QCOMPARE(prompts.Messages.last().Text, QString("Delete all selected phone book entries?"));
+        QVERIFY(!ui->LastBackupLabel->isVisibleTo(ui->PhoneBookTab));
+        QVERIFY(!ui->BackupPhoneBookButton->isEnabled());
+    }
+
+    // New: every field of the dialog reaches its bytes; a second entry with the same number is
+    // pointed out (208) with both rows selected; Cancel changes nothing.
+    void entryDialogFieldsAndDuplicates() {
+        QDir(m_dir->path()).mkdir("Personal Sounds");
+        WriteBook({Entry("Mom", "404-555-1212")});
+        TScriptedPrompts prompts;
+        auto form = Form();
+        TPhoneBookTab* tab = form->PhoneBook();
+        tab->RunEntryDialog = [](TGetNewName& dialog) {
+            Ui::TGetNewName* ui = dialog.Form();
+            if (dialog.windowTitle() != "Adding Test Caller to the phonebook") return 0;
+            ui->Name->setText("Mother");
+            ui->Number->clear();
+            QTest::keyClicks(ui->Number, "(404) ");  // the blank is refused
+            if (ui->Number->text() != "(404)") return 0;
+            QTest::keyClicks(ui->Number, "555-1212");
+            ui->HangupButton->setChecked(true);
+            ui->PagemeButton->setChecked(true);
+            ui->PersonalGreeting->setText("hello");
+            if (ui->HangupButton->text() != "Play greeting then hang up.") return 0;
+            dialog.RunDialog = [](QDialog&) { return int(QDialog::Accepted); };
+            ui->NewButton->click();  // a notify sound named after the caller
+            ui->TimesCalled->setText("3");
+            dialog.OKButtonClick();
+            return dialog.result();
+        };
+        prompts.BoxAnswers.enqueue(prompt::IDOK);
+        tab->AddNewPhoneBookButtonClick();
+        QCOMPARE(prompts.Count("beep"), 1);
+        QFile file(m_dir->filePath("Ringvale Phonebook.pb12"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll().mid(668);
+        QCOMPARE(bytes.size(), 668);
+        QCOMPARE(QByteArray(bytes.constData()), QByteArray("Mother"));
+        QCOMPARE(QByteArray(bytes.constData() + 32), QByteArray("(404)555-1212"));
+        QCOMPARE(QByteArray(bytes.constData() + 64), QByteArray("Mother.wav"));
+        QCOMPARE(bytes.mid(324, 5), QByteArray("\x06\0\0\0\0", 5));
+        QCOMPARE(qFromLittleEndian<qint32>(bytes.constData() + 364), 3);
+        QCOMPARE(QByteArray(bytes.constData() + 376), QByteArray("hello"));
+        QVERIFY(prompts.Texts().last().startsWith("You have duplicate phone book entries."));
+        QCOMPARE(form->Form()->PhoneBookList->selectedItems().size(), 2);
+
+        tab->RunEntryDialog = [](TGetNewName& dialog) {
+            dialog.Form()->Name->setText("Changed");
+            dialog.reject();
+            return dialog.result();
+        };
+        tab->EditSelected();
+        QCOMPARE(FileOrder(m_dir->path()), QStringList({"Mom", "Mother"}));
+    }
+
+    // Identifying by name needs the name and says why it is rare (209); no number, no entry.
+    void entryDialogRefusals() {
+        QDir(m_dir->path()).mkdir("Personal Sounds");
+        for (const char* name : {"Sound.wav"})
+            QFile(m_dir->filePath(QString("Personal Sounds/") + name)).open(QIODevice::WriteOnly);
+        TScriptedPrompts prompts;
+        TGetNewName dialog;
+        dialog.SetEntry(PhoneBookEntry(), false);
+        Ui::TGetNewName* ui = dialog.Form();
+        dialog.OKButtonClick();
+        QCOMPARE(prompts.Texts().last(),
+                 QString("You must enter a NUMBER to identify this caller"));
+        ui->KeyName->setChecked(true);
+        QVERIFY(!ui->Number->isEnabled());
+        dialog.OKButtonClick();
+        QCOMPARE(prompts.Texts().last(),
+                 QString("You must enter the NAME to identify this caller"));
+        ui->Name->setText(QString::fromUtf8("Zoë "));
+        QKeyEvent omega(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("Ω"));
+        QApplication::sendEvent(ui->Name, &omega);  // cannot be stored: refused
+        QCOMPARE(ui->Name->text(), QString::fromUtf8("Zoë "));
+        QCOMPARE(prompts.Count("beep"), 1);
+        QStringList recorded;
+        dialog.RunDialog = [&](QDialog& opened) {
+            recorded << opened.findChild<QLabel*>("WaveFile")->text();
+            return int(QDialog::Rejected);
+        };
+        ui->Name->clear();
+        ui->NewButton->click();
+        QCOMPARE(recorded, QStringList{m_dir->filePath("Personal Sounds/Sound1.wav")});
+        QCOMPARE(ui->SoundFile->text(), QString());  // not recorded: nothing kept
+        ui->RealName->setText("WATER CPNY");
+        ui->TimesCalled->setText("many");
+        dialog.OKButtonClick();
+        QCOMPARE(prompts.Texts().last(), QString("'many' is not a valid integer value"));
+        ui->RestTimesCalled->click();
+        dialog.OKButtonClick();
+        QCOMPARE(prompts.Messages.last().Id, 209);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.Entry().KeyType, quint8(KeyName));
+        QCOMPARE(dialog.Entry().TimesCalled, 0);
+    }
+
+    // From the history: Add makes an entry from the call and the row shows its new name;
+    // Block makes one that hangs up on the caller.
+    void addAndBlockFromTheHistory() {
+        {
+            TCallLog log;
+            CallLogRecord call;
+            call.Name = "GARCIA MARIA";
+            call.Number = "4045551212";
+            call.When = "Tue Dec 08 09:21 AM";
+            call.Time = 1796000000;
+            QVERIFY(log.AppendCallLog(call));
+            CallLogRecord pest = call;
+            pest.Name = "PEST INC";
+            pest.Number = "8005550199";
+            QVERIFY(log.AppendCallLog(pest));
+        }
+        TScriptedPrompts prompts;
+        auto form = Form();
+        Ui::TMainForm* ui = form->Form();
+        form->PhoneBook()->RunEntryDialog = [](TGetNewName& dialog) {
+            if (dialog.Form()->Name->text() == "GARCIA MARIA")
+                dialog.Form()->Name->setText("Maria");
+            dialog.OKButtonClick();
+            return dialog.result();
+        };
+        QTreeWidgetItem* maria = ui->historyList->findItems("GARCIA MARIA", Qt::MatchExactly)[0];
+        form->History()->SelectOnly(maria);
+        QVERIFY(ui->AddToPhoneBookButton->isEnabled());
+        ui->AddToPhoneBookButton->click();
+        QCOMPARE(maria->text(0), QString("Maria"));
+        QVERIFY(!ui->AddToPhoneBookButton->isEnabled());  // known now: Edit instead
+
+        QTreeWidgetItem* pest = ui->historyList->findItems("PEST INC", Qt::MatchExactly)[0];
+        form->History()->SelectOnly(pest);
+        QMenu* menu = form->History()->BuildPopup();
+        QAction* block = menu->findChild<QAction*>("BlockCaller");
+        QCOMPARE(block->text(), QString("Block \"PEST INC\" From Calling Again..."));
+        block->trigger();
+        menu->deleteLater();
+        const PhoneBookEntry* blocked =
+            form->Session().PhoneBook().FindCaller("8005550199", "PEST INC");
+        QVERIFY(blocked);
+        QCOMPARE(blocked->ActionFlags, quint32(ActionHangUp));
+        QCOMPARE(FileOrder(m_dir->path()), QStringList({"Maria", "PEST INC"}));
+    }
+};
+
+QTEST_MAIN(TestPhoneBookTab)
+#include "test_phonebooktab.moc"
