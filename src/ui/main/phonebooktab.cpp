@@ -93,15 +93,9 @@ void TPhoneBookTab::LoadRows() {
     ui->PhoneBookList->clear();
     QList<QTreeWidgetItem*> rows;
     rows.reserve(qsizetype(m_phoneBook.Entries.size()));
-    for (const auto& entry : m_phoneBook.Entries) {
-        auto* row = new QTreeWidgetItem;
-        row->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(entry.get())));
-        row->setFlags(kRowFlags);
-        rows << row;
-    }
-    ui->PhoneBookList->addTopLevelItems(rows);
     for (const auto& entry : m_phoneBook.Entries)
-        ShowPhoneBookRow(entry.get());
+        rows << NewRow(entry.get());
+    ui->PhoneBookList->addTopLevelItems(rows);
     m_arranging = false;
     UpdateLastBackupLabel();
     UpdatePhoneBookButtons();
@@ -112,17 +106,26 @@ QTreeWidgetItem* TPhoneBookTab::ShowPhoneBookRow(PhoneBookEntry* entry) {
     QTreeWidgetItem* row = RowOf(entry);
     if (!row) {
         m_arranging = true;
-        row = new QTreeWidgetItem;
-        row->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(entry)));
-        row->setFlags(kRowFlags);
-        ui->PhoneBookList->addTopLevelItem(row);
+        ui->PhoneBookList->addTopLevelItem(row = NewRow(entry));
         m_arranging = false;
     }
-    const QStringList texts = TPhoneBook::RowTexts(*entry);
+    FillRow(row, *entry);
+    return row;
+}
+
+QTreeWidgetItem* TPhoneBookTab::NewRow(PhoneBookEntry* entry) {
+    auto* row = new QTreeWidgetItem;
+    row->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(entry)));
+    row->setFlags(kRowFlags);
+    FillRow(row, *entry);
+    return row;
+}
+
+void TPhoneBookTab::FillRow(QTreeWidgetItem* row, const PhoneBookEntry& entry) {
+    const QStringList texts = TPhoneBook::RowTexts(entry);
     for (int column = 0; column < kColumns; ++column)
         row->setText(column, texts[column]);
-    row->setData(Called, kCountRole, entry->TimesCalled);
-    return row;
+    row->setData(Called, kCountRole, entry.TimesCalled);
 }
 
 void TPhoneBookTab::UpdatePhoneBookButtons() {

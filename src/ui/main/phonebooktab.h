@@ -74,6 +74,8 @@ protected:
 
 private:
     QTreeWidgetItem* ShowPhoneBookRow(PhoneBookEntry* entry);
+    static QTreeWidgetItem* NewRow(PhoneBookEntry* entry);
+    static void FillRow(QTreeWidgetItem* row, const PhoneBookEntry& entry);
     bool EditEntryDialog(PhoneBookEntry& entry, bool editing);
     void EntriesChanged();
     int CheckDuplicateEntries();
