@@ -1,0 +1,67 @@
+// Blocking a caller, end to end in one process: a call from the simulator is logged, the
+// caller is blocked from the history row, and the next call from that number is answered
+// with the greeting and hung up on, with no message, and logged "Hung up".
+
+#include <QMenu>
+#include <QtTest>
+
+#include "platform/telephony/v253line.h"
+#include "program.h"
+#include "ui/main/historytab.h"
+#include "ui/main/mainform.h"
+#include "ui/main/phonebooktab.h"
+#include "ui_mainform.h"
+
+class TestBlockCaller : public QObject {
+    Q_OBJECT
+private slots:
+    void aBlockedCallerIsHungUpOn() {
+        TSimulator sim;
+        TAnsweringFolder folder(sim);
+        qputenv("XDG_CONFIG_HOME", folder.Work.filePath("config").toUtf8());
+        TV253Provider modems;
+        TMainForm form;
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        sim.Script("ring");
+        sim.Script("cid 8005550199 PEST INC");
+        QVERIFY(QTest::qWaitFor([&] { return folder.Records().size() == 1; }, 10000));
+
+        // The caller gave up after one ring; the row is blocked from the history.
+        QTreeWidgetItem* row = form.Form()->historyList->topLevelItem(0);
+        QCOMPARE(row->text(0), QString("PEST INC"));
+        form.History()->SelectOnly(row);
+        form.PhoneBook()->RunEntryDialog = [](TGetNewName& dialog) {
+            dialog.OKButtonClick();
+            return dialog.result();
+        };
+        QMenu* menu = form.History()->BuildPopup();
+        menu->findChild<QAction*>("BlockCaller")->trigger();
+        delete menu;
+        QCOMPARE(form.Session().PhoneBook().Entries.size(), size_t(1));
+
+        // The first call ends when no ring follows; the line is then set up again.
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().count("AT+VCID=1") == 2; }, 30000));
+        const qsizetype before = sim.Commands().size();
+        sim.Script("ring");
+        sim.Script("cid 8005550199 PEST INC");
+        sim.Script("rings 3 1");
+        const bool hungUp =
+            QTest::qWaitFor([&] { return sim.Commands().mid(before).contains("ATH0"); }, 30000);
+        if (!hungUp) qWarning() << sim.Commands().mid(before);
+        QVERIFY(hungUp);
+        const QStringList after = sim.Commands().mid(before);
+        QVERIFY(after.contains("AT+VLS=1"));           // answered
+        QVERIFY(after.join(' ').contains("AT+VTX"));   // the greeting was played
+        QVERIFY(!after.join(' ').contains("AT+VRX"));  // nothing was recorded
+        QVERIFY(QTest::qWaitFor([&] { return folder.Records().size() == 2; }, 10000));
+        const CallLogRecord second = folder.Records().last();
+        QVERIFY(second.Actions & LOG_HUNG_UP);
+        QVERIFY(second.MessageFile.isEmpty());
+        QCOMPARE(LogActionText(second.Actions).trimmed(), QString("Hung up"));
+        QCOMPARE(form.Session().PhoneBook().Entries.front()->TimesCalled, 1);
+        form.SaveAll();
+    }
+};
+
+QTEST_MAIN(TestBlockCaller)
+#include "test_blockcaller.moc"
