@@ -14,14 +14,28 @@
 #include "platform/profile.h"
 #include "platform/telephony/v253line.h"
 #include "store/config.h"
+#include "ui/dialogs/getnewname.h"
 #include "ui/dialogs/modeminfoform.h"
 #include "ui/dialogs/setup.h"
 #include "ui/dialogs/welomedialog.h"
 #include "ui/dialogs/widgetprompts.h"
 #include "ui/main/mainform.h"
+#include "ui_mainform.h"
 
 namespace {
 QString g_out;
+
+PhoneBookEntry Entry(const QString& name, const QString& number, quint32 actions, int called,
+                     const QString& realName = QString()) {
+    PhoneBookEntry entry;
+    entry.DisplayName = name;
+    entry.Number = number;
+    entry.ActionFlags = actions;
+    entry.TimesCalled = called;
+    entry.RealName = realName;
+    entry.KeyType = realName.isEmpty() ? KeyNumber : KeyName;
+    return entry;
+}
 
 bool Save(QWidget& widget, const QString& name) {
     widget.show();
@@ -69,13 +83,33 @@ int main(int argc, char* argv[]) {
     config.LocalAreaCodes = QStringLiteral("404,770");
     config.PagerNumber = QStringLiteral("404-555-0188,,,");
     TConfigFile().SaveConfig(config);
+    const PhoneBookEntry mom = Entry(QStringLiteral("Mom"), QStringLiteral("404-555-1212"), 0, 42);
+    {
+        TPhoneBook book;
+        book.Add(mom);
+        book.Add(Entry(QStringLiteral("Water Company"), QString(), ActionHangUp | ActionPageMe, 3,
+                       QStringLiteral("WATER CPNY")));
+        book.Add(
+            Entry(QStringLiteral("Dr. Patel"), QStringLiteral("770-555-0143"), ActionPageMe, 5));
+        book.Add(
+            Entry(QStringLiteral("Pest Inc"), QStringLiteral("800-555-0199"), ActionHangUp, 12));
+        book.SavePhoneBook();
+    }
 
     bool ok = true;
     {
         TMainForm form;
-        form.resize(627, 321);
+        form.resize(720, 360);
         ok &= Save(form, QStringLiteral("main-window"));
+        form.Form()->pageTabs->setCurrentWidget(form.Form()->PhoneBookTab);
+        ok &= Save(form, QStringLiteral("phone-book"));
         form.hide();
+    }
+    {
+        TGetNewName entry;
+        entry.SetEntry(mom, true);
+        ok &= Save(entry, QStringLiteral("phone-book-entry"));
+        entry.hide();
     }
     TSetup setup;
     setup.SetConfig(&config);
