@@ -46,6 +46,7 @@ TOutgoingHistory::TOutgoingHistory() {
 }
 
 void TOutgoingHistory::Reset() {
+    ++m_revision;
     m_root = NewRoot();
     m_names.clear();
     m_names.insert(m_root->Text, m_root.get());
@@ -66,6 +67,7 @@ TOutgoingNode* TOutgoingHistory::Place(const TOCALL& record, bool createNameNode
     }
     TOutgoingNode* node = AddChild(parent, DayCountText(record.When));
     node->Call = std::make_unique<TOCALL>(record);
+    ++m_revision;
     return node;
 }
 
@@ -83,11 +85,13 @@ int TOutgoingHistory::LoadOutgoingHistory() {
     return count;
 }
 
+// A placed call is on disk at once, with its length and cost.
 void TOutgoingHistory::AddPlacedCall(const TOCALL& record) {
-    if (Place(record, false)) return;  // written by the next save
-    TOCALL named = record;
-    if (named.Name.isEmpty()) named.Name = QStringLiteral("Unknown");
-    Place(named, true);
+    if (!Place(record, false)) {
+        TOCALL named = record;
+        if (named.Name.isEmpty()) named.Name = QStringLiteral("Unknown");
+        Place(named, true);
+    }
     SaveOutgoingHistory();
 }
 
@@ -108,6 +112,7 @@ TOutgoingNode* TOutgoingHistory::Delete(TOutgoingNode* node) {
         return m_root.get();
     }
     TOutgoingNode* parent = node->Parent;
+    ++m_revision;
     if (m_names.value(node->Text) == node) m_names.remove(node->Text);
     std::erase_if(parent->Children, [node](const auto& child) { return child.get() == node; });
     return m_root->Children.empty() ? m_root.get() : parent;

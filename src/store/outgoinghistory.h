@@ -25,6 +25,8 @@ public:
     TOutgoingHistory();
 
     TOutgoingNode* Root() const { return m_root.get(); }
+    // Changes whenever a call or a node is added or removed: the window redraws the tree then.
+    quint64 Revision() const { return m_revision; }
     int LoadOutgoingHistory();
     void AddPlacedCall(const TOCALL& record);
     bool SaveOutgoingHistory() const;
@@ -45,4 +47,5 @@ private:
     std::unique_ptr<TOutgoingNode> m_root;
     QHash<QString, TOutgoingNode*> m_names;  // the root and the name nodes by their text
     bool m_writable = true;
+    quint64 m_revision = 0;
 };

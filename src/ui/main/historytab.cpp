@@ -60,6 +60,7 @@ THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TP
     connect(ui->NewMessagesButton, &QToolButton::clicked, this,
             &THistoryTab::NewMessagesButtonClick);
     connect(ui->SaveWaveButton, &QToolButton::clicked, this, &THistoryTab::SaveWaveButtonClick);
+    connect(ui->CallCallerButton, &QToolButton::clicked, this, &THistoryTab::CallSelected);
     for (QToolButton* edit : {ui->AddToPhoneBookButton, ui->EditCallerPhoneBookButton})
         connect(edit, &QToolButton::clicked, this,
                 [this] { emit EditCallersRequested(SelectedRecords()); });
@@ -73,6 +74,20 @@ THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TP
 // A row names its call by the record's id, never by its address.
 CallLogRecord* THistoryTab::RecordOf(const QTreeWidgetItem* row) const {
     return row ? m_log.Find(row->data(0, Qt::UserRole).toULongLong()) : nullptr;
+}
+
+void THistoryTab::CallSelected() {
+    QList<TOCALL> calls;
+    for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = ui->historyList->topLevelItem(i);
+        if (!row->isSelected()) continue;
+        TOCALL call;
+        call.Name = row->text(0);
+        call.NumberToDial = row->text(1);
+        call.When = TClock::NowDays();
+        calls << call;
+    }
+    if (!calls.isEmpty()) emit CallRequested(calls);
 }
 
 QList<CallLogRecord*> THistoryTab::SelectedRecords() const {
@@ -253,8 +268,9 @@ QMenu* THistoryTab::BuildPopup() {
                        : QStringLiteral("Make \"New\""),
             state == 2);
     connect(restore, &QAction::triggered, this, &THistoryTab::MakeNew);
-    add(QStringLiteral("CallMenu"), QStringLiteral("Call \"") + name + QLatin1Char('"'), true,
-        QKeySequence(QStringLiteral("Ctrl+D")));
+    connect(add(QStringLiteral("CallMenu"), QStringLiteral("Call \"") + name + QLatin1Char('"'),
+                LineOpen && LineOpen(), QKeySequence(QStringLiteral("Ctrl+D"))),
+            &QAction::triggered, this, &THistoryTab::CallSelected);
     menu->addSeparator();
     connect(add(QStringLiteral("EditMenu"),
                 selected > 1 ? QStringLiteral("Edit Selected Callers")

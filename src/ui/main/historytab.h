@@ -15,6 +15,7 @@ class TConfig;
 class TCallLog;
 class TPhoneBook;
 #include "store/calllog.h"
+#include "store/tocall.h"
 
 namespace Ui {
 class TMainForm;
@@ -66,11 +67,14 @@ public:
     int NewMessages() const { return m_newMessages; }
     CallLogRecord* RecordOf(const QTreeWidgetItem* row) const;
     QList<CallLogRecord*> SelectedRecords() const;
+    void CallSelected();
 
 signals:
     // Add or edit the selected callers in the phone book; block the focused one.
     void EditCallersRequested(const QList<CallLogRecord*>& calls);
     void BlockCallerRequested(CallLogRecord* call);
+    // Call the selected callers: their names and numbers as the rows show them.
+    void CallRequested(const QList<TOCALL>& calls);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -22,6 +22,7 @@
 #include "ui/dialogs/welomedialog.h"
 #include "ui/main/ctrayicon.h"
 #include "ui/main/historytab.h"
+#include "ui/main/outgoingtab.h"
 #include "ui/main/phonebooktab.h"
 #include "ui_mainform.h"
 
@@ -52,6 +53,8 @@ TMainForm::TMainForm(QWidget* parent)
     m_history =
         new THistoryTab(ui.get(), m_session.Config(), m_session.CallLog(), m_session.PhoneBook());
     m_phoneBookTab = new TPhoneBookTab(ui.get(), m_session.Config(), m_session.PhoneBook());
+    m_outgoingTab = new TOutgoingTab(ui.get(), m_session.Config(), m_session.Outgoing(),
+                                     m_session.OutgoingHistory());
     m_popup = new TShowCallerIDForm(this);
     m_debug = new TDebugForm(this);
     m_prmessage = new TPRMessageForm(this);
@@ -75,6 +78,7 @@ void TMainForm::FormCreate() {
     ui->UseSpeakerPhoneButton->setChecked(config.UseSpeakerPhoneButton());
     m_history->LoadRows();
     m_phoneBookTab->LoadRows();
+    m_outgoingTab->Load();
     // A data file that could not be used was kept aside: said once, without holding anything up.
     if (const QStringList notices = TakeDataNotices(); !notices.isEmpty())
         QTimer::singleShot(0, this, [notices] {
@@ -214,6 +218,9 @@ void TMainForm::WireWindows() {
         m_history->RefreshHistory();
         m_history->UpdateHistoryButtons();
     });
+    m_phoneBookTab->LineOpen = m_history->LineOpen;
+    connect(m_history, &THistoryTab::CallRequested, this, &TMainForm::QueueCalls);
+    connect(m_phoneBookTab, &TPhoneBookTab::CallRequested, this, &TMainForm::QueueCalls);
     connect(m_history, &THistoryTab::EditCallersRequested, m_phoneBookTab,
             &TPhoneBookTab::EditCallers);
     connect(m_history, &THistoryTab::BlockCallerRequested, m_phoneBookTab,
@@ -245,6 +252,14 @@ void TMainForm::WireWindows() {
     });
     ui->statusGroup->installEventFilter(this);
     installEventFilter(this);
+}
+
+// Calls asked for from the history or the phone book join the queue (after the password that
+// guards dialling) and show in the outgoing calls tab at once.
+void TMainForm::QueueCalls(const QList<TOCALL>& calls) {
+    if (!PasswordGuard(m_session.Config().DialNumber())) return;
+    for (const TOCALL& call : calls)
+        m_outgoingTab->Queue(call);
 }
 
 // The settings: asked for the password when one is set, edited in the dialog, and on OK saved
@@ -288,6 +303,7 @@ void TMainForm::ConnectButtonClick() {
 
 void TMainForm::OnTick() {
     m_session.Tick();
+    m_outgoingTab->OnTick();
     const TOutgoingQueue& outgoing = m_session.Outgoing();
     if (outgoing.CurrentOutgoing) {
         ui->CallTimeLabel->setText(outgoing.CallDisplay.CallTime);
@@ -381,6 +397,7 @@ void TMainForm::RefreshGeometry(TConfig& config) {
     for (int column = 0; column < 4; ++column)
         config.PhoneBookColumnWidths[column] = ui->PhoneBookList->columnWidth(column);
     config.Panel1Height = ui->topPanel->height();
+    m_outgoingTab->StoreGeometry(config);
 }
 
 void TMainForm::SaveAll() {

@@ -20,6 +20,7 @@ class TPRMessageForm;
 class TRemotePlayForm;
 class THistoryTab;
 class TPhoneBookTab;
+class TOutgoingTab;
 class TShowCallerIDForm;
 class TDebugForm;
 class TSetup;
@@ -57,6 +58,8 @@ public:
     void RenderConnection();
     THistoryTab* History() const { return m_history; }
     TPhoneBookTab* PhoneBook() const { return m_phoneBookTab; }
+    TOutgoingTab* OutgoingCalls() const { return m_outgoingTab; }
+    void QueueCalls(const QList<TOCALL>& calls);
     TShowCallerIDForm* CallerPopup() const { return m_popup; }
     TDebugForm* DebugWindow() const { return m_debug; }
     TPRMessageForm* MessageWindow() const { return m_prmessage; }
@@ -103,6 +106,7 @@ private:
     std::unique_ptr<Ui::TMainForm> ui;
     THistoryTab* m_history = nullptr;
     TPhoneBookTab* m_phoneBookTab = nullptr;
+    TOutgoingTab* m_outgoingTab = nullptr;
     TShowCallerIDForm* m_popup = nullptr;
     TDebugForm* m_debug = nullptr;
     TPRMessageForm* m_prmessage = nullptr;

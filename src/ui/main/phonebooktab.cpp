@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "platform/clock.h"
 #include "platform/prompts.h"
 #include "store/calllog.h"
 #include "store/config.h"
@@ -62,9 +63,8 @@ TPhoneBookTab::TPhoneBookTab(Ui::TMainForm* form, TConfig& config, TPhoneBook& p
     connect(ui->pageTabs, &QTabWidget::currentChanged, this, [this](int) {
         if (ui->pageTabs->currentWidget() == ui->PhoneBookTab) UpdateLastBackupLabel();
     });
-    // Calls are placed from the outgoing calls tab once it can queue them.
-    ui->CallPhoneBookEntryButton->setVisible(false);
-    ui->phoneBookCallSeparator->setVisible(false);
+    connect(ui->CallPhoneBookEntryButton, &QToolButton::clicked, this,
+            &TPhoneBookTab::CallSelected);
 }
 
 PhoneBookEntry* TPhoneBookTab::EntryOf(const QTreeWidgetItem* row) const {
@@ -137,6 +137,12 @@ void TPhoneBookTab::UpdatePhoneBookButtons() {
         selected.isEmpty() ? QStringLiteral("Can't edit because nothing is selected in the list")
         : selected.size() == 1 ? QStringLiteral("Edit ") + name
                                : QStringLiteral("Edit all the selected phonebook entries"));
+    const bool open = LineOpen && LineOpen();
+    ui->CallPhoneBookEntryButton->setEnabled(open && !selected.isEmpty());
+    ui->CallPhoneBookEntryButton->setToolTip(
+        open && !selected.isEmpty()
+            ? QStringLiteral("Call ") + Quoted(EntryOf(selected[0])->DisplayName)
+            : QStringLiteral("Can't call because you are not connected to a modem"));
     ui->DeletePhoneBookEntryButton->setEnabled(!selected.isEmpty());
     ui->DeletePhoneBookEntryButton->setToolTip(
         selected.isEmpty()
@@ -318,6 +324,18 @@ void TPhoneBookTab::ExportToText() {
     ExportListToText(ui->PhoneBookList,
                      QStringLiteral("Phone Book ") + today + QStringLiteral(".txt"),
                      RunTextFileForm);
+}
+
+void TPhoneBookTab::CallSelected() {
+    QList<TOCALL> calls;
+    for (QTreeWidgetItem* row : ui->PhoneBookList->selectedItems()) {
+        TOCALL call;
+        call.Name = EntryOf(row)->DisplayName;
+        call.NumberToDial = EntryOf(row)->Number;
+        call.When = TClock::NowDays();
+        calls << call;
+    }
+    if (!calls.isEmpty()) emit CallRequested(calls);
 }
 
 void TPhoneBookTab::CopyToClipboard() {

@@ -16,6 +16,7 @@ class QTreeWidgetItem;
 class TConfig;
 class TPhoneBook;
 #include "store/calllog.h"
+#include "store/tocall.h"
 struct PhoneBookEntry;
 
 namespace Ui {
@@ -33,6 +34,8 @@ public:
     std::function<int(TGetNewName&)> RunEntryDialog = [](TGetNewName& dialog) {
         return dialog.exec();
     };
+    // Whether the line is open, for the call command.
+    std::function<bool()> LineOpen;
     std::function<int(TGetTextFileForm&)> RunTextFileForm = [](TGetTextFileForm& form) {
         return form.exec();
     };
@@ -48,6 +51,7 @@ public:
     void RestorePhoneBookButtonClick();
     void ExportToText();
     void CopyToClipboard();
+    void CallSelected();
     // From the call history: each caller's entry, or a new one made from the call; stops at
     // the first Cancel.
     void EditCallers(const QList<CallLogRecord*>& calls);
@@ -68,6 +72,8 @@ public:
 signals:
     // Names in the call history may have changed.
     void PhoneBookChanged();
+    // Call the selected entries.
+    void CallRequested(const QList<TOCALL>& calls);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

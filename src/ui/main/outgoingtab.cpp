@@ -1,0 +1,296 @@
+#include "ui/main/outgoingtab.h"
+
+#include <QHash>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTreeWidget>
+
+#include "outgoing/outgoingqueue.h"
+#include "platform/clock.h"
+#include "store/config.h"
+#include "store/outgoinghistory.h"
+#include "ui_mainform.h"
+
+namespace {
+constexpr int kMinPanelHeight = 30;
+constexpr int kQueueWidths[] = {100, 110, 110, 110, 100, 60};
+constexpr int kPlacedWidths[] = {120, 110, 120, 110, 70, 60};
+
+template <typename T>
+QVariant Pointer(T* pointer) {
+    return QVariant::fromValue(reinterpret_cast<quintptr>(pointer));
+}
+template <typename T>
+T* PointerOf(const QTreeWidgetItem* item) {
+    return item ? reinterpret_cast<T*>(item->data(0, Qt::UserRole).value<quintptr>()) : nullptr;
+}
+}  // namespace
+
+TOutgoingTab::TOutgoingTab(Ui::TMainForm* form, TConfig& config, TOutgoingQueue& queue,
+                           TOutgoingHistory& history)
+    : QObject(form->ToCallListView),
+      ui(form),
+      m_config(config),
+      m_queue(queue),
+      m_history(history) {
+    for (int c = 0; c < 6; ++c) {
+        ui->ToCallListView->setColumnWidth(c, kQueueWidths[c] + 16);
+        ui->PlaceCallHistoryList->setColumnWidth(c, kPlacedWidths[c] + 16);
+    }
+    connect(ui->OutgoingCallButton, &QToolButton::clicked, this,
+            &TOutgoingTab::OutgoingCallButtonClick);
+    connect(ui->DeleteToCallButton, &QToolButton::clicked, this,
+            &TOutgoingTab::DeleteToCallButtonClick);
+    connect(ui->CallOutgoingButton, &QToolButton::clicked, this,
+            &TOutgoingTab::CallOutgoingButtonClick);
+    connect(ui->ShowOutgoingCallsButton, &QCheckBox::clicked, this, [this](bool on) {
+        m_config.SetShowOutgoingCallsButton(on);
+        UpdateOutgoingPanel();
+    });
+    connect(ui->ToCallListView, &QTreeWidget::itemSelectionChanged, this,
+            &TOutgoingTab::UpdateOutgoingPanel);
+    connect(ui->outgoingSplitter, &QSplitter::splitterMoved, this,
+            &TOutgoingTab::UpdateOutgoingPanel);
+    connect(ui->pageTabs, &QTabWidget::currentChanged, this, [this] {
+        if (ui->pageTabs->currentWidget() == ui->ToCallList) {
+            UpdateOutgoingPanel();
+            RefreshQueue();
+        }
+    });
+    connect(ui->placedCallTree, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* item) { ShowNode(item); });
+    connect(ui->PlaceCallHistoryList->header(), &QHeaderView::sectionClicked, this,
+            &TOutgoingTab::SortPlacedCalls);
+    for (QTreeWidget* list : {ui->placedCallTree, ui->PlaceCallHistoryList})
+        connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint& at) {
+            QMenu* menu = BuildPlacedCallMenu();
+            menu->exec(list->viewport()->mapToGlobal(at));
+            menu->deleteLater();
+        });
+    ui->placedCallTree->installEventFilter(this);
+}
+
+void TOutgoingTab::Load() {
+    ui->ShowOutgoingCallsButton->setChecked(m_config.ShowOutgoingCallsButton());
+    if (m_config.TreeView1Width > 0)
+        ui->placedCallSplitter->setSizes({m_config.TreeView1Width, 4 * m_config.TreeView1Width});
+    if (m_config.OCPanelHeight > 0)
+        ui->outgoingSplitter->setSizes({m_config.OCPanelHeight, 3 * m_config.OCPanelHeight});
+    UpdateOutgoingPanel();
+    RefreshPlacedCalls();
+    RefreshQueue();
+}
+
+void TOutgoingTab::StoreGeometry(TConfig& config) const {
+    const QList<int> tree = ui->placedCallSplitter->sizes();
+    if (!tree.isEmpty() && tree[0] > 0) config.TreeView1Width = tree[0];
+    if (ui->OCPanel->isVisible()) config.OCPanelHeight = ui->OCPanel->height();
+}
+
+void TOutgoingTab::UpdateOutgoingPanel() {
+    const bool on = m_config.ShowOutgoingCallsButton();
+    ui->OCPanel->setVisible(on);
+    if (on && ui->OCPanel->height() < kMinPanelHeight && ui->ToCallList->isVisible()) {
+        QList<int> sizes = ui->outgoingSplitter->sizes();
+        if (sizes.size() == 2) ui->outgoingSplitter->setSizes({kMinPanelHeight * 3, sizes[1]});
+    }
+    const bool selected = !ui->ToCallListView->selectedItems().isEmpty();
+    ui->OutgoingCallButton->setEnabled(on);
+    ui->DeleteToCallButton->setEnabled(on && selected);
+    ui->CallOutgoingButton->setEnabled(on && (selected || !SelectedPlacedCalls().isEmpty()));
+}
+
+TToCallRow* TOutgoingTab::RowOf(const QTreeWidgetItem* item) const {
+    return PointerOf<TToCallRow>(item);
+}
+
+// The list follows the queue: rows are made or dropped only when the queue changed, and the
+// texts that tick (time remaining, status) are set where they differ.
+void TOutgoingTab::RefreshQueue() {
+    std::vector<TToCallRow*> rows;
+    for (const auto& row : m_queue.Rows)
+        if (!row->Deleted) rows.push_back(row.get());
+    QTreeWidget* list = ui->ToCallListView;
+    bool same = list->topLevelItemCount() == int(rows.size());
+    for (int i = 0; same && i < list->topLevelItemCount(); ++i)
+        same = RowOf(list->topLevelItem(i)) == rows[size_t(i)];
+    if (!same) {
+        QList<TToCallRow*> selected;
+        for (QTreeWidgetItem* item : list->selectedItems())
+            selected << RowOf(item);
+        list->clear();
+        for (TToCallRow* row : rows) {
+            auto* item = new QTreeWidgetItem(list);
+            item->setData(0, Qt::UserRole, Pointer(row));
+            item->setSelected(selected.contains(row));
+        }
+    }
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = list->topLevelItem(i);
+        const QStringList texts = RowOf(item)->Texts();
+        for (int c = 0; c < texts.size(); ++c)
+            if (item->text(c) != texts[c]) item->setText(c, texts[c]);
+    }
+    UpdateOutgoingPanel();
+}
+
+void TOutgoingTab::OnTick() {
+    if (m_history.Revision() != m_shownRevision) RefreshPlacedCalls();
+    // Nobody sees the list on another tab: it is brought up to date when the tab shows.
+    if (ui->ToCallList->isVisible()) RefreshQueue();
+}
+
+void TOutgoingTab::Queue(const TOCALL& record) {
+    m_queue.AddToCallList(record);
+    RefreshQueue();
+}
+
+void TOutgoingTab::OutgoingCallButtonClick() {
+    TOCALL record;
+    record.When = TClock::NowDays();
+    TGetQuickDialForm dialog(ui->ToCallList->window());
+    dialog.SetRecord(&record);
+    if (RunQuickDial(dialog) == QDialog::Accepted) Queue(record);
+}
+
+void TOutgoingTab::DeleteToCallButtonClick() {
+    for (QTreeWidgetItem* item : ui->ToCallListView->selectedItems())
+        m_queue.DeleteRow(RowOf(item));  // the call in progress stays until it ends
+    RefreshQueue();
+}
+
+void TOutgoingTab::CallOutgoingButtonClick() {
+    if (!SelectedPlacedCalls().isEmpty()) {
+        for (const TOCALL* placed : SelectedPlacedCalls()) {
+            TOCALL record;
+            record.Name = placed->Name;
+            record.NumberToDial = placed->NumberToDial;
+            record.ToPager = placed->ToPager;
+            record.When = TClock::NowDays();
+            m_queue.AddToCallList(record);
+        }
+    } else {
+        for (QTreeWidgetItem* item : ui->ToCallListView->selectedItems())
+            if (TToCallRow* row = RowOf(item); row && row->Call->CallState == 0)
+                row->Call->When = TClock::NowDays();  // at the next tick
+    }
+    RefreshQueue();
+}
+
+void TOutgoingTab::CallPlacedCalls() {
+    for (const TOCALL* placed : SelectedPlacedCalls()) {
+        TOCALL record = *placed;
+        record.When = TClock::NowDays();
+        record.StartTime = record.EndTime = record.CostFirst = record.CostMore = 0;
+        m_queue.AddToCallList(record);
+    }
+    RefreshQueue();
+}
+
+QMenu* TOutgoingTab::BuildPlacedCallMenu() {
+    auto* menu = new QMenu(ui->PlaceCallHistoryList);
+    QAction* call = menu->addAction(QStringLiteral("Call"));
+    call->setObjectName(QStringLiteral("OCHCallMenu"));
+    const QList<TOCALL*> selected = SelectedPlacedCalls();
+    call->setEnabled(!selected.isEmpty());
+    if (!selected.isEmpty()) {
+        const TOCALL* first = selected.first();
+        call->setText(QStringLiteral("Call \"%1\"")
+                          .arg(first->Name.isEmpty() ? first->NumberToDial : first->Name));
+    }
+    connect(call, &QAction::triggered, this, &TOutgoingTab::CallPlacedCalls);
+    return menu;
+}
+
+TOCALL* TOutgoingTab::PlacedCallOf(const QTreeWidgetItem* item) const {
+    return PointerOf<TOCALL>(item);
+}
+
+QList<TOCALL*> TOutgoingTab::SelectedPlacedCalls() const {
+    QList<TOCALL*> calls;
+    for (QTreeWidgetItem* item : ui->PlaceCallHistoryList->selectedItems())
+        if (TOCALL* call = PlacedCallOf(item)) calls << call;
+    return calls;
+}
+
+void TOutgoingTab::AddTreeNode(QTreeWidgetItem* parent, TOutgoingNode* node) {
+    auto* item = new QTreeWidgetItem(parent, {node->Text});
+    item->setData(0, Qt::UserRole, Pointer(node));
+    for (const auto& child : node->Children)
+        AddTreeNode(item, child.get());
+}
+
+// The tree is built anew from the history; the node shown before stays chosen when it is
+// still there, else the root.
+void TOutgoingTab::RefreshPlacedCalls() {
+    m_shownRevision = m_history.Revision();
+    QTreeWidget* tree = ui->placedCallTree;
+    const QString chosen = tree->currentItem() ? tree->currentItem()->text(0) : QString();
+    const QSignalBlocker quiet(tree);
+    tree->clear();
+    auto* root = new QTreeWidgetItem(tree, {m_history.Root()->Text});
+    root->setData(0, Qt::UserRole, Pointer(m_history.Root()));
+    for (const auto& child : m_history.Root()->Children)
+        AddTreeNode(root, child.get());
+    root->setExpanded(true);
+    const QList<QTreeWidgetItem*> found =
+        chosen.isEmpty() ? QList<QTreeWidgetItem*>()
+                         : tree->findItems(chosen, Qt::MatchExactly | Qt::MatchRecursive);
+    QTreeWidgetItem* current = found.isEmpty() ? root : found.first();
+    tree->setCurrentItem(current);
+    ShowNode(current);
+}
+
+void TOutgoingTab::ShowNode(QTreeWidgetItem* item) {
+    auto* node = PointerOf<TOutgoingNode>(item);
+    m_shownCalls = node ? TOutgoingHistory::CallsUnder(node) : QList<TOCALL*>();
+    QTreeWidget* list = ui->PlaceCallHistoryList;
+    list->clear();
+    QList<QTreeWidgetItem*> rows;
+    for (TOCALL* call : m_shownCalls) {
+        auto* row = new QTreeWidgetItem(TOutgoingHistory::RowTexts(*call));
+        row->setData(0, Qt::UserRole, Pointer(call));
+        rows << row;
+    }
+    list->addTopLevelItems(rows);
+    const TTotals totals = TOutgoingQueue::UpdateTotals(m_shownCalls);
+    ui->TotalCostLabel->setText(totals.TotalCost);
+    ui->TotalLengthLabel->setText(totals.TotalLength);
+    ui->MeanCostLabel->setText(totals.MeanCost);
+    ui->MeanLengthLabel->setText(totals.MeanLength);
+}
+
+void TOutgoingTab::SortPlacedCalls(int column) {
+    if (column < 0 || column >= 6) return;
+    m_config.OutgoingSortDirections[column] ^= 1;
+    QList<TOCALL*> calls = m_shownCalls;
+    TOutgoingHistory::Sort(calls, column, m_config.OutgoingSortDirections[column] != 0);
+    QTreeWidget* list = ui->PlaceCallHistoryList;
+    QList<QTreeWidgetItem*> rows;
+    while (list->topLevelItemCount() > 0)
+        rows << list->takeTopLevelItem(0);
+    QHash<const TOCALL*, qsizetype> rank;
+    for (qsizetype i = 0; i < calls.size(); ++i)
+        rank.insert(calls[i], i);
+    std::stable_sort(rows.begin(), rows.end(), [&](QTreeWidgetItem* a, QTreeWidgetItem* b) {
+        return rank.value(PlacedCallOf(a)) < rank.value(PlacedCallOf(b));
+    });
+    list->addTopLevelItems(rows);
+}
+
+void TOutgoingTab::DeleteNode() {
+    auto* node = PointerOf<TOutgoingNode>(ui->placedCallTree->currentItem());
+    if (!node) return;
+    m_history.Delete(node);
+    m_history.SaveOutgoingHistory();
+    RefreshPlacedCalls();
+}
+
+bool TOutgoingTab::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->placedCallTree && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        DeleteNode();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
