@@ -13,6 +13,7 @@
 #include <QtTest>
 #include <cstdio>
 
+#include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/telephony/portlock.h"
 #include "platform/telephony/v253line.h"
@@ -85,6 +86,23 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents();
         std::printf("phone book tab filled with 10,000 entries: %lld ms, sorted by name: %lld ms\n",
                     static_cast<long long>(filled), static_cast<long long>(clock.elapsed()));
+        // The two-second tick with 1,000 calls waiting in the shown queue.
+        form.Form()->pageTabs->setCurrentWidget(form.Form()->ToCallList);
+        for (int i = 0; i < 1000; ++i) {
+            TOCALL call;
+            call.Name = QStringLiteral("Caller %1").arg(i);
+            call.NumberToDial = QStringLiteral("770555%1").arg(i, 4, 10, QLatin1Char('0'));
+            call.When = TClock::NowDays() + 1 + i / 1440.0;
+            form.Session().Outgoing().AddToCallList(call);
+        }
+        form.OnTick();  // the rows are made
+        QCoreApplication::processEvents();
+        clock.restart();
+        constexpr int kTicks = 20;
+        for (int tick = 0; tick < kTicks; ++tick)
+            form.OnTick();
+        std::printf("tick with 1,000 queued calls shown: %.2f ms\n",
+                    clock.nsecsElapsed() / 1e6 / kTicks);
     }
 
     TSimulator sim;

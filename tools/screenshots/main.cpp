@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "audio/shippedsounds.h"
+#include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/telephony/v253line.h"
 #include "store/config.h"
@@ -103,6 +104,33 @@ int main(int argc, char* argv[]) {
         ok &= Save(form, QStringLiteral("main-window"));
         form.Form()->pageTabs->setCurrentWidget(form.Form()->PhoneBookTab);
         ok &= Save(form, QStringLiteral("phone-book"));
+        TOCALL later;
+        later.Name = QStringLiteral("Dr. Patel");
+        later.NumberToDial = QStringLiteral("770-555-0143");
+        later.When = TClock::NowDays() + 0.5;
+        form.Session().Outgoing().AddToCallList(later);
+        TOCALL page;
+        page.Name = QStringLiteral("To Pager");
+        page.NumberToDial = config.PagerNumber;
+        page.ToPager = QStringLiteral("4045551212");
+        page.When = TClock::NowDays() + 3.0 / 1440;
+        form.Session().Outgoing().AddToCallList(page);
+        TOCALL placed = later;
+        placed.When = placed.StartTime = TClock::NowDays() - 1;
+        placed.EndTime = placed.StartTime + 4.5 / 1440;
+        placed.CostFirst = 0.45;
+        form.Session().OutgoingHistory().AddPlacedCall(placed);
+        placed.Name = QStringLiteral("Mom");
+        placed.NumberToDial = QStringLiteral("404-555-1212");
+        placed.EndTime = placed.StartTime + 12.0 / 1440;
+        placed.CostFirst = 0;
+        placed.CallFlags = 1;
+        form.Session().OutgoingHistory().AddPlacedCall(placed);
+        form.Form()->ShowOutgoingCallsButton->click();
+        form.Form()->pageTabs->setCurrentWidget(form.Form()->ToCallList);
+        form.resize(760, 520);
+        form.OnTick();
+        ok &= Save(form, QStringLiteral("outgoing-calls"));
         form.hide();
     }
     {

@@ -131,6 +131,7 @@ void TMainForm::HistoryRowAdded(CallLogRecord* record) {
 
 void TMainForm::CallControlsChanged() {
     RenderCallControls();
+    m_outgoingTab->OnTick();  // a placed call that ended leaves the queue for the history
 }
 
 void TMainForm::ConnectionChanged() {

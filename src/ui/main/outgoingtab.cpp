@@ -100,8 +100,12 @@ void TOutgoingTab::UpdateOutgoingPanel() {
     ui->CallOutgoingButton->setEnabled(on && (selected || !SelectedPlacedCalls().isEmpty()));
 }
 
+// The queue's row an item shows, or null when that row has left the queue since.
 TToCallRow* TOutgoingTab::RowOf(const QTreeWidgetItem* item) const {
-    return PointerOf<TToCallRow>(item);
+    const TToCallRow* shown = PointerOf<TToCallRow>(item);
+    for (const auto& row : m_queue.Rows)
+        if (row.get() == shown && !row->Deleted) return row.get();
+    return nullptr;
 }
 
 // The list follows the queue: rows are made or dropped only when the queue changed, and the
@@ -113,11 +117,11 @@ void TOutgoingTab::RefreshQueue() {
     QTreeWidget* list = ui->ToCallListView;
     bool same = list->topLevelItemCount() == int(rows.size());
     for (int i = 0; same && i < list->topLevelItemCount(); ++i)
-        same = RowOf(list->topLevelItem(i)) == rows[size_t(i)];
+        same = PointerOf<TToCallRow>(list->topLevelItem(i)) == rows[size_t(i)];
     if (!same) {
         QList<TToCallRow*> selected;
         for (QTreeWidgetItem* item : list->selectedItems())
-            selected << RowOf(item);
+            selected << PointerOf<TToCallRow>(item);
         list->clear();
         for (TToCallRow* row : rows) {
             auto* item = new QTreeWidgetItem(list);
@@ -125,19 +129,30 @@ void TOutgoingTab::RefreshQueue() {
             item->setSelected(selected.contains(row));
         }
     }
+    if (!ui->ToCallList->isVisible() && same) return;  // texts are set when the tab shows
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = list->topLevelItem(i);
-        const QStringList texts = RowOf(item)->Texts();
-        for (int c = 0; c < texts.size(); ++c)
-            if (item->text(c) != texts[c]) item->setText(c, texts[c]);
+        const TToCallRow* row = rows[size_t(i)];
+        // The name, number and time are written again only when the call's time moved (a
+        // retry, "call now"); the remaining time and the status tick.
+        if (item->data(3, Qt::UserRole).toDouble() != row->Call->When || item->text(0).isNull()) {
+            const QStringList texts = row->Texts();
+            for (int c = 0; c < texts.size(); ++c)
+                item->setText(c, texts[c]);
+            item->setData(3, Qt::UserRole, row->Call->When);
+            continue;
+        }
+        if (item->text(4) != row->TimeRemaining) item->setText(4, row->TimeRemaining);
+        if (item->text(5) != row->Status) item->setText(5, row->Status);
     }
     UpdateOutgoingPanel();
 }
 
+// A call that ended has left the queue: its row goes at once, shown or not; the ticking texts
+// are only set while somebody can see them.
 void TOutgoingTab::OnTick() {
     if (m_history.Revision() != m_shownRevision) RefreshPlacedCalls();
-    // Nobody sees the list on another tab: it is brought up to date when the tab shows.
-    if (ui->ToCallList->isVisible()) RefreshQueue();
+    RefreshQueue();
 }
 
 void TOutgoingTab::Queue(const TOCALL& record) {
@@ -155,7 +170,7 @@ void TOutgoingTab::OutgoingCallButtonClick() {
 
 void TOutgoingTab::DeleteToCallButtonClick() {
     for (QTreeWidgetItem* item : ui->ToCallListView->selectedItems())
-        m_queue.DeleteRow(RowOf(item));  // the call in progress stays until it ends
+        if (TToCallRow* row = RowOf(item)) m_queue.DeleteRow(row);  // a call under way stays
     RefreshQueue();
 }
 

@@ -1,6 +1,7 @@
-// Blocking a caller, end to end in one process: a call from the simulator is logged, the
-// caller is blocked from the history row, and the next call from that number is answered
-// with the greeting and hung up on, with no message, and logged "Hung up".
+// What the window does with a caller, end to end in one process against the simulator:
+// blocking (the next call from that number is answered with the greeting and hung up on, with
+// no message, and logged "Hung up") and calling back (the call is placed, answered, timed and
+// costed, and reaches the placed-call history file).
 
 #include <QMenu>
 #include <QtTest>
@@ -12,7 +13,7 @@
 #include "ui/main/phonebooktab.h"
 #include "ui_mainform.h"
 
-class TestBlockCaller : public QObject {
+class TestCallCommands : public QObject {
     Q_OBJECT
 private slots:
     void aBlockedCallerIsHungUpOn() {
@@ -61,7 +62,46 @@ private slots:
         QCOMPARE(form.Session().PhoneBook().Entries.front()->TimesCalled, 1);
         form.SaveAll();
     }
+
+    // Call back from the history: dialled at the next tick, answered, hung up by the far end
+    // after a few seconds; the history file has the call with its length and cost.
+    void aCallPlacedFromTheHistory() {
+        TSimulator sim;
+        TAnsweringFolder folder(sim);
+        qputenv("XDG_CONFIG_HOME", folder.Work.filePath("config").toUtf8());
+        TV253Provider modems;
+        TMainForm form;
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        sim.Script("ring");
+        sim.Script("cid 7705550143 PATEL R");
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().count("AT+VCID=1") == 2; }, 30000));
+
+        sim.Script("dialresult answer");
+        form.History()->SelectOnly(form.Form()->historyList->topLevelItem(0));
+        form.History()->CallSelected();
+        QCOMPARE(form.Form()->ToCallListView->topLevelItemCount(), 1);
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().join(' ').contains("ATD"); }, 10000));
+        QVERIFY(sim.Commands().join(' ').contains("7705550143"));
+        QVERIFY(
+            QTest::qWaitFor([&] { return form.Form()->ThisCallGroup->isVisibleTo(&form); }, 10000));
+        sim.Script("wait 5");
+        sim.Script("hangup");
+        QVERIFY(QTest::qWaitFor(
+            [&] { return form.Session().OutgoingHistory().Root()->Children.size() == 1; }, 20000));
+        QCOMPARE(form.Form()->ToCallListView->topLevelItemCount(), 0);
+        QFile file(folder.Data + "/Outgoing call history.och");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(bytes.size(), TOCALL::kSize);
+        const TOCALL placed = TOCALL::FromBytes(bytes);
+        QCOMPARE(placed.Name, QString("PATEL R"));
+        const double seconds = (placed.EndTime - placed.StartTime) * 86400;
+        QVERIFY2(seconds > 2 && seconds < 20, qPrintable(QString::number(seconds)));
+        QVERIFY(!placed.IsLocal());  // no area codes set: long distance
+        QVERIFY(placed.CostFirst > 0);
+        form.SaveAll();
+    }
 };
 
-QTEST_MAIN(TestBlockCaller)
-#include "test_blockcaller.moc"
+QTEST_MAIN(TestCallCommands)
+#include "test_callcommands.moc"
