@@ -279,3 +279,13 @@ QString RegistrySetting(const QString& name, const QString& value, bool write) {
     settings.setValue(name, value);
     return value;
 }
+
+bool DesktopNotificationsOn() {
+    return RegistrySetting(QStringLiteral("DesktopNotifications"), QString(), false) !=
+           QLatin1String("0");
+}
+
+void SetDesktopNotifications(bool on) {
+    RegistrySetting(QStringLiteral("DesktopNotifications"),
+                    on ? QStringLiteral("1") : QStringLiteral("0"), true);
+}

@@ -126,3 +126,7 @@ public:
 
 // The two remembered folders (LastPhoneBkDir, LastWaveDir) in the per-user settings store.
 QString RegistrySetting(const QString& name, const QString& value, bool write);
+// Whether callers and new messages are also sent as desktop notifications (per user; on
+// unless turned off).
+bool DesktopNotificationsOn();
+void SetDesktopNotifications(bool on);

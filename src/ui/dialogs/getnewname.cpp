@@ -8,6 +8,7 @@
 #include "platform/tfile.h"
 #include "platform/wave/sounds.h"
 #include "store/message.h"
+#include "ui/dialogs/helpwindow.h"
 #include "ui/dialogs/recordwaveform.h"
 #include "ui/dialogs/showcalleridform.h"
 #include "ui_getnewname.h"
@@ -72,8 +73,8 @@ TGetNewName::TGetNewName(QWidget* parent)
     connect(ui->FlashTestButton, &QPushButton::clicked, this, &TGetNewName::FlashTest);
     connect(ui->OKButton, &QPushButton::clicked, this, &TGetNewName::OKButtonClick);
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    // Help topics come with the manual; until then the button is not offered.
-    ui->HelpButton->setVisible(false);
+    connect(ui->HelpButton, &QPushButton::clicked, this,
+            [] { THelpWindow::ShowTopic(QStringLiteral("Phone_book_entry")); });
     ui->SoundFile->installEventFilter(this);
     ui->PersonalGreeting->installEventFilter(this);
 }

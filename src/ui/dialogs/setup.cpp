@@ -1,5 +1,6 @@
 #include "ui/dialogs/setup.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDragEnterEvent>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <cmath>
 
 #include "audio/ctwave.h"
+#include "platform/autostart.h"
 #include "platform/profile.h"
 #include "platform/prompts.h"
 #include "platform/tfile.h"
@@ -18,6 +20,7 @@
 #include "store/phonebook.h"
 #include "telephony/ttapi.h"
 #include "ui/dialogs/aboutdialog.h"
+#include "ui/dialogs/helpwindow.h"
 #include "ui/dialogs/modeminfoform.h"
 #include "ui/dialogs/recordwaveform.h"
 #include "ui/dialogs/showcalleridform.h"
@@ -65,8 +68,6 @@ TSetup::TSetup(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TSetu
     setAcceptDrops(true);  // a dialer program dropped from the file manager
     for (int seconds = 5; seconds <= 30; ++seconds)
         ui->FlashTime->addItem(QString::number(seconds));
-    // Help topics come with the manual; until then the button is not offered.
-    ui->HelpButton->setVisible(false);
     Wire();
     WireGreetings();
 }
@@ -97,6 +98,8 @@ void TSetup::ShowSettings() {
     ui->ShowHints->setChecked(c.ShowHints());
     ui->ShowToCallTab->setChecked(c.ShowToCallTab());
     ui->MinimizeToSysTray->setChecked(c.MinimizeToSysTray());
+    ui->desktopNotifications->setChecked(DesktopNotificationsOn());
+    ui->startAtLogin->setChecked(TAutostart::IsEnabled());
     ui->TenDigitDialing->setChecked(c.TenDigitDialing());
     ui->AllowRemotePage->setChecked(c.AllowRemotePage());
     ui->PageWait->setEditText(Shortest(c.PageWait));
@@ -211,6 +214,8 @@ void TSetup::Wire() {
     connect(ui->ModemInfoButton, &QPushButton::clicked, this, &TSetup::ShowModemInfo);
     connect(ui->BrowseSoundButton, &QPushButton::clicked, this, &TSetup::BrowseRingSound);
     connect(ui->browseDialerButton, &QPushButton::clicked, this, &TSetup::BrowseDialer);
+    connect(ui->HelpButton, &QPushButton::clicked, this,
+            [this] { THelpWindow::ShowTopic(HelpTopic()); });
     connect(ui->AboutButton, &QPushButton::clicked, this, [this] {
         TAboutDialog about(this);
         RunDialog(about);
@@ -271,6 +276,7 @@ void TSetup::OKBtnClick() {
         greetings << ui->GreetingList->item(row)->text();
     SaveGreetingList(greetings);
     StoreAnsweringMachine(config);
+    StoreDesktopSettings();
     m_working = config;
     if (m_live) *m_live = m_working;
     accept();
@@ -359,6 +365,18 @@ void TSetup::StoreAnsweringMachine(TConfig& config) {
     config.SetAllowRemotePage(ui->AllowRemotePage->isChecked());
 }
 
+// Kept for this user on this desktop, not in the settings file.
+void TSetup::StoreDesktopSettings() {
+    SetDesktopNotifications(ui->desktopNotifications->isChecked());
+    const bool atLogin = ui->startAtLogin->isChecked();
+    QString error;
+    if (atLogin != TAutostart::IsEnabled() &&
+        !TAutostart::SetEnabled(atLogin, QCoreApplication::applicationFilePath(),
+                                TProfile::Folder(), &error))
+        Prompts().MessageBox(QStringLiteral("Can't change starting at login\rReason: ") + error,
+                             QStringLiteral(" "), prompt::MB_OK);
+}
+
 void TSetup::UpdateRingSoundHint() {
     const bool exists = SoundExists(ui->SoundToPlayWhenPhoneRings->text());
     ui->SoundToPlayWhenPhoneRings->setToolTip(exists ? QStringLiteral("Double click to play")
@@ -413,6 +431,13 @@ void TSetup::ShowModemInfo() {
     TModemInfoForm info(this);
     info.SetModem(ui->SelectPortBox->currentText());
     RunDialog(info);
+}
+
+QString TSetup::HelpTopic() const {
+    static const char* const topics[] = {"General_Setup",  "Paging_Setup", "Dialing_Setup",
+                                         "Security_Setup", "AOL_Users",    "Greeting_Setup"};
+    const int page = ui->setupPages->currentIndex();
+    return page >= 0 && page < 6 ? QLatin1String(topics[page]) : QStringLiteral("Contents");
 }
 
 void TSetup::UpdateGreetingButtons() {

@@ -36,6 +36,8 @@ public:
     std::function<int(QDialog&)> RunDialog = [](QDialog& dialog) { return dialog.exec(); };
 
     void OKBtnClick();
+    // The help topic of the tab in front.
+    QString HelpTopic() const;
     void FillModemList();
     // Shown hours of the chosen weekday (0 = Sunday).
     void ShowDay(int day);
@@ -55,6 +57,7 @@ private:
     bool Refuse(QLineEdit* field, Page page, const QString& text);
     void StoreFields(TConfig& config);
     void StoreAnsweringMachine(TConfig& config);
+    void StoreDesktopSettings();
     void CheckMaxItems();
     void UpdateRingSoundHint();
     void UpdateGreetingButtons();

@@ -17,10 +17,12 @@
 #include "store/datafile.h"
 #include "store/message.h"
 #include "ui/dialogs/debugform.h"
+#include "ui/dialogs/helpwindow.h"
 #include "ui/dialogs/setup.h"
 #include "ui/dialogs/showcalleridform.h"
 #include "ui/dialogs/welomedialog.h"
 #include "ui/main/ctrayicon.h"
+#include "ui/main/desktopnotifier.h"
 #include "ui/main/historytab.h"
 #include "ui/main/outgoingtab.h"
 #include "ui/main/phonebooktab.h"
@@ -58,6 +60,7 @@ TMainForm::TMainForm(QWidget* parent)
     m_popup = new TShowCallerIDForm(this);
     m_debug = new TDebugForm(this);
     m_prmessage = new TPRMessageForm(this);
+    m_notifier = new TDesktopNotifier(this);
     m_connectedIcon = LineIcon(true);
     m_disconnectedIcon = LineIcon(false);
     WireWindows();
@@ -122,6 +125,11 @@ void TMainForm::ShowCallerPopup(const QString& text) {
 }
 
 void TMainForm::HistoryRowAdded(CallLogRecord* record) {
+    QString name;
+    m_session.PhoneBook().CallerDisplayName(record->Number, record->Name, &name);
+    m_notifier->Enabled = DesktopNotificationsOn();
+    m_notifier->Notify(QStringLiteral("Call from ") + TrimBlanks(name),
+                       FormatNumber(record->Number));
     QTreeWidgetItem* row = m_history->AddHistoryRow(record);
     m_history->Trim(m_session.Config().MaxItems);
     if (row) m_history->SelectOnly(row);
@@ -208,7 +216,13 @@ void TMainForm::WireWindows() {
     m_prmessage->MessageSaved = [this, &calls](const QString& name) {
         calls.MessageSaved(name);
         m_history->RefreshHistory();
+        if (name.isEmpty()) return;
+        m_notifier->Enabled = DesktopNotificationsOn();
+        m_notifier->Notify(
+            QStringLiteral("New message"),
+            QStringLiteral("%1 new message(s) waiting").arg(m_history->NewMessages()));
     };
+    connect(m_notifier, &TDesktopNotifier::Activated, this, &TMainForm::ShowWindow);
     m_prmessage->Completion = [this, &calls](int outcome) {
         calls.Completion(outcome);
         m_history->RefreshHistory();
@@ -241,6 +255,8 @@ void TMainForm::WireWindows() {
     connect(ui->UseSpeakerPhoneButton, &QCheckBox::clicked, this,
             [&calls](bool on) { calls.UseSpeakerPhoneButtonClick(on); });
     connect(ui->SetupButton, &QPushButton::clicked, this, &TMainForm::SetupButtonClick);
+    connect(ui->HelpButton, &QPushButton::clicked, this,
+            [] { THelpWindow::ShowTopic(QStringLiteral("Contents")); });
     connect(ui->PortDataButton, &QPushButton::clicked, this, [this] { m_debug->show(); });
     connect(ui->ConnectToInternetButton, &QPushButton::clicked, this, [this] {
         if (!PasswordGuard(m_session.Config().ConnectToInternet())) return;

@@ -25,6 +25,7 @@ class TShowCallerIDForm;
 class TDebugForm;
 class TSetup;
 class CTrayIcon;
+class TDesktopNotifier;
 
 class TMainForm : public QMainWindow, private TSessionView {
     Q_OBJECT
@@ -63,6 +64,7 @@ public:
     TShowCallerIDForm* CallerPopup() const { return m_popup; }
     TDebugForm* DebugWindow() const { return m_debug; }
     TPRMessageForm* MessageWindow() const { return m_prmessage; }
+    TDesktopNotifier* Notifier() const { return m_notifier; }
     TRemotePlayForm* RemotePlayer() const { return m_remote; }
     Ui::TMainForm* Form() const { return ui.get(); }
 
@@ -111,6 +113,7 @@ private:
     TDebugForm* m_debug = nullptr;
     TPRMessageForm* m_prmessage = nullptr;
     TSetup* m_setup = nullptr;
+    TDesktopNotifier* m_notifier = nullptr;
     QPointer<TRemotePlayForm> m_remote;  // frees itself when it closes
     CTrayIcon* m_tray = nullptr;
     QMenu* m_trayMenu = nullptr;
