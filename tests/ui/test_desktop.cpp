@@ -1,0 +1,143 @@
+// Ringvale on the desktop: the manual has every help topic and each Help button opens its
+// own; callers and new messages reach a notification service (a stand-in on a private session
+// bus) and its action brings the window back; the autostart entry.
+
+#include <QDBusConnection>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "platform/autostart.h"
+#include "platform/profile.h"
+#include "scriptedprompts.h"
+#include "store/config.h"
+#include "ui/dialogs/getnewname.h"
+#include "ui/dialogs/helpwindow.h"
+#include "ui/dialogs/setup.h"
+#include "ui/main/desktopnotifier.h"
+#include "ui/main/mainform.h"
+#include "ui_mainform.h"
+#include "ui_setup.h"
+
+// The notification service as a desktop offers it, recording what it is asked to show.
+class TNotificationServer : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList Shown;
+    uint LastId = 0;
+public slots:
+    uint Notify(const QString& app, uint, const QString&, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap&, int) {
+        Shown << app + "|" + summary + "|" + body + "|" + actions.join(',');
+        return ++LastId;
+    }
+    QStringList GetCapabilities() { return {"actions", "body"}; }
+signals:
+    void ActionInvoked(uint id, const QString& action);
+};
+
+namespace {
+THelpWindow* OpenHelp() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* help = qobject_cast<THelpWindow*>(window); help && help->isVisible()) return help;
+    return nullptr;
+}
+}  // namespace
+
+class TestDesktop : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        TProfile::SetFolder(m_dir->path());
+        TConfig config;
+        config.SetFlashCaller(false);
+        TConfigFile().SaveConfig(config);
+    }
+
+    void everyTopicIsInTheManualAndEachHelpButtonOpensItsOwn() {
+        const QString manual = THelpWindow::Manual();
+        for (const QString& topic : THelpWindow::Topics())
+            QVERIFY2(manual.contains("<a name=\"" + topic + "\">"), qPrintable(topic));
+        TMainForm form;
+        form.Form()->HelpButton->click();
+        QVERIFY(OpenHelp());
+        QCOMPARE(OpenHelp()->Topic(), QString("Contents"));
+        TScriptedPrompts prompts;
+        TConfig live;
+        TSetup setup;
+        setup.SetConfig(&live);
+        setup.show();
+        const QStringList tabs = {"General_Setup",  "Paging_Setup", "Dialing_Setup",
+                                  "Security_Setup", "AOL_Users",    "Greeting_Setup"};
+        for (int page = 0; page < tabs.size(); ++page) {
+            setup.Form()->setupPages->setCurrentIndex(page);
+            setup.Form()->HelpButton->click();
+            THelpWindow* help = OpenHelp();
+            QVERIFY(help);
+            QCOMPARE(help->Topic(), tabs[page]);
+        }
+        TGetNewName entry;
+        entry.findChild<QPushButton*>("HelpButton")->click();
+        QCOMPARE(OpenHelp()->Topic(), QString("Phone_book_entry"));
+        QCOMPARE(THelpWindow::ShowTopic("No_such_topic")->Topic(), QString("Contents"));
+    }
+
+    // A caller and a new message reach the service with their texts; its default action
+    // brings the window back; switched off, nothing is sent.
+    void notificationsReachTheService() {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected()) QSKIP("no session bus (dbus-run-session missing)");
+        TNotificationServer server;
+        QVERIFY(bus.registerObject(
+            "/org/freedesktop/Notifications", &server,
+            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+        QVERIFY(bus.registerService("org.freedesktop.Notifications"));
+        TDesktopNotifier notifier;
+        QSignalSpy activated(&notifier, &TDesktopNotifier::Activated);
+        notifier.Notify("Call from Mom", "404-555-1212");
+        QTRY_COMPARE(server.Shown.size(), 1);
+        QCOMPARE(server.Shown[0],
+                 QString("Ringvale|Call from Mom|404-555-1212|default,Show Ringvale"));
+        QTest::qWait(100);  // the reply with the id has come back
+        emit server.ActionInvoked(server.LastId, "default");
+        QTRY_COMPARE(activated.size(), 1);
+        emit server.ActionInvoked(server.LastId + 7, "default");  // not ours
+        QTest::qWait(100);
+        QCOMPARE(activated.size(), 1);
+        notifier.Enabled = false;
+        notifier.Notify("Call from Bob", "");
+        QTest::qWait(200);
+        QCOMPARE(server.Shown.size(), 1);
+
+        // The window sends one for a caller it logs.
+        SetDesktopNotifications(true);
+        TMainForm form;
+        form.Session().Calls().CallerIdHandler(0, "GARCIA MARIA", "4045551212");
+        QTRY_COMPARE(server.Shown.size(), 2);
+        QVERIFY(server.Shown[1].startsWith("Ringvale|Call from GARCIA MARIA|404-555-1212"));
+        bus.unregisterService("org.freedesktop.Notifications");
+    }
+
+    void autostartEntry() {
+        const QString text = TAutostart::EntryText("/opt/ring vale/ringvale", "/data/my \"calls\"");
+        QVERIFY(
+            text.contains("Exec=\"/opt/ring vale/ringvale\" --minimized --folder \"/data/my "
+                          "\\\\\"calls\\\\\"\""));
+        QVERIFY(!TAutostart::EntryText("/usr/bin/ringvale", TProfile::DefaultFolder())
+                     .contains("--folder"));
+        QVERIFY(TAutostart::SetEnabled(true, "/usr/bin/ringvale", TProfile::DefaultFolder()));
+        QVERIFY(TAutostart::IsEnabled());
+        QVERIFY(TAutostart::EntryPath().endsWith("/autostart/org.ringvale.Ringvale.desktop"));
+        QVERIFY(TAutostart::SetEnabled(false, "/usr/bin/ringvale", TProfile::DefaultFolder()));
+        QVERIFY(!TAutostart::IsEnabled());
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "test_desktop.moc"
