@@ -11,6 +11,8 @@ packages=(
     xvfb xauth           # a display for the demo and screenshots on a headless machine
     espeak-ng sox        # regenerating the shipped sounds
     libbenchmark-dev     # the benchmarks in bench/
+    dbus                 # a private session bus for the notification test (dbus-run-session)
+    desktop-file-utils appstream   # validating the desktop entry and the metainfo
 )
 
 as_root() {
