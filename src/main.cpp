@@ -19,6 +19,8 @@ namespace {
 struct TOptions {
     QString Folder;
     bool Minimized = false;
+    bool PrintCalls = false;
+    QString Screenshot;
 };
 
 // --help and --version answer and end the program; an unknown option gives the usage and
@@ -38,7 +40,14 @@ int ParseCommandLine(const QStringList& arguments, TOptions* options) {
         QStringLiteral("DIR"));
     const QCommandLineOption minimized(QStringLiteral("minimized"),
                                        QStringLiteral("Start minimized (for starting at login)."));
-    parser.addOptions({folder, minimized});
+    const QCommandLineOption printCalls(
+        QStringLiteral("print-calls"),
+        QStringLiteral("Print each call on standard output as it is logged."));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Save a picture of the window to FILE when Ringvale ends."),
+        QStringLiteral("FILE"));
+    parser.addOptions({folder, minimized, printCalls, screenshot});
     const QString usage =
         parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("ringvale"));
     if (!parser.parse(arguments)) {
@@ -56,6 +65,8 @@ int ParseCommandLine(const QStringList& arguments, TOptions* options) {
     }
     options->Folder = parser.isSet(folder) ? parser.value(folder) : TProfile::DefaultFolder();
     options->Minimized = parser.isSet(minimized);
+    options->PrintCalls = parser.isSet(printCalls);
+    options->Screenshot = parser.value(screenshot);
     return -1;
 }
 }  // namespace
@@ -101,6 +112,7 @@ int main(int argc, char* argv[]) {
     // before the window loads the data files, so one that comes during start-up waits for it.
     TSignalWatcher signalWatcher;
     TMainForm mainForm;
+    mainForm.PrintCalls = options.PrintCalls;
     TFirstInstance firstInstance(TProfile::Folder(), [&mainForm] { mainForm.BringToFront(); });
     QObject::connect(&signalWatcher, &TSignalWatcher::Signalled, &app,
                      [&] { mainForm.Shutdown(); });
@@ -111,6 +123,12 @@ int main(int argc, char* argv[]) {
     else
         mainForm.show();
     const int result = QApplication::exec();
+    if (!options.Screenshot.isEmpty()) {
+        const bool saved = mainForm.grab().save(options.Screenshot);
+        std::fprintf(saved ? stdout : stderr, "%s %s\n",
+                     saved ? "A picture of the window:" : "ringvale: cannot write",
+                     qPrintable(options.Screenshot));
+    }
     SetPrompts(nullptr);
     return result;
 }

@@ -16,7 +16,9 @@
 #include "platform/telephony/v253line.h"
 #include "store/config.h"
 #include "ui/dialogs/getnewname.h"
+#include "ui/dialogs/helpwindow.h"
 #include "ui/dialogs/modeminfoform.h"
+#include "ui/dialogs/playwaveform.h"
 #include "ui/dialogs/setup.h"
 #include "ui/dialogs/welomedialog.h"
 #include "ui/dialogs/widgetprompts.h"
@@ -150,6 +152,18 @@ int main(int argc, char* argv[]) {
         ok &= Save(setup, QStringLiteral("settings-") + tab);
     }
     setup.hide();
+    {
+        TPlayWaveForm player;
+        player.SetCaller(QStringLiteral("Mom"), QStringLiteral("404-555-1212"),
+                         QStringLiteral("Tue Dec 08 09:21 AM"));
+        ok &= Save(player, QStringLiteral("message-player"));
+        player.hide();
+    }
+    {
+        THelpWindow* help = THelpWindow::ShowTopic(QStringLiteral("General_Setup"));
+        ok &= Save(*help, QStringLiteral("help"));
+        help->close();
+    }
     TWelomeDialog welcome;
     ok &= Save(welcome, QStringLiteral("welcome"));
     welcome.hide();

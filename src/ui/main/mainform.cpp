@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QSystemTrayIcon>
 #include <QWindowStateChangeEvent>
+#include <cstdio>
 
 #include "calls/prmessageform.h"
 #include "calls/remoteplayform.h"
@@ -33,6 +34,13 @@ constexpr int kTimer1Ms = 2000;
 constexpr int kTimer2Ms = 1000;
 constexpr int kRefreshSeconds = 62;
 constexpr int kWelcomeDelayMs = 500;
+
+// A line on standard output at once, with the time of day.
+void PrintLine(const QString& text) {
+    std::printf("%s  %s\n", qPrintable(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))),
+                qPrintable(text));
+    std::fflush(stdout);
+}
 
 // The window and tray icons: a handset, green when listening.
 QIcon LineIcon(bool connected) {
@@ -130,6 +138,12 @@ void TMainForm::HistoryRowAdded(CallLogRecord* record) {
     m_notifier->Enabled = DesktopNotificationsOn();
     m_notifier->Notify(QStringLiteral("Call from ") + TrimBlanks(name),
                        FormatNumber(record->Number));
+    if (PrintCalls) {
+        const QString done = TrimBlanks(LogActionText(record->Actions));
+        PrintLine(QStringLiteral("%1  %2  %3")
+                      .arg(TrimBlanks(name), FormatNumber(record->Number),
+                           done.isEmpty() ? QStringLiteral("logged") : done));
+    }
     QTreeWidgetItem* row = m_history->AddHistoryRow(record);
     m_history->Trim(m_session.Config().MaxItems);
     if (row) m_history->SelectOnly(row);
@@ -217,6 +231,7 @@ void TMainForm::WireWindows() {
         calls.MessageSaved(name);
         m_history->RefreshHistory();
         if (name.isEmpty()) return;
+        if (PrintCalls) PrintLine(QStringLiteral("    took a message: Messages/") + name);
         m_notifier->Enabled = DesktopNotificationsOn();
         m_notifier->Notify(
             QStringLiteral("New message"),

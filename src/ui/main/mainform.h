@@ -38,6 +38,8 @@ public:
     void BringToFront() { ShowWindow(); }
     QString StartFolder;
     bool ConfigValid = false;
+    // Each call, and each message left, also printed on standard output (the headless demo).
+    bool PrintCalls = false;
 
     void OnTick();
     void OnLineClosed();
