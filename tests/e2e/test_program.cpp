@@ -3,6 +3,7 @@
 
 #include <signal.h>
 
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -40,7 +41,9 @@ private slots:
         QVERIFY(book.SavePhoneBook());
 
         QProcess program;
-        QVERIFY(StartProgram(program, work.filePath("config"), data));
+        const QString picture = work.filePath("window.png");
+        QVERIFY(StartProgram(program, work.filePath("config"), data,
+                             {"--print-calls", "--screenshot", picture}));
 
         // The first tick connects; then a caller rings with caller ID.
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
@@ -54,6 +57,11 @@ private slots:
         QVERIFY(program.waitForFinished(10000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
+        // Printed as it was logged, and the window's picture written at the end.
+        const QByteArray printed = program.readAllStandardOutput();
+        QVERIFY2(printed.contains("  Mom  404-555-1212  logged\n"), printed.constData());
+        QVERIFY(printed.contains("A picture of the window: " + picture.toUtf8()));
+        QVERIFY(QImage(picture).width() > 100);
 
         QFile file(log);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -159,6 +167,12 @@ private slots:
         QVERIFY(program.waitForFinished(5000));
         QCOMPARE(program.exitCode(), 0);
         QVERIFY(program.readAllStandardOutput().startsWith("Ringvale "));
+        program.start(QStringLiteral(RINGVALE_PROGRAM), {"--help"});
+        QVERIFY(program.waitForFinished(5000));
+        QCOMPARE(program.exitCode(), 0);
+        const QByteArray usage = program.readAllStandardOutput();
+        for (const char* option : {"--folder <DIR>", "--minimized", "--print-calls", "--version"})
+            QVERIFY2(usage.contains(option), option);
         program.start(QStringLiteral(RINGVALE_PROGRAM), {"--no-such-option"});
         QVERIFY(program.waitForFinished(5000));
         QCOMPARE(program.exitCode(), 2);

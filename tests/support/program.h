@@ -18,14 +18,15 @@
 #include "wavefile.h"
 
 // The built program, headless, in its working folder with its own configuration folder.
-inline bool StartProgram(QProcess& program, const QString& configHome,
-                         const QString& workingFolder) {
+inline bool StartProgram(QProcess& program, const QString& configHome, const QString& workingFolder,
+                         const QStringList& more = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("XDG_CONFIG_HOME", configHome);
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(workingFolder);
-    program.start(QStringLiteral(RINGVALE_PROGRAM), {QStringLiteral("--folder"), workingFolder});
+    program.start(QStringLiteral(RINGVALE_PROGRAM),
+                  QStringList{QStringLiteral("--folder"), workingFolder} + more);
     return program.waitForStarted(5000);
 }
 
