@@ -1,5 +1,7 @@
 #include "store/greetings.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <cstdlib>
 
 #include "platform/atomicfile.h"
@@ -51,29 +53,38 @@ int SaveGreetingList(const QStringList& list) {
     return RewriteFile(GreetingsListFile(), contents) ? int(list.size()) : 0;
 }
 
-TGreeting::TGreeting() {
-    m_line[0] = '\0';
-    std::srand(unsigned(TClock::Now()));
-}
+namespace {
+// The list file as last read: read again only when it changed, so that a long list is not
+// read at every call.
+struct TGreetingCache {
+    QString Path;
+    QDateTime Modified;
+    qint64 Size = -1;
+    QStringList Lines;
+};
 
-QString TGreeting::Pick() {
+// Every line of two or more characters counts, up to the first shorter read; a line names a
+// file inside "Greetings", never a path elsewhere.
+QStringList ReadGreetingLines(const QString& path) {
+    QStringList lines;
     TFile file;
-    if (file.Open(GreetingsListFile(), TFile::ModeRead) < 0) return {};
-    // Every line of two or more characters counts, up to the first shorter read.
-    int count = 0;
-    while (count < kMaxGreetings && file.ReadLine(m_line, kLineLength) >= 2)
-        ++count;
-    if (count == 0) return {};
-    file.Seek(0);
-    std::srand(unsigned(TClock::Now()));
-    const int r = std::rand() % count;
-    int n = 0;
-    for (int i = 0; i <= r; ++i)
-        n = file.ReadLine(m_line, kLineLength);
-    // A line names a file inside "Greetings", never a path elsewhere.
-    return n > 0 ? FileNamePart(QString::fromLatin1(m_line, n)) : QString();
+    if (file.Open(path, TFile::ModeRead) < 0) return lines;
+    char line[kLineLength];
+    int n;
+    while (lines.size() < kMaxGreetings && (n = file.ReadLine(line, kLineLength)) >= 2)
+        lines << FileNamePart(QString::fromLatin1(line, n));
+    return lines;
 }
+}  // namespace
 
 QString PickRandomGreeting() {
-    return TGreeting().Pick();
+    static TGreetingCache cache;
+    const QString path = GreetingsListFile();
+    const QFileInfo info(path);
+    if (!info.isFile()) return {};
+    if (path != cache.Path || info.lastModified() != cache.Modified || info.size() != cache.Size)
+        cache = {path, info.lastModified(), info.size(), ReadGreetingLines(path)};
+    if (cache.Lines.isEmpty()) return {};
+    std::srand(unsigned(TClock::Now()));
+    return cache.Lines[std::rand() % cache.Lines.size()];
 }

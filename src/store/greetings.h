@@ -15,15 +15,5 @@ QStringList LoadGreetingList();
 // Writes every entry; the number written, 0 with nothing written when the file cannot be made.
 int SaveGreetingList(const QStringList& list);
 
-// Picks a random line of the list file; seeded with the clock when constructed.
-class TGreeting {
-public:
-    TGreeting();
-    QString Pick();
-
-private:
-    char m_line[260];
-};
-
 // A greeting file name (no folder), empty when the list is empty.
 QString PickRandomGreeting();

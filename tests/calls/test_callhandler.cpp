@@ -204,6 +204,12 @@ private slots:
         m_handler->CallerIdHandler(0, "NOBODY", "1");
         QCOMPARE(m_handler->GreetingPath(), QString("Greetings/mine.wav"));
         QCOMPARE(m_log->Records.front().Actions, 0u);  // paging is off by default (no pager)
+        // The list is kept between calls but read again once it has changed.
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("the new one.wav\r\n");
+        list.close();
+        m_handler->CallerIdHandler(0, "NOBODY", "1");
+        QCOMPARE(m_handler->GreetingPath(), QString("Greetings/the new one.wav"));
     }
 
     void theEndOfACall() {
