@@ -2,7 +2,7 @@
 
 namespace {
 constexpr int kRate = 8000;
-constexpr int kPaceMs = 40;
+constexpr int kPaceMs = 100;
 constexpr int kEndTimeoutMs = 5000;
 }  // namespace
 
