@@ -9,4 +9,13 @@ function(ringvale_library name)
     add_library(${name} STATIC ${ARG_SOURCES})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC ${ARG_LINKS})
+    # The Qt headers every file reads are parsed once per library, not once per file.
+    set(core_headers <QByteArray> <QList> <QObject> <QString> <QStringList> <QTimer> <memory>
+        <functional>)
+    if(ARG_WIDGETS)
+        target_precompile_headers(${name} PRIVATE ${core_headers} <QDialog> <QWidget>
+                                  <QTreeWidget> <QPushButton> <QLabel> <QLineEdit>)
+    else()
+        target_precompile_headers(${name} PRIVATE ${core_headers})
+    endif()
 endfunction()
