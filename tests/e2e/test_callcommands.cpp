@@ -6,8 +6,8 @@
 #include <QMenu>
 #include <QtTest>
 
+#include "listeningwindow.h"
 #include "platform/telephony/v253line.h"
-#include "program.h"
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
 #include "ui/main/phonebooktab.h"
@@ -17,11 +17,10 @@ class TestCallCommands : public QObject {
     Q_OBJECT
 private slots:
     void aBlockedCallerIsHungUpOn() {
-        TSimulator sim;
-        TAnsweringFolder folder(sim);
-        qputenv("XDG_CONFIG_HOME", folder.Work.filePath("config").toUtf8());
-        TV253Provider modems;
-        TMainForm form;
+        TListeningWindow window;
+        TSimulator& sim = window.Sim;
+        TAnsweringFolder& folder = window.Folder;
+        TMainForm& form = window.Form;
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
         sim.Script("ring");
         sim.Script("cid 8005550199 PEST INC");
@@ -66,11 +65,10 @@ private slots:
     // Call back from the history: dialled at the next tick, answered, hung up by the far end
     // after a few seconds; the history file has the call with its length and cost.
     void aCallPlacedFromTheHistory() {
-        TSimulator sim;
-        TAnsweringFolder folder(sim);
-        qputenv("XDG_CONFIG_HOME", folder.Work.filePath("config").toUtf8());
-        TV253Provider modems;
-        TMainForm form;
+        TListeningWindow window;
+        TSimulator& sim = window.Sim;
+        TAnsweringFolder& folder = window.Folder;
+        TMainForm& form = window.Form;
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
         sim.Script("ring");
         sim.Script("cid 7705550143 PATEL R");

@@ -4,9 +4,9 @@
 
 #include <QtTest>
 
+#include "listeningwindow.h"
 #include "platform/telephony/v253line.h"
 #include "platform/wave/testdevice.h"
-#include "program.h"
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
 
@@ -14,11 +14,10 @@ class TestDeskListening : public QObject {
     Q_OBJECT
 private slots:
     void aMessageLeftThroughTheModemIsHeardInFull() {
-        TSimulator sim;
-        TAnsweringFolder folder(sim);
-        qputenv("XDG_CONFIG_HOME", folder.Work.filePath("config").toUtf8());
-        TV253Provider modems;
-        TMainForm form;
+        TListeningWindow window;
+        TSimulator& sim = window.Sim;
+        TAnsweringFolder& folder = window.Folder;
+        TMainForm& form = window.Form;
         QVERIFY(QTest::qWaitFor([&] { return form.Session().Line() != nullptr; }, 10000));
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
         sim.Script("ring");

@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "listeningwindow.h"
 #include "modal.h"
 #include "platform/telephony/v253line.h"
-#include "program.h"
 #include "ui/dialogs/modeminfoform.h"
 #include "ui/dialogs/setup.h"
 #include "ui/dialogs/welomedialog.h"
@@ -94,9 +94,10 @@ private slots:
         TModemAnswers full = Check("Modem 0", &summary);
         QCOMPARE(full.Result, TModemAnswers::Probed);
         QVERIFY(full.Voice && full.PlayRecord && full.SpeakerPhone);
-        QCOMPARE(summary, "You will be able to use Ringvale as your answering machine and speaker "
-                          "phone.  " +
-                              kCallerId);
+        QCOMPARE(summary,
+                 "You will be able to use Ringvale as your answering machine and speaker "
+                 "phone.  " +
+                     kCallerId);
         TModemAnswers noSpeaker = Check("Modem 1", &summary);
         QVERIFY(noSpeaker.Voice && noSpeaker.PlayRecord && !noSpeaker.SpeakerPhone);
         QCOMPARE(summary,
@@ -104,8 +105,9 @@ private slots:
         TModemAnswers data = Check("Modem 2", &summary);
         QCOMPARE(data.Result, TModemAnswers::Probed);
         QVERIFY(!data.Voice && !data.PlayRecord);
-        QVERIFY(summary.startsWith("You will not be able to use Ringvale as an answering machine "
-                                   "or speaker phone"));
+        QVERIFY(
+            summary.startsWith("You will not be able to use Ringvale as an answering machine "
+                               "or speaker phone"));
         TModemAnswers silent = Check("Modem 3", &summary);
         QCOMPARE(silent.Result, TModemAnswers::NoAnswer);
         QVERIFY(summary.contains("did not answer"));
@@ -117,11 +119,9 @@ private slots:
 
     // The modem the main window listens on is reported in use and keeps listening.
     void aModemInUseIsLeftAlone() {
-        TSimulator sim;
-        TAnsweringFolder folder(sim);
-        qputenv("XDG_CONFIG_HOME", folder.Work.filePath("config").toUtf8());
-        TV253Provider modems;
-        TMainForm form;
+        TListeningWindow window;
+        TSimulator& sim = window.Sim;
+        TMainForm& form = window.Form;
         QVERIFY(QTest::qWaitFor([&] { return form.Session().Line() != nullptr; }, 10000));
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
         const qsizetype commands = sim.Commands().size();
