@@ -1,6 +1,7 @@
 // Ringvale on the desktop: the manual has every help topic and each Help button opens its
 // own; callers and new messages reach a notification service (a stand-in on a private session
-// bus) and its action brings the window back; the autostart entry.
+// bus) and its action brings the window back; a second start raises the first; the autostart
+// entry.
 
 #include <QDBusConnection>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include "ui/dialogs/helpwindow.h"
 #include "ui/dialogs/setup.h"
 #include "ui/main/desktopnotifier.h"
+#include "ui/main/firstinstance.h"
 #include "ui/main/mainform.h"
 #include "ui_mainform.h"
 #include "ui_setup.h"
@@ -122,6 +124,16 @@ private slots:
         QTRY_COMPARE(server.Shown.size(), 2);
         QVERIFY(server.Shown[1].startsWith("Ringvale|Call from GARCIA MARIA|404-555-1212"));
         bus.unregisterService("org.freedesktop.Notifications");
+    }
+
+    // A second start on the folder asks the first to show its window; on another folder
+    // nobody answers.
+    void aSecondStartRaisesTheFirst() {
+        int raised = 0;
+        TFirstInstance first(m_dir->path(), [&] { ++raised; });
+        QVERIFY(TFirstInstance::AskToShow(m_dir->path()));
+        QTRY_COMPARE(raised, 1);
+        QVERIFY(!TFirstInstance::AskToShow(m_dir->filePath("elsewhere")));
     }
 
     void autostartEntry() {
