@@ -301,8 +301,10 @@ void TOutgoingTab::DeleteNode() {
     RefreshPlacedCalls();
 }
 
+// The event's kind is looked at first: while the window is being torn down the tree still
+// receives events after the form's pointers have gone.
 bool TOutgoingTab::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui->placedCallTree && event->type() == QEvent::KeyPress &&
+    if (event->type() == QEvent::KeyPress && watched == ui->placedCallTree &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
         DeleteNode();
         return true;

@@ -409,9 +409,11 @@ bool TPhoneBookTab::SearchKey(int key) {
     return true;
 }
 
+// The event's kind is looked at first: while the window is being torn down the list still
+// receives events after the form's pointers have gone.
 bool TPhoneBookTab::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui->PhoneBookList &&
-        (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
+        watched == ui->PhoneBookList) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
         if (key->key() == Qt::Key_Delete) {
