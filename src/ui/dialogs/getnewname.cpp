@@ -1,8 +1,8 @@
 #include "ui/dialogs/getnewname.h"
 
-#include <QDateTime>
 #include <QKeyEvent>
 
+#include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/prompts.h"
 #include "platform/tfile.h"
@@ -166,7 +166,7 @@ void TGetNewName::Browse(QLineEdit* field, const QString& folder, const QString&
 void TGetNewName::FlashTest() {
     TShowCallerIDForm flash(this);
     flash.SetText(ui->Name->text() + QLatin1Char('\r') + ui->Number->text());
-    flash.CloseTime = QDateTime::currentSecsSinceEpoch() + kFlashTestSeconds;
+    flash.CloseTime = TClock::Now() + kFlashTestSeconds;
     flash.ShowCaller();
     RunDialog(flash);
 }

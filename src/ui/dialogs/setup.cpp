@@ -11,6 +11,7 @@
 
 #include "audio/ctwave.h"
 #include "platform/autostart.h"
+#include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/prompts.h"
 #include "platform/tfile.h"
@@ -417,8 +418,7 @@ void TSetup::dropEvent(QDropEvent* event) {
 void TSetup::PreviewFlashWindow() {
     TShowCallerIDForm flash(this);
     flash.SetText(QStringLiteral("Ringvale\r404-555-0123"));
-    flash.CloseTime =
-        QDateTime::currentSecsSinceEpoch() + LeadingInteger(ui->FlashTime->currentText());
+    flash.CloseTime = TClock::Now() + LeadingInteger(ui->FlashTime->currentText());
     flash.ShowCaller();
     RunDialog(flash);
 }

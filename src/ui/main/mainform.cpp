@@ -95,6 +95,7 @@ void TMainForm::FormCreate() {
         QTimer::singleShot(0, this, [notices] {
             Prompts().Notice(notices.join(QStringLiteral("\r\r")), QStringLiteral("Ringvale"));
         });
+    m_notifier->Enabled = DesktopNotificationsOn();
     m_session.Connection().StartUp();
     ui->ConnectToInternetButton->setVisible(!config.InternetLink.trimmed().isEmpty());
     // A first start is led to the settings, so that a modem is chosen.
@@ -135,7 +136,6 @@ void TMainForm::ShowCallerPopup(const QString& text) {
 void TMainForm::HistoryRowAdded(CallLogRecord* record) {
     QString name;
     m_session.PhoneBook().CallerDisplayName(record->Number, record->Name, &name);
-    m_notifier->Enabled = DesktopNotificationsOn();
     m_notifier->Notify(QStringLiteral("Call from ") + TrimBlanks(name),
                        FormatNumber(record->Number));
     if (PrintCalls) {
@@ -232,7 +232,6 @@ void TMainForm::WireWindows() {
         m_history->RefreshHistory();
         if (name.isEmpty()) return;
         if (PrintCalls) PrintLine(QStringLiteral("    took a message: Messages/") + name);
-        m_notifier->Enabled = DesktopNotificationsOn();
         m_notifier->Notify(
             QStringLiteral("New message"),
             QStringLiteral("%1 new message(s) waiting").arg(m_history->NewMessages()));
@@ -310,6 +309,7 @@ void TMainForm::SettingsChanged() {
     const TConfig& config = m_session.Config();
     m_history->Trim(config.MaxItems);
     const bool switched = m_session.ApplySettings();
+    m_notifier->Enabled = DesktopNotificationsOn();
     ui->ConnectToInternetButton->setVisible(!config.InternetLink.trimmed().isEmpty());
     UpdatePagingStatus();
     if (switched) ShowManagedMessage(212);

@@ -27,6 +27,14 @@ constexpr int kCountRole = Qt::UserRole + 1;
 constexpr Qt::ItemFlags kRowFlags =
     Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
 
+// A new entry for the caller of a logged call: known by the number, named as caller ID said.
+PhoneBookEntry EntryFromCall(const CallLogRecord& call) {
+    PhoneBookEntry entry;
+    entry.RealName = entry.DisplayName = call.Name;
+    entry.Number = call.Number;
+    return entry;
+}
+
 QString Quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
@@ -267,9 +275,7 @@ void TPhoneBookTab::EditCallers(const QList<CallLogRecord*>& calls) {
             if (!EditEntryDialog(*found, true)) break;
             ShowPhoneBookRow(found);
         } else {
-            PhoneBookEntry entry;
-            entry.RealName = entry.DisplayName = call->Name;
-            entry.Number = call->Number;
+            PhoneBookEntry entry = EntryFromCall(*call);
             if (!EditEntryDialog(entry, false)) break;
             ShowPhoneBookRow(m_phoneBook.Add(entry));
         }
@@ -279,9 +285,7 @@ void TPhoneBookTab::EditCallers(const QList<CallLogRecord*>& calls) {
 }
 
 void TPhoneBookTab::BlockCaller(const CallLogRecord& call) {
-    PhoneBookEntry entry;
-    entry.RealName = entry.DisplayName = call.Name;
-    entry.Number = call.Number;
+    PhoneBookEntry entry = EntryFromCall(call);
     entry.ActionFlags = ActionHangUp;
     if (!EditEntryDialog(entry, false)) return;
     ShowPhoneBookRow(m_phoneBook.Add(entry));
