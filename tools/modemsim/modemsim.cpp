@@ -1,6 +1,7 @@
 #include "modemsim.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QtEndian>
+#include <cerrno>
 #include <cmath>
 
 #include "platform/wave/converter.h"
@@ -31,11 +33,11 @@ TModemSim::TModemSim(const TPersonality& personality, QObject* parent)
     m_stepTimer.setSingleShot(true);
     connect(&m_stepTimer, &QTimer::timeout, this, &TModemSim::Step);
     connect(&m_feedTimer, &QTimer::timeout, this, &TModemSim::FeedHost);
+    connect(&m_hostWatch, &QTimer::timeout, this, &TModemSim::WatchForHost);
 }
 
 TModemSim::~TModemSim() {
     if (!m_link.isEmpty()) QFile::remove(m_link);
-    if (m_slave >= 0) ::close(m_slave);
     if (m_master >= 0) ::close(m_master);
 }
 
@@ -43,14 +45,15 @@ bool TModemSim::Start(const QString& linkPath, QString* slaveName) {
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) return false;
     const QString slave = QString::fromLocal8Bit(::ptsname(m_master));
-    // Holding the slave open keeps the master readable while the host closes and reopens its
-    // side; raw mode stops the terminal from echoing what the modem sends.
-    m_slave = ::open(QFile::encodeName(slave).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_slave < 0) return false;
+    // Raw mode stops the terminal from echoing what the modem sends. The slave is not held:
+    // the host closing its side is how the modem sees DTR drop.
+    const int slaveFd = ::open(QFile::encodeName(slave).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slaveFd < 0) return false;
     struct termios tio;
-    ::tcgetattr(m_slave, &tio);
+    ::tcgetattr(slaveFd, &tio);
     ::cfmakeraw(&tio);
-    ::tcsetattr(m_slave, TCSANOW, &tio);
+    ::tcsetattr(slaveFd, TCSANOW, &tio);
+    ::close(slaveFd);
     if (!linkPath.isEmpty()) {
         QFile::remove(linkPath);
         if (!QFile::link(slave, linkPath)) return false;
@@ -59,7 +62,29 @@ bool TModemSim::Start(const QString& linkPath, QString* slaveName) {
     m_reader = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_reader, &QSocketNotifier::activated, this, &TModemSim::ReadHost);
     *slaveName = slave;
+    DtrDropped();
     return true;
+}
+
+// The host closed the port (or died): DTR drops, and a real modem hangs up, leaves voice data
+// mode and goes back to its power-on state. Until the host opens the port again the master
+// only reports the hang-up, so it is polled instead of watched.
+void TModemSim::DtrDropped() {
+    m_echo = true;
+    m_offHook = false;
+    m_transmitting = m_receiving = m_afterDle = false;
+    m_transmitted.clear();
+    m_input.clear();
+    m_feedTimer.stop();
+    if (m_reader) m_reader->setEnabled(false);
+    m_hostWatch.start(20);
+}
+
+void TModemSim::WatchForHost() {
+    pollfd watch{m_master, POLLIN, 0};
+    if (m_master < 0 || ::poll(&watch, 1, 0) < 0 || (watch.revents & POLLHUP)) return;
+    m_hostWatch.stop();
+    if (m_reader) m_reader->setEnabled(true);
 }
 
 void TModemSim::Send(const QByteArray& bytes) {
@@ -83,6 +108,7 @@ void TModemSim::Event(char code) {
 void TModemSim::ReadHost() {
     char buffer[4096];
     const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+    if (n < 0 && errno == EIO) return DtrDropped();
     if (n <= 0) return;
     for (ssize_t i = 0; i < n; ++i) {
         const char b = buffer[i];
@@ -425,7 +451,7 @@ bool TModemSim::LoadVoice(const QString& file) {
 void TModemSim::Unplug() {
     delete m_reader;
     m_reader = nullptr;
-    if (m_slave >= 0) ::close(m_slave);
+    m_hostWatch.stop();
     if (m_master >= 0) ::close(m_master);
-    m_slave = m_master = -1;
+    m_master = -1;
 }

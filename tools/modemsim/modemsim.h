@@ -52,13 +52,14 @@ private:
     void CallerId(const QStringList& words);
     void Keys(const QString& digits);
     void Unplug();
+    void DtrDropped();
+    void WatchForHost();
     void EndTransmit(bool aborted);
     void FeedHost();
     bool LoadVoice(const QString& file);
 
     TPersonality m_p;
     int m_master = -1;
-    int m_slave = -1;
     QString m_link;
     QSocketNotifier* m_reader = nullptr;
     QFile* m_log = nullptr;
@@ -78,6 +79,7 @@ private:
     QString m_waitingFor;
     QTimer m_stepTimer;
     QTimer m_feedTimer;
+    QTimer m_hostWatch;
     QString m_recordFolder;
     int m_recordings = 0;
     QByteArray m_transmitted;  // what the host played in this +VTX

@@ -36,7 +36,9 @@ bool TSerialPort::Open(const QString& path) {
         return false;
     }
     ::cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
+    // HUPCL: closing the port, or the program dying, drops DTR, and the modem hangs up and
+    // leaves voice mode; the next start finds it in command mode.
+    tio.c_cflag |= CLOCAL | CREAD | HUPCL;
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     ::cfsetispeed(&tio, B115200);
