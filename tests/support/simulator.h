@@ -33,6 +33,7 @@ public:
         return commands;
     }
     qint64 Pid() const { return m_process.processId(); }
+    QString LogPath() const { return m_dir.filePath("commands.log"); }
 
     // A lines.conf in configHome/Tarvex naming this modem.
     bool WriteLinesConf(const QString& configHome, const QString& name) const {

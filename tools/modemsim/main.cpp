@@ -19,7 +19,7 @@ int main(int argc, char* argv[]) {
         "wait SECONDS | ring | rings COUNT INTERVAL | cid NUMBER [NAME] (P private, O out of "
         "area) | waitfor COMMAND-TEXT | keys DIGITS | hangup [b|d|l|s] | dialresult "
         "answer|busy|noanswer|nodialtone | speak WAVE-FILE | tone HZ SECONDS | send TEXT | close | "
-        "quit"));
+        "quit. On standard input, \"abandon\" acts at once: the rest of the script is dropped."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("script"), QStringLiteral("script file"));
     const QCommandLineOption link(QStringLiteral("link"),
@@ -96,7 +96,11 @@ int main(int argc, char* argv[]) {
         pending += QByteArray(buffer, n);
         qsizetype end;
         while ((end = pending.indexOf('\n')) >= 0) {
-            sim.AddScript(QString::fromUtf8(pending.left(end)));
+            const QString line = QString::fromUtf8(pending.left(end)).trimmed();
+            if (line == QLatin1String("abandon"))
+                sim.Abandon();
+            else
+                sim.AddScript(line);
             pending.remove(0, end + 1);
         }
     });

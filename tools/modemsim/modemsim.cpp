@@ -250,6 +250,17 @@ void TModemSim::AddScript(const QString& line) {
     if (!m_stepTimer.isActive() && m_waitingFor.isEmpty() && m_ringsLeft == 0) Step();
 }
 
+// The far end starts afresh: the rest of the script, rings still to come, a wait for a
+// command and the commands seen so far are dropped.
+void TModemSim::Abandon() {
+    m_script.clear();
+    m_waitingFor.clear();
+    m_history.clear();
+    m_ringsLeft = 0;
+    m_stepTimer.stop();
+    m_voice.clear();
+}
+
 // Runs script lines until one has to wait.
 void TModemSim::Step() {
     if (!m_waitingFor.isEmpty()) {

@@ -33,6 +33,7 @@ public:
     void SetRecordFolder(const QString& folder) { m_recordFolder = folder; }
     // Script lines to run in order; more may come later (standard input).
     void AddScript(const QString& line);
+    void Abandon();
     void ScriptEnded() {
         m_scriptEnded = true;
         Step();

@@ -155,8 +155,12 @@ void TVoiceChannel::End(bool notify) {
                 },
                 kEndTimeoutMs);
             return Finished(notify);
-        case Mode::Playing:
         case Mode::Draining:
+            // The whole sound and its <DLE><ETX> are with the modem, which answers OK once it
+            // has played what it holds (well under a second). An abort now could reach it
+            // back in command mode, where nothing answers it and the hang-up behind it waits.
+            return Finished(notify);
+        case Mode::Playing:
             // Abort: drop what is queued, a NUL for a DLE cut in half, then cancel and end.
             m_pace.stop();
             m_channel.Port().DiscardOutput();
