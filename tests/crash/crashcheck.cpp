@@ -93,6 +93,8 @@ public:
         return m_failures == 0 ? 0 : 1;
     }
 
+    void KeepFolder(const QString& to) const { CopyFolder(m_folder.Data, to); }
+
 private:
     static QList<TCall> MakeCalls(int count, QRandomGenerator& random) {
         QList<TCall> calls;
@@ -112,11 +114,11 @@ private:
         TCall call;
         call.Index = index;
         const int pick = int(random.bounded(100));
-        call.What = pick < 4    ? Kind::CallerIdOnly
+        call.What = pick < 3    ? Kind::CallerIdOnly
                     : pick < 50 ? Kind::Message
-                    : pick < 64 ? Kind::HangUpInGreeting
-                    : pick < 78 ? Kind::HangUpInRecording
-                    : pick < 90 ? Kind::Blocked
+                    : pick < 65 ? Kind::HangUpInGreeting
+                    : pick < 80 ? Kind::HangUpInRecording
+                    : pick < 94 ? Kind::Blocked
                                 : Kind::Paged;
         const QString prefix = call.What == Kind::Blocked ? QStringLiteral("404")
                                : call.What == Kind::Paged ? QStringLiteral("206")
@@ -128,7 +130,7 @@ private:
 
     // How long a call lasts, roughly: the kill falls somewhere inside it.
     static int Duration(Kind kind) {
-        return kind == Kind::CallerIdOnly ? 2000 : kind == Kind::Paged ? 7000 : 4500;
+        return kind == Kind::CallerIdOnly ? 2000 : kind == Kind::Paged ? 12000 : 4500;
     }
 
     void Place(const TCall& call) {
@@ -140,6 +142,7 @@ private:
         m_sim.Script("rings 3 0.3");
         switch (call.What) {
             case Kind::Message:
+            case Kind::Paged:
                 m_sim.Script("waitfor +VRX");
                 m_sim.Script(QStringLiteral("tone %1 1.5").arg(300 + 10 * (call.Index % 50)));
                 m_sim.Script("wait 0.8");
@@ -157,7 +160,7 @@ private:
                 m_sim.Script("hangup b");
                 break;
             default:
-                break;  // the program hangs up on a blocked caller; a page follows its message
+                break;  // the program hangs up on a blocked caller
         }
     }
 
@@ -168,7 +171,7 @@ private:
             QTest::qWait(TV253LineRingTimeoutMs + 1000);
             return;
         }
-        const int calm = call.What == Kind::Paged ? 4000 : 600;  // a page is dialled at a tick
+        const int calm = 600;
         QElapsedTimer since;
         since.start();
         qsizetype seen = -1;
@@ -180,7 +183,13 @@ private:
                 seen = commands.size();
                 quiet.restart();
             }
-            const bool answered = commands.mid(m_commandsBefore).contains("ATH0");
+            // A page is dialled at a tick after the caller's message.
+            const QStringList during = commands.mid(m_commandsBefore);
+            const bool answered =
+                during.contains("ATH0") &&
+                (call.What != Kind::Paged || std::any_of(during.begin(), during.end(), [](auto& c) {
+                     return c.startsWith("ATD");
+                 }));
             if (answered && commands.last() == "AT+VCID=1" && quiet.elapsed() > calm) return;
             QTest::qWait(100);
         }
@@ -216,7 +225,8 @@ private:
 
     void Finished(const TCall& call) {
         m_finished.insert(call.Number);
-        if (call.What == Kind::Message || call.What == Kind::HangUpInRecording)
+        if (call.What == Kind::Message || call.What == Kind::HangUpInRecording ||
+            call.What == Kind::Paged)
             m_messages.insert(call.Number);
     }
 
@@ -349,13 +359,17 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption chance(QStringLiteral("kill-chance"),
                                     QStringLiteral("chance that a call is cut by a kill"),
                                     QStringLiteral("p"), QStringLiteral("0.35"));
-    parser.addOptions({calls, seed, chance});
+    const QCommandLineOption keep(QStringLiteral("keep"),
+                                  QStringLiteral("copy the data folder to DIR at the end"),
+                                  QStringLiteral("dir"));
+    parser.addOptions({calls, seed, chance, keep});
     parser.process(app);
     const quint32 seedValue = parser.isSet(seed) ? parser.value(seed).toUInt()
                                                  : quint32(QDateTime::currentMSecsSinceEpoch());
     std::printf("seed %u\n", seedValue);
     TCrashRun run(parser.value(calls).toInt(), seedValue, parser.value(chance).toDouble());
     const int result = run.Run();
+    if (parser.isSet(keep)) run.KeepFolder(parser.value(keep));
     if (result != 0) std::printf("replay with --seed %u\n", seedValue);
     return result;
 }

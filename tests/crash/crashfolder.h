@@ -1,7 +1,7 @@
 #pragma once
 // The data folder a crash run works in: it listens on the simulator's modem, answers at the
 // second ring with a half-second greeting, hangs up on the callers listed as blocked and pages
-// at once for the callers listed as paged.
+// the user about the callers listed as paged, nine seconds after they called.
 
 #include <QDir>
 #include <QFile>
@@ -30,7 +30,7 @@ struct TCrashFolder {
         config.MaximumRecordTimeComboBox = 1;
         config.SetPageMode(TConfig::PageNormal);
         config.PagerNumber = "5550100";
-        config.PageWait = 0;
+        config.PageWait = 0.15;  // minutes: due after the call, while the line is free
         std::fill(std::begin(config.PagingHours), std::end(config.PagingHours), quint8(1));
         TConfigFile().SaveConfig(config);
 
