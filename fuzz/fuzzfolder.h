@@ -22,7 +22,8 @@ public:
     }
     void Clear() {
         QDir dir(m_dir.path());
-        for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) dir.remove(name);
+        for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden))
+            dir.remove(name);
     }
     QString Path(const QString& name) const { return m_dir.filePath(name); }
 

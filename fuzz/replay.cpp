@@ -17,7 +17,8 @@ int main(int argc, char* argv[]) {
         if (QFileInfo(argument).isDir()) {
             files.clear();
             QDirIterator it(argument, QDir::Files, QDirIterator::Subdirectories);
-            while (it.hasNext()) files << it.next();
+            while (it.hasNext())
+                files << it.next();
         }
         for (const QString& path : files) {
             QFile file(path);

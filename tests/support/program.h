@@ -49,11 +49,11 @@ inline bool HungUpAndReady(const TSimulator& sim, int calls, int timeoutMs) {
 }
 
 // A data folder whose settings connect to the simulator at start-up and answer at ring 2
-// with a two-second greeting.
+// with a greeting of two seconds (or as long as asked).
 struct TAnsweringFolder {
     QTemporaryDir Work;
     QString Data = Work.filePath("data");
-    explicit TAnsweringFolder(const TSimulator& sim) {
+    explicit TAnsweringFolder(const TSimulator& sim, double greetingSeconds = 2) {
         QDir().mkpath(Data + "/Greetings");
         sim.WriteLinesConf(Work.filePath("config"), "Sim modem");
         TProfile::SetFolder(Data);
@@ -68,7 +68,7 @@ struct TAnsweringFolder {
         if (list.open(QIODevice::WriteOnly)) list.write("tone.wav\r\n");
         QFile greeting(Data + "/Greetings/tone.wav");
         QByteArray samples;
-        for (int i = 0; i < 2 * 11025; ++i)
+        for (int i = 0; i < int(greetingSeconds * 11025); ++i)
             samples += char(i % 20 < 10 ? 0x90 : 0x70);
         if (greeting.open(QIODevice::WriteOnly)) greeting.write(Wave(11025, samples));
     }

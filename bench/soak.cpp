@@ -1,0 +1,145 @@
+// ringvale-soak [CALLS]: the main window in this process answers CALLS calls (1000 by
+// default) from the modem simulator, and what the process holds is counted after a warm-up
+// and at the end: resident memory, open file descriptors, live Qt objects and running timers.
+// Every call must be logged once; the longest stall of the GUI thread is measured throughout.
+
+#include <QDir>
+#include <QHash>
+#include <QSet>
+#include <QtTest>
+#include <cstdio>
+
+#include "listeningwindow.h"
+#include "stallmeter.h"
+
+// Qt's hooks for tools that track objects (stable across Qt 6 releases).
+extern "C" Q_CORE_EXPORT quintptr qtHookData[];
+
+namespace {
+
+enum HookIndex { kAddQObject = 3, kRemoveQObject = 4 };
+QSet<QObject*>* g_objects = nullptr;
+
+void AddObject(QObject* object) {
+    g_objects->insert(object);
+}
+void RemoveObject(QObject* object) {
+    g_objects->remove(object);
+}
+
+struct TCounts {
+    qint64 RssKb = 0;
+    int Descriptors = 0;
+    int Objects = 0;
+    int Timers = 0;
+};
+
+TCounts Count() {
+    TCounts counts;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmRSS:"))
+                counts.RssKb = line.mid(6).trimmed().split(' ')[0].toLongLong();
+    counts.Descriptors =
+        int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+    counts.Objects = int(g_objects->size());
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    for (QObject* object : *g_objects)
+        counts.Timers += int(dispatcher->registeredTimers(object).size());
+    return counts;
+}
+
+void Print(const char* when, const TCounts& c) {
+    std::printf("%s: resident %lld kB, %d descriptors, %d objects, %d timers\n", when, c.RssKb,
+                c.Descriptors, c.Objects, c.Timers);
+    std::fflush(stdout);
+}
+
+struct TSoak {
+    TSimulator Sim;
+    TAnsweringFolder Folder{Sim, 0.3};
+    bool ConfigHome = [this] {
+        qputenv("XDG_CONFIG_HOME", Folder.Work.filePath("config").toUtf8());
+        return true;
+    }();
+    TV253Provider Modems;
+    TMainForm Form;
+
+    // One caller: a short message, or (every fifth) a hang-up during the greeting.
+    bool Call(int index) {
+        Sim.Script("ring");
+        Sim.Script(
+            QStringLiteral("cid 31255%1 SOAK %2").arg(index, 5, 10, QLatin1Char('0')).arg(index));
+        Sim.Script("rings 3 0.3");
+        if (index % 5 == 4) {
+            Sim.Script("waitfor +VTX");
+            Sim.Script("wait 0.1");
+            Sim.Script("hangup l");
+        } else {
+            Sim.Script("waitfor +VRX");
+            Sim.Script("tone 700 0.6");
+            Sim.Script("wait 0.4");
+            Sim.Script("hangup b");
+        }
+        return HungUpAndReady(Sim, index + 1, 30000);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QSet<QObject*> objects;
+    g_objects = &objects;
+    qtHookData[kAddQObject] = reinterpret_cast<quintptr>(&AddObject);
+    qtHookData[kRemoveQObject] = reinterpret_cast<quintptr>(&RemoveObject);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int calls = argc > 1 ? std::atoi(argv[1]) : 1000;
+    const int warmUp = qMin(20, calls / 2);
+
+    TSoak soak;
+    if (!QTest::qWaitFor([&] { return soak.Sim.Commands().contains("AT+VCID=1"); }, 15000)) {
+        std::printf("the window did not start listening\n");
+        return 1;
+    }
+    TStallMeter stalls;
+    TCounts before;
+    QElapsedTimer took;
+    took.start();
+    for (int i = 0; i < calls; ++i) {
+        if (!soak.Call(i)) {
+            std::printf("call %d did not end\n", i);
+            return 1;
+        }
+        if (i + 1 == warmUp) {
+            QTest::qWait(500);
+            before = Count();
+            Print("after the warm-up", before);
+        }
+    }
+    QTest::qWait(500);
+    const TCounts after = Count();
+    Print("at the end", after);
+
+    const QList<CallLogRecord> records = soak.Folder.Records();
+    QSet<QString> numbers;
+    for (const CallLogRecord& record : records)
+        numbers.insert(record.Number);
+    const int messages = int(std::count_if(records.begin(), records.end(),
+                                           [](const auto& r) { return !r.MessageFile.isEmpty(); }));
+    std::printf(
+        "%d calls in %lld s: %d records, %d numbers, %d messages; longest GUI stall %lld ms\n",
+        calls, took.elapsed() / 1000, int(records.size()), int(numbers.size()), messages,
+        stalls.LongestMs());
+    std::printf(
+        "growth over %d calls: resident %+lld kB, descriptors %+d, objects %+d, timers %+d\n",
+        calls - warmUp, after.RssKb - before.RssKb, after.Descriptors - before.Descriptors,
+        after.Objects - before.Objects, after.Timers - before.Timers);
+    // Objects destroyed after this point must not reach the set.
+    qtHookData[kAddQObject] = qtHookData[kRemoveQObject] = 0;
+    const bool whole = records.size() == calls && numbers.size() == calls;
+    const bool bounded = after.RssKb - before.RssKb < 2048 &&
+                         after.Descriptors <= before.Descriptors && after.Timers <= before.Timers;
+    return whole && bounded ? 0 : 1;
+}
