@@ -13,6 +13,9 @@ shift || true
 build=${FUZZ_BUILD:-build-fuzz}
 work=${FUZZ_WORK:-$build/work}
 
+mkdir -p "$build" "$work"
+build=$(cd "$build" && pwd)
+work=$(cd "$work" && pwd)
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DRINGVALE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target fuzzers
 
@@ -28,9 +31,9 @@ for target in "${targets[@]}"; do
     mkdir -p "$corpus"
     cp -n "$source_dir/fuzz/corpus/$target/"* "$corpus/" 2>/dev/null || true
     echo "== $target"
-    (cd "$work" && "$source_dir/$build/fuzz/fuzz_$target" -runs="$runs" -max_len=16384 \
+    (cd "$work" && "$build/fuzz/fuzz_$target" -runs="$runs" -max_len=16384 \
         -print_final_stats=1 "$target" 2>&1) |
-        grep -E "^(Done|stat::number_of_executed_units|stat::peak_rss_mb)|ERROR|SUMMARY" || true
+        grep -E "^(Done|stat::number_of_executed_units|stat::peak_rss_mb)|ERROR|SUMMARY|rror" || true
     if [ "${FUZZ_MERGE:-0}" = 1 ]; then
         "$build/fuzz/fuzz_$target" -merge=1 "fuzz/corpus/$target" "$corpus" >/dev/null 2>&1
     fi

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -24,18 +25,29 @@ void SyncFolder(const QString& folder) {
 }
 }  // namespace
 
-// A data file the user keeps as a link (to a synced folder, say) stays a link: the file it
-// points to is rewritten, in its own folder, and the link is left as it is.
+// A data file the user keeps as a link into a sub-folder stays a link: the file it points to
+// is rewritten, in its own folder. A link that leads out of the folder holding it is never
+// written through: the link itself is replaced, and the file elsewhere is left as it was.
 QString LinkTarget(const QString& path) {
+    const QFileInfo link(path);
+    if (!link.isSymLink()) return path;
+    const QString folder = link.absoluteDir().canonicalPath();
     QString current = path;
     for (int hops = 0; hops < 40; ++hops) {
         const QFileInfo info(current);
-        if (!info.isSymLink()) return current;
+        if (!info.isSymLink()) break;
         const QString target = info.symLinkTarget();
-        if (target.isEmpty()) return current;
+        if (target.isEmpty()) return path;
         current = target;
     }
-    return path;  // a loop of links: the name itself is replaced
+    const QFileInfo final(current);
+    const QString where = final.absoluteDir().canonicalPath();
+    if (final.isSymLink() || where.isEmpty() || folder.isEmpty()) return path;  // a loop
+    return where == folder || where.startsWith(folder + QLatin1Char('/')) ? current : path;
+}
+
+bool LeadsOutside(const QString& path) {
+    return QFileInfo(path).isSymLink() && LinkTarget(path) == path;
 }
 
 TAtomicFile::TAtomicFile(const QString& path) : m_path(LinkTarget(path)) {}

@@ -32,8 +32,11 @@ private:
     TFile m_file;
 };
 
-// The file a path names once links are followed (the path itself when it is no link).
+// The file a rewrite of path replaces: the file a link leads to while it stays inside the
+// link's own folder (or below), else the path itself.
 QString LinkTarget(const QString& path);
+// A link whose file lies outside the folder that holds the link.
+bool LeadsOutside(const QString& path);
 
 // The whole of contents as the new file at path. On failure *error gets the reason.
 bool RewriteFile(const QString& path, const QByteArray& contents, QString* error = nullptr);

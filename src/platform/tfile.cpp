@@ -32,6 +32,13 @@ int OpenFlags(int mode) {
     if (create) flags |= O_TRUNC;
     return flags | O_CLOEXEC;
 }
+
+// The link replaced by a file holding what it led to (nothing when that cannot be read).
+void LocalCopyOfLink(const QString& name) {
+    QFile target(name);
+    const QByteArray contents = target.open(QIODevice::ReadOnly) ? target.readAll() : QByteArray();
+    RewriteFile(name, contents);
+}
 }  // namespace
 
 TFile::~TFile() {
@@ -53,6 +60,9 @@ int TFile::Open(const QString& name, int mode) {
         Fail("Open", EINVAL);
         return -1;
     }
+    // A data file that is a link out of its folder is never written through: it becomes a
+    // file of its own here first, with what the link showed.
+    if ((flags & (O_WRONLY | O_RDWR)) && LeadsOutside(name)) LocalCopyOfLink(name);
     // Opened without blocking, so a FIFO or a device put in place of a data file cannot hold
     // the program up; only a regular file is taken (a folder, a FIFO, /dev/zero are refused).
     const bool probe = mode == ModeProbe;

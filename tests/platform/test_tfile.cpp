@@ -216,7 +216,7 @@ private slots:
         QCOMPARE(error, QString("No such file or directory"));
     }
 
-    // A data file kept as a link to another folder stays a link: its target is rewritten.
+    // A data file kept as a link into a sub-folder stays a link: its target is rewritten.
     void rewritingALinkRewritesItsTarget() {
         QVERIFY(QDir(m_dir.path()).mkdir("synced"));
         QVERIFY(RewriteFile(Path("synced/book.pb12"), "old"));
@@ -225,6 +225,24 @@ private slots:
         QVERIFY(QFileInfo(Path("book.pb12")).isSymLink());
         QCOMPARE(ReadBytes(Path("synced/book.pb12")), QByteArray("new"));
         QCOMPARE(QDir(Path("synced")).entryList(QDir::Files), QStringList{"book.pb12"});
+
+        // A link out of the folder is never written through: a rewrite replaces the link, an
+        // append first makes it a file of its own with what the link showed.
+        QTemporaryDir elsewhere;
+        const QString outside = elsewhere.filePath("file");
+        QVERIFY(RewriteFile(outside, "theirs"));
+        QVERIFY(QFile::link(outside, Path("rewritten")));
+        QVERIFY(QFile::link(outside, Path("appended")));
+        QVERIFY(RewriteFile(Path("rewritten"), "ours"));
+        TFile file;
+        QVERIFY(file.Open(Path("appended"), TFile::ModeWrite) >= 0);
+        QVERIFY(file.SeekEnd() >= 0);
+        QCOMPARE(file.Write(" and ours", 9), qint64(9));
+        file.Close();
+        QCOMPARE(ReadBytes(outside), QByteArray("theirs"));
+        QVERIFY(!QFileInfo(Path("rewritten")).isSymLink());
+        QCOMPARE(ReadBytes(Path("rewritten")), QByteArray("ours"));
+        QCOMPARE(ReadBytes(Path("appended")), QByteArray("theirs and ours"));
     }
 };
 
