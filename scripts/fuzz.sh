@@ -33,7 +33,7 @@ for target in "${targets[@]}"; do
     echo "== $target"
     (cd "$work" && "$build/fuzz/fuzz_$target" -runs="$runs" -max_len=16384 \
         -print_final_stats=1 "$target" 2>&1) |
-        grep -E "^(Done|stat::number_of_executed_units|stat::peak_rss_mb)|ERROR|SUMMARY|rror" || true
+        grep -E "^(Done|stat::number_of_executed_units|stat::peak_rss_mb)|==ERROR|SUMMARY|deadly" || true
     if [ "${FUZZ_MERGE:-0}" = 1 ]; then
         "$build/fuzz/fuzz_$target" -merge=1 "fuzz/corpus/$target" "$corpus" >/dev/null 2>&1
     fi

@@ -346,6 +346,7 @@ private:
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // progress shows as it happens in a log file
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Kills the program at random moments while it answers calls from the modem simulator, "

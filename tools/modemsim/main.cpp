@@ -18,7 +18,8 @@ int main(int argc, char* argv[]) {
         "of the line from the script (standard input when no file is given).\n\nScript lines: "
         "wait SECONDS | ring | rings COUNT INTERVAL | cid NUMBER [NAME] (P private, O out of "
         "area) | waitfor COMMAND-TEXT | keys DIGITS | hangup [b|d|l|s] | dialresult "
-        "answer|busy|noanswer|nodialtone | speak WAVE-FILE | tone HZ SECONDS | send TEXT | close | "
+        "answer|busy|noanswer|nodialtone | speak WAVE-FILE | tone HZ SECONDS | send TEXT | flood "
+        "COUNT | garbage COUNT | close | replug | mute | unmute | "
         "quit. On standard input, \"abandon\" acts at once: the rest of the script is dropped."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("script"), QStringLiteral("script file"));

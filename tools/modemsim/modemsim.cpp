@@ -365,6 +365,29 @@ bool TModemSim::Run(const QStringList& words) {
         Unplug();
         return true;
     }
+    if (verb == QLatin1String("replug")) {  // the modem back, on a new device the link names
+        QString slave;
+        if (m_master < 0 && !Start(m_link, &slave)) qWarning("modemsim: cannot replug");
+        return true;
+    }
+    if (verb == QLatin1String("flood")) {  // flood COUNT: rings all at once
+        QByteArray rings;
+        for (int i = 0; i < words.value(1).toInt(); ++i)
+            rings += "\r\nRING\r\n";
+        Send(rings);
+        return true;
+    }
+    if (verb == QLatin1String("garbage")) {  // garbage COUNT: bytes with no line end
+        QByteArray noise(words.value(1).toInt(), '\0');
+        quint32 seed = 2026;
+        for (char& b : noise) {
+            seed = seed * 1103515245 + 12345;
+            b = char(seed >> 16);
+            if (b == '\r' || b == '\n' || b == DLE) b = 'x';
+        }
+        Send(noise);
+        return true;
+    }
     if (verb == QLatin1String("mute") || verb == QLatin1String("unmute")) {  // a firmware hiccup
         m_p.Silent = verb == QLatin1String("mute");
         return true;
