@@ -4,6 +4,7 @@
 // Every call must be logged once; the longest stall of the GUI thread is measured throughout.
 
 #include <QDir>
+#include <QMutex>
 #include <QHash>
 #include <QSet>
 #include <QtTest>
@@ -18,12 +19,16 @@ extern "C" Q_CORE_EXPORT quintptr qtHookData[];
 namespace {
 
 enum HookIndex { kAddQObject = 3, kRemoveQObject = 4 };
+// Objects are made and destroyed on other threads too (sound, the session bus).
+QMutex g_lock;
 QSet<QObject*>* g_objects = nullptr;
 
 void AddObject(QObject* object) {
+    QMutexLocker locked(&g_lock);
     g_objects->insert(object);
 }
 void RemoveObject(QObject* object) {
+    QMutexLocker locked(&g_lock);
     g_objects->remove(object);
 }
 
@@ -43,10 +48,12 @@ TCounts Count() {
                 counts.RssKb = line.mid(6).trimmed().split(' ')[0].toLongLong();
     counts.Descriptors =
         int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+    QMutexLocker locked(&g_lock);
     counts.Objects = int(g_objects->size());
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
     for (QObject* object : *g_objects)
-        counts.Timers += int(dispatcher->registeredTimers(object).size());
+        if (object->thread() == qApp->thread())
+            counts.Timers += int(dispatcher->registeredTimers(object).size());
     return counts;
 }
 
@@ -109,7 +116,9 @@ int main(int argc, char* argv[]) {
     took.start();
     for (int i = 0; i < calls; ++i) {
         if (!soak.Call(i)) {
-            std::printf("call %d did not end\n", i);
+            std::printf("call %d did not end: %s\n", i,
+                        qPrintable(soak.Sim.Commands().mid(soak.Sim.Commands().size() - 30).join(" | ")));
+            qtHookData[kAddQObject] = qtHookData[kRemoveQObject] = 0;
             return 1;
         }
         if (i + 1 == warmUp) {
