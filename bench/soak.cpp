@@ -4,8 +4,8 @@
 // Every call must be logged once; the longest stall of the GUI thread is measured throughout.
 
 #include <QDir>
-#include <QMutex>
 #include <QHash>
+#include <QMutex>
 #include <QSet>
 #include <QtTest>
 #include <cstdio>
@@ -116,8 +116,9 @@ int main(int argc, char* argv[]) {
     took.start();
     for (int i = 0; i < calls; ++i) {
         if (!soak.Call(i)) {
-            std::printf("call %d did not end: %s\n", i,
-                        qPrintable(soak.Sim.Commands().mid(soak.Sim.Commands().size() - 30).join(" | ")));
+            std::printf(
+                "call %d did not end: %s\n", i,
+                qPrintable(soak.Sim.Commands().mid(soak.Sim.Commands().size() - 30).join(" | ")));
             qtHookData[kAddQObject] = qtHookData[kRemoveQObject] = 0;
             return 1;
         }

@@ -1,5 +1,6 @@
 #include "calls/session.h"
 
+#include "platform/atomicfile.h"
 #include "platform/profile.h"
 #include "platform/tfile.h"
 
@@ -19,6 +20,9 @@ bool TSession::Load() {
     TFile folders;
     for (const char* folder : {"Messages", "Greetings", "Personal Sounds", "System Sounds"})
         folders.MakeDirectory(TProfile::Path(QLatin1String(folder)));
+    // This program alone has the folder: what a killed one was writing is of no use.
+    RemoveStaleTemporaries(TProfile::Folder());
+    RemoveStaleTemporaries(TProfile::Path(QStringLiteral("Messages")));
     m_callLog.LoadCallLog(m_config.MaxItems);
     m_outgoingHistory.LoadOutgoingHistory();
     m_phoneBook.LoadPhoneBook();

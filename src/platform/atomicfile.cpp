@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
 
@@ -102,4 +103,23 @@ bool RewriteFile(const QString& path, const QByteArray& contents, QString* error
     const bool ok = file.Open() && file.Write(contents) && file.Commit();
     if (!ok && error) *error = file.ErrorText;
     return ok;
+}
+
+int RemoveStaleTemporaries(const QString& folder) {
+    static const QRegularExpression kTemporary(QStringLiteral("^(.+)\\.[A-Za-z0-9]{6}$"));
+    const QDir dir(folder);
+    int removed = 0;
+    for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
+        const QRegularExpressionMatch match = kTemporary.match(info.fileName());
+        if (!match.hasMatch()) continue;
+        const QString original = match.captured(1);
+        const bool ours =
+            dir.exists(original) || original.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive);
+        const QFile::Permissions privateFile = QFile::ReadOwner | QFile::WriteOwner;
+        if (ours &&
+            (info.permissions() & ~(privateFile | QFile::ReadUser | QFile::WriteUser)) == 0 &&
+            QFile::remove(info.filePath()))
+            ++removed;
+    }
+    return removed;
 }

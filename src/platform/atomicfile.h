@@ -40,3 +40,8 @@ bool LeadsOutside(const QString& path);
 
 // The whole of contents as the new file at path. On failure *error gets the reason.
 bool RewriteFile(const QString& path, const QByteArray& contents, QString* error = nullptr);
+
+// Removes what rewrites cut short by a crash or a kill left in a folder: private files named
+// after a file of the folder (or a wave file) plus a six-character suffix, "CALL.LOG.Xa3bQ9".
+// The file each was to replace is whole, old or new. The number removed.
+int RemoveStaleTemporaries(const QString& folder);

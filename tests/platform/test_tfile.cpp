@@ -168,6 +168,22 @@ private slots:
         QVERIFY(!f.Exists(Path("a.pb")));
     }
 
+    // What a killed rewrite left is removed at the next start; files of the user that only
+    // look alike (no such original, or readable by others) stay.
+    void staleTemporariesAreRemoved() {
+        QTemporaryDir dir;
+        const auto privateFile = QFile::ReadOwner | QFile::WriteOwner;
+        for (const char* name : {"CALL.LOG", "CALL.LOG.Ab12Cd", "msg1796000000.wav.q9Zk3P",
+                                 "notes.backup", "CALL.LOG.shared"}) {
+            WriteBytes(dir.filePath(name), "x");
+            QFile::setPermissions(dir.filePath(name), privateFile);
+        }
+        QFile::setPermissions(dir.filePath("CALL.LOG.shared"), privateFile | QFile::ReadOther);
+        QCOMPARE(RemoveStaleTemporaries(dir.path()), 2);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 (QStringList{"CALL.LOG", "CALL.LOG.shared", "notes.backup"}));
+    }
+
     void makeUniqueNameCountsUp() {
         TFile f;
         const QString folder = Path("Personal Sounds %1");  // a name that looks like a format
