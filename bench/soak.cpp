@@ -110,6 +110,11 @@ int main(int argc, char* argv[]) {
         std::printf("the window did not start listening\n");
         return 1;
     }
+    // The window's two-second tick runs the queued answer and hang-up; ticking it more often
+    // runs them sooner, which is all the acceleration the real modem's pace leaves.
+    QTimer extraTicks;
+    QObject::connect(&extraTicks, &QTimer::timeout, &soak.Form, &TMainForm::OnTick);
+    extraTicks.start(250);
     TStallMeter stalls;
     TCounts before;
     QElapsedTimer took;
@@ -126,6 +131,9 @@ int main(int argc, char* argv[]) {
             QTest::qWait(500);
             before = Count();
             Print("after the warm-up", before);
+        } else if ((i + 1) % 100 == 0) {
+            std::printf("%d calls, %lld s: ", i + 1, took.elapsed() / 1000);
+            Print("now", Count());
         }
     }
     QTest::qWait(500);
