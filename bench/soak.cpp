@@ -1,6 +1,6 @@
 // ringvale-soak [CALLS]: the main window in this process answers CALLS calls (1000 by
-// default) from the modem simulator, and what the process holds is counted after a warm-up
-// and at the end: resident memory, open file descriptors, live Qt objects and running timers.
+// default) from the modem simulator, and what the process holds is counted once the history
+// is full (250 calls) and at the end: resident memory, open file descriptors, live Qt objects and running timers.
 // Every call must be logged once; the longest stall of the GUI thread is measured throughout.
 
 #include <QDir>
@@ -103,7 +103,8 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int calls = argc > 1 ? std::atoi(argv[1]) : 1000;
-    const int warmUp = qMin(20, calls / 2);
+    // Warmed up once the history is full (it keeps the newest 200 calls).
+    const int warmUp = qMin(250, calls / 2);
 
     TSoak soak;
     if (!QTest::qWaitFor([&] { return soak.Sim.Commands().contains("AT+VCID=1"); }, 15000)) {
