@@ -1,33 +1,19 @@
 #pragma once
-// The data folder a crash run works in: it listens on the simulator's modem, answers at the
-// second ring with a half-second greeting, hangs up on the callers listed as blocked and pages
-// the user about the callers listed as paged, nine seconds after they called.
+// The data folder a crash run works in: an answering folder (it listens on the simulator's
+// modem and answers at the second ring, here with a half-second greeting) that also hangs up
+// on the callers listed as blocked and pages the user about the callers listed as paged, nine
+// seconds after they called.
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include "platform/profile.h"
-#include "simulator.h"
-#include "store/config.h"
+#include "program.h"
 #include "store/phonebook.h"
-#include "wavefile.h"
 
-struct TCrashFolder {
-    QTemporaryDir Work;
-    QString Data = Work.filePath("data");
+struct TCrashFolder : TAnsweringFolder {
     QString Config = Work.filePath("config");
 
-    TCrashFolder(const TSimulator& sim, const QStringList& blocked, const QStringList& paged) {
-        QDir().mkpath(Data + "/Greetings");
-        sim.WriteLinesConf(Config, "Sim modem");
-        TProfile::SetFolder(Data);
+    TCrashFolder(const TSimulator& sim, const QStringList& blocked, const QStringList& paged)
+        : TAnsweringFolder(sim, 0.5) {
         TConfig config;
-        config.SelectPortBox = "Sim modem";
-        config.SetConnectAtStartupButton(true);
-        config.SetFlashCaller(false);
-        config.RingsToAnswer = 2;
-        config.MaximumRecordTimeComboBox = 1;
+        TConfigFile().LoadConfig(config);
         config.SetPageMode(TConfig::PageNormal);
         config.PagerNumber = "5550100";
         config.PageWait = 0.15;  // minutes: due after the call, while the line is free
@@ -43,13 +29,5 @@ struct TCrashFolder {
             book.Add(entry);
         }
         book.SavePhoneBook();
-
-        QFile list(Data + "/Greetings.txt");
-        if (list.open(QIODevice::WriteOnly)) list.write("short.wav\r\n");
-        QFile greeting(Data + "/Greetings/short.wav");
-        QByteArray samples;
-        for (int i = 0; i < 11025 / 2; ++i)
-            samples += char(i % 20 < 10 ? 0x90 : 0x70);
-        if (greeting.open(QIODevice::WriteOnly)) greeting.write(Wave(11025, samples));
     }
 };
