@@ -86,6 +86,7 @@ QWidget* TWidgetPrompts::Owner() {
 
 int TWidgetPrompts::MessageBox(const QString& text, const QString& caption, unsigned buttons) {
     QMessageBox box(IconFor(buttons), caption, DisplayText(text), ButtonsFor(buttons), Owner());
+    box.setTextFormat(Qt::PlainText);  // names and file names in it are never markup
     return ResultFor(box.exec(), buttons);
 }
 
@@ -94,6 +95,7 @@ void TWidgetPrompts::Notice(const QString& text, const QString& caption) {
     auto* box =
         new QMessageBox(QMessageBox::Warning, caption, DisplayText(text), QMessageBox::Ok, Owner());
     box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setTextFormat(Qt::PlainText);
     box->setModal(false);
     box->show();
 }

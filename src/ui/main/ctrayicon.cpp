@@ -1,5 +1,7 @@
 #include "ui/main/ctrayicon.h"
 
+#include "ui/dialogs/plaintext.h"
+
 namespace {
 constexpr int kMaxTip = 63;
 }
@@ -8,7 +10,7 @@ CTrayIcon::CTrayIcon(QObject* owner, const QIcon& icon, const QString& tip)
     : QObject(owner), m_tip(tip.left(kMaxTip)) {
     m_icon.setIcon(icon);
     m_iconKey = icon.cacheKey();
-    m_icon.setToolTip(m_tip);
+    m_icon.setToolTip(PlainTip(m_tip));
 }
 
 CTrayIcon::~CTrayIcon() {
@@ -30,5 +32,5 @@ void CTrayIcon::SetIcon(const QIcon& icon) {
 void CTrayIcon::SetTip(const QString& tip) {
     if (!m_shown) return;
     m_tip = tip.left(kMaxTip);
-    m_icon.setToolTip(m_tip);
+    m_icon.setToolTip(PlainTip(m_tip));
 }

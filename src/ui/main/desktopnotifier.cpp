@@ -6,6 +6,8 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
+#include "ui/dialogs/plaintext.h"
+
 namespace {
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
@@ -25,7 +27,7 @@ void TDesktopNotifier::Notify(const QString& summary, const QString& body) {
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     call << QStringLiteral("Ringvale") << uint(0) << QStringLiteral("org.ringvale.Ringvale")
-         << summary << body
+         << summary << EscapedMarkup(body)
          << QStringList{QStringLiteral("default"), QStringLiteral("Show Ringvale")}
          << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("org.ringvale.Ringvale")},
                         {QStringLiteral("category"), QStringLiteral("im.received")}}

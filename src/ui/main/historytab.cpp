@@ -21,6 +21,7 @@
 #include "store/config.h"
 #include "store/message.h"
 #include "store/phonebook.h"
+#include "ui/dialogs/plaintext.h"
 #include "ui/main/listexport.h"
 #include "ui_mainform.h"
 
@@ -206,10 +207,10 @@ void THistoryTab::UpdateHistoryButtons() {
     ui->DeleteCallerButton->setEnabled(!selected.isEmpty());
     const bool open = LineOpen && LineOpen();
     ui->CallCallerButton->setEnabled(open && !selected.isEmpty());
-    ui->CallCallerButton->setToolTip(
+    ui->CallCallerButton->setToolTip(PlainTip(
         open && !selected.isEmpty() ? QStringLiteral("Call ") + selected[0]->text(0)
         : open                      ? QStringLiteral("Call the selected caller")
-               : QStringLiteral("Can't call because you are not connected to a modem"));
+               : QStringLiteral("Can't call because you are not connected to a modem")));
     const bool fresh = m_newMessages > 0;
     ui->NewMessagesButton->setEnabled(fresh);
     const QString newHint = fresh ? QStringLiteral("Click to listen to your new messages")
@@ -226,13 +227,13 @@ void THistoryTab::UpdateHistoryButtons() {
     QTreeWidgetItem* focused = ui->historyList->currentItem();
     const bool hasMessage = focused && TCallLog::StateOf(*RecordOf(focused)) > 0;
     ui->SaveWaveButton->setEnabled(hasMessage);
-    ui->SaveWaveButton->setToolTip(
+    ui->SaveWaveButton->setToolTip(PlainTip(
         !focused ? QStringLiteral("Can't save as a wave file because a caller is not selected")
         : !hasMessage
             ? QStringLiteral(
                   "Can't save as a wave file because the selected caller does not have a message")
             : QStringLiteral("Save \"") + focused->text(0) +
-                  QStringLiteral("\" message as a wave file"));
+                  QStringLiteral("\" message as a wave file")));
 }
 
 QMenu* THistoryTab::BuildPopup() {

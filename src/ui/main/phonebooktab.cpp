@@ -15,6 +15,7 @@
 #include "store/config.h"
 #include "store/message.h"
 #include "store/phonebook.h"
+#include "ui/dialogs/plaintext.h"
 #include "ui/main/listexport.h"
 #include "ui_mainform.h"
 
@@ -141,23 +142,23 @@ void TPhoneBookTab::UpdatePhoneBookButtons() {
     const QString name =
         selected.size() == 1 ? Quoted(EntryOf(selected[0])->DisplayName) : QString();
     ui->EditPhoneBookItem->setEnabled(!selected.isEmpty());
-    ui->EditPhoneBookItem->setToolTip(
+    ui->EditPhoneBookItem->setToolTip(PlainTip(
         selected.isEmpty() ? QStringLiteral("Can't edit because nothing is selected in the list")
         : selected.size() == 1 ? QStringLiteral("Edit ") + name
-                               : QStringLiteral("Edit all the selected phonebook entries"));
+                               : QStringLiteral("Edit all the selected phonebook entries")));
     const bool open = LineOpen && LineOpen();
     ui->CallPhoneBookEntryButton->setEnabled(open && !selected.isEmpty());
-    ui->CallPhoneBookEntryButton->setToolTip(
+    ui->CallPhoneBookEntryButton->setToolTip(PlainTip(
         open && !selected.isEmpty()
             ? QStringLiteral("Call ") + Quoted(EntryOf(selected[0])->DisplayName)
-            : QStringLiteral("Can't call because you are not connected to a modem"));
+            : QStringLiteral("Can't call because you are not connected to a modem")));
     ui->DeletePhoneBookEntryButton->setEnabled(!selected.isEmpty());
-    ui->DeletePhoneBookEntryButton->setToolTip(
+    ui->DeletePhoneBookEntryButton->setToolTip(PlainTip(
         selected.isEmpty()
             ? QStringLiteral("Can't delete anything because nothing is selected in the list")
         : selected.size() == 1
             ? QStringLiteral("Delete ") + name + QStringLiteral(" from the phone book")
-            : QStringLiteral("Delete all the selected phonebook entries"));
+            : QStringLiteral("Delete all the selected phonebook entries")));
 }
 
 void TPhoneBookTab::UpdateLastBackupLabel() {
