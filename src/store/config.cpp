@@ -66,7 +66,7 @@ void TConfig::SetConfigDefaults() {
     PhoneBookSortColumn = 0;
     Panel1Height = 80;
     std::fill(std::begin(PhoneBookSortDirections), std::end(PhoneBookSortDirections), 0);
-    MessagePasswordEdit = QStringLiteral("824");
+    MessagePasswordEdit.clear();  // no remote access until the user chooses a code
     NextMessageComboBox = '3';
     PreviousMessageComboBox = '2';
     CurrentMessageComboBox = '1';

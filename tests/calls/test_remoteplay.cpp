@@ -70,7 +70,8 @@ private slots:
         TProfile::SetFolder(m_dir->path());
         InstallShippedSounds();
         QDir(m_dir->path()).mkdir("Messages");
-        m_config = TConfig();  // access code "824"; keys 1 again, 2 previous, 3 next
+        m_config = TConfig();  // keys 1 again, 2 previous, 3 next
+        m_config.MessagePasswordEdit = "824";
         m_config.SoundToPlayWhenPhoneRings.clear();
         m_config.SetFlashCaller(false);
         m_log.Records.clear();
@@ -123,18 +124,67 @@ private slots:
         QCOMPARE(Remote().last(), QString("remote 107"));
     }
 
-    void aBlankCodeNeverOpensAndTenWrongCodesHangUp() {
+    // A new copy has no code: nothing keyed opens remote access.
+    void withoutACodeRemoteAccessIsOff() {
+        QVERIFY(TConfig().MessagePasswordEdit.isEmpty());
         m_config.MessagePasswordEdit = "   ";
         Keys("#   ");
         Keys("#");
+        m_config.MessagePasswordEdit.clear();
+        Keys("#824");
         QVERIFY(Remote().isEmpty());
-        m_config.MessagePasswordEdit = "824";
-        for (int attempt = 0; attempt < 9; ++attempt)
-            Keys("#111");
-        QVERIFY(m_queue->Actions.empty());
-        Keys("#111");
-        QCOMPARE(m_queue->Actions.size(), size_t(1));  // the tenth wrong code: hang up
+        QVERIFY(m_view.Asked.filter("RemoteAccessChanged").isEmpty());
+    }
+
+    // Wrong codes count across calls: a caller who rings again and again gets ten tries an
+    // hour. The tenth hangs up at once and locks remote access for an hour, even against the
+    // right code; each call that tried is marked in the log.
+    void tenWrongCodesAnHourLockRemoteAccess() {
+        TClock::Set(1765000000);
+        const auto nextCall = [&](const QByteArray& number) {
+            m_line->State(m_call, LINECALLSTATE_IDLE);  // the line reopens: a new call
+            Pump();
+            m_call = m_line->Offer();
+            m_line->CallerId(m_call, 0, number, nullptr);
+            Pump();
+            m_line->State(m_call, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
+            Pump();
+        };
+        for (int call = 0; call < 3; ++call) {
+            nextCall("40455500" + QByteArray::number(call));
+            Keys("#111#222#333");
+            TClock::Advance(60);
+        }
+        QCOMPARE(m_line->Count("lineDrop"), 0);  // nine wrong codes: nothing yet
+        for (const CallLogRecord& record : m_log.Records)
+            QVERIFY(record.Actions & LOG_WRONG_CODE);
+        QVERIFY(LogActionText(LOG_WRONG_CODE).contains("Wrong access code"));
+        nextCall("4045550099");
+        Keys("#444");
+        QCOMPARE(m_line->Count("lineDrop"), 1);  // the tenth: the call ends now
+        QVERIFY(m_view.Asked.contains("RemoteAccessChanged"));
+        QVERIFY(m_handler->RemoteAccessLockedUntil() >= TClock::Now() + 3599);
+
+        nextCall("4045550100");
+        Keys("#824");  // locked: the right code opens nothing
         QVERIFY(Remote().isEmpty());
+        QVERIFY(!m_handler->RemoteAccessLockEnded());
+        TClock::Advance(3601);
+        QVERIFY(m_handler->RemoteAccessLockEnded());  // the status line drops its notice
+        QCOMPARE(m_handler->RemoteAccessLockedUntil(), 0);
+        Keys("#824");
+        QCOMPARE(Remote().first(), QString("StartRemoteRetrieval"));
+        TClock::UseSystem();
+    }
+
+    // Wrong codes older than an hour no longer count.
+    void wrongCodesAgeOut() {
+        TAccessGuard guard;
+        for (int n = 0; n < 9; ++n)
+            QVERIFY(!guard.WrongCode(1000 + n));
+        QVERIFY(!guard.WrongCode(1000 + 3600));  // the first has aged out: nine in the hour
+        QVERIFY(guard.WrongCode(1001 + 3600 - 1));
+        QVERIFY(guard.Locked(1000 + 3600 + 3599));
     }
 
     // Three new messages and one heard: four rows, oldest first, the closing entry last; the

@@ -82,7 +82,8 @@ private slots:
         QCOMPARE(bytes.at(1256 + 6 * 24 + 8), '\x01');
         QCOMPARE(Int32At(bytes, 1548), 2);
         QCOMPARE(Int32At(bytes, 1568), 80);
-        QCOMPARE(bytes.mid(3450, 11), QByteArray("824\0\0\0\0\0"
+        // No access code until the user chooses one: remote access is off.
+        QCOMPARE(bytes.mid(3450, 11), QByteArray("\0\0\0\0\0\0\0\0"
                                                  "321",
                                                  11));
         QCOMPARE(Int32At(bytes, 3472), 20);
@@ -106,7 +107,7 @@ private slots:
         TConfig config;
         QVERIFY(file.LoadConfig(config));
         QCOMPARE(config.RingsToAnswer, 5);
-        QCOMPARE(config.MessagePasswordEdit, QString("824"));
+        QCOMPARE(config.MessagePasswordEdit, QString());  // a cut file gives no code away
 
         config.RingsToAnswer = 7;
         config.SelectPortBox = "USB Modem";

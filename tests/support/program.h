@@ -49,7 +49,7 @@ inline bool HungUpAndReady(const TSimulator& sim, int calls, int timeoutMs) {
 }
 
 // A data folder whose settings connect to the simulator at start-up and answer at ring 2
-// with a greeting of two seconds (or as long as asked).
+// with a greeting of two seconds (or as long as asked); the access code is 824.
 struct TAnsweringFolder {
     QTemporaryDir Work;
     QString Data = Work.filePath("data");
@@ -63,6 +63,7 @@ struct TAnsweringFolder {
         config.SetFlashCaller(false);
         config.RingsToAnswer = 2;
         config.MaximumRecordTimeComboBox = 1;
+        config.MessagePasswordEdit = "824";
         TConfigFile().SaveConfig(config);
         QFile list(Data + "/Greetings.txt");
         if (list.open(QIODevice::WriteOnly)) list.write("tone.wav\r\n");

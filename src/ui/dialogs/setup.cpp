@@ -30,6 +30,7 @@
 namespace {
 constexpr int kModemNameWidth = 79;
 const QString kRemoteKeys = QStringLiteral("0123456789*");
+constexpr int kSafeAccessCode = 4;  // fewer digits are found by trying
 
 // 3.0 as "3", 0.25 as "0.25".
 QString Shortest(double value) {
@@ -267,7 +268,7 @@ void TSetup::OKBtnClick() {
     // Every number is checked before anything is kept: a refused field keeps the dialog open
     // with nothing stored, the greetings list included.
     TConfig config = m_working;
-    if (!ReadNumbers(config)) return;
+    if (!ReadNumbers(config) || !CheckAccessCode()) return;
     StoreFields(config);
     StoreShownDay();
     std::copy(std::begin(m_hours), std::end(m_hours), config.PagingHours);
@@ -289,6 +290,37 @@ bool TSetup::Refuse(QLineEdit* field, Page page, const QString& text) {
     field->setFocus();
     field->selectAll();
     return false;
+}
+
+// The access code guards every message from any phone: only keys a phone has, and a short one
+// is easy to guess, so the user is told. With none, remote access stays off.
+bool TSetup::CheckAccessCode() {
+    QLineEdit* field = ui->MessagePasswordEdit;
+    const QString code = field->text().trimmed();
+    field->setText(code);
+    if (!std::all_of(code.begin(), code.end(), [](QChar key) { return kRemoteKeys.contains(key); }))
+        return Refuse(field, Security,
+                      QStringLiteral("The access code can only hold the digits 0 to 9 and *."));
+    if (code.isEmpty() && FirstRun) {
+        FirstRun = false;  // asked once
+        const int answer = Prompts().MessageBox(
+            QStringLiteral("Without an access code your messages cannot be heard from another "
+                           "phone.\rDo you want to choose an access code now?"),
+            QStringLiteral("Ringvale"), prompt::MB_YESNO | prompt::MB_ICONQUESTION);
+        if (answer == prompt::IDYES) {
+            ui->setupPages->setCurrentIndex(Security);
+            field->setFocus();
+            return false;
+        }
+    }
+    if (!code.isEmpty() && code.size() < kSafeAccessCode &&
+        code != m_working.MessagePasswordEdit)
+        Prompts().MessageBox(
+            QStringLiteral("An access code of fewer than %1 digits is easy to guess. Anyone who "
+                           "guesses it hears your messages.")
+                .arg(kSafeAccessCode),
+            QStringLiteral("Ringvale"), prompt::MB_OK | prompt::MB_ICONEXCLAMATION);
+    return true;
 }
 
 // The numeric fields, each strictly a number and within the range the program can use.

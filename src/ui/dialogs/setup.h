@@ -36,6 +36,8 @@ public:
     std::function<int(QDialog&)> RunDialog = [](QDialog& dialog) { return dialog.exec(); };
 
     void OKBtnClick();
+    // Set for the first settings of a new user: OK with no access code asks for one.
+    bool FirstRun = false;
     // The help topic of the tab in front.
     QString HelpTopic() const;
     void FillModemList();
@@ -55,6 +57,7 @@ private:
     void StoreShownDay();
     bool ReadNumbers(TConfig& config);
     bool Refuse(QLineEdit* field, Page page, const QString& text);
+    bool CheckAccessCode();
     void StoreFields(TConfig& config);
     void StoreAnsweringMachine(TConfig& config);
     void StoreDesktopSettings();
