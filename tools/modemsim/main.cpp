@@ -19,7 +19,7 @@ int main(int argc, char* argv[]) {
         "wait SECONDS | ring | rings COUNT INTERVAL | cid NUMBER [NAME] (P private, O out of "
         "area) | waitfor COMMAND-TEXT | keys DIGITS | hangup [b|d|l|s] | dialresult "
         "answer|busy|noanswer|nodialtone | speak WAVE-FILE | tone HZ SECONDS | send TEXT | flood "
-        "COUNT | garbage COUNT | close | replug | mute | unmute | "
+        "COUNT | garbage COUNT | close | replug | reset | mute | unmute | "
         "quit. On standard input, \"abandon\" acts at once: the rest of the script is dropped."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("script"), QStringLiteral("script file"));

@@ -70,14 +70,19 @@ bool TModemSim::Start(const QString& linkPath, QString* slaveName) {
 // mode and goes back to its power-on state. Until the host opens the port again the master
 // only reports the hang-up, so it is polled instead of watched.
 void TModemSim::DtrDropped() {
+    PowerOn();
+    if (m_reader) m_reader->setEnabled(false);
+    m_hostWatch.start(20);
+}
+
+// The state after power-on: on hook, in command mode, echoing, no voice data either way.
+void TModemSim::PowerOn() {
     m_echo = true;
     m_offHook = false;
     m_transmitting = m_receiving = m_afterDle = false;
     m_transmitted.clear();
     m_input.clear();
     m_feedTimer.stop();
-    if (m_reader) m_reader->setEnabled(false);
-    m_hostWatch.start(20);
 }
 
 void TModemSim::WatchForHost() {
@@ -359,6 +364,10 @@ bool TModemSim::Run(const QStringList& words) {
         for (int i = 0; i < int(seconds * kBytesPerSecond); ++i)
             m_voice +=
                 char(uchar(std::lround(100 * std::sin(2 * M_PI * hz * i / kBytesPerSecond)) + 128));
+        return true;
+    }
+    if (verb == QLatin1String("reset")) {  // a power or USB glitch: back to power-on, silently
+        PowerOn();
         return true;
     }
     if (verb == QLatin1String("close")) {

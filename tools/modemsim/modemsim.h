@@ -54,6 +54,7 @@ private:
     void Keys(const QString& digits);
     void Unplug();
     void DtrDropped();
+    void PowerOn();
     void WatchForHost();
     void EndTransmit(bool aborted);
     void FeedHost();

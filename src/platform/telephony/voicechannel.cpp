@@ -4,9 +4,11 @@ namespace {
 constexpr int kRate = 8000;
 constexpr int kPaceMs = 100;
 constexpr int kEndTimeoutMs = 5000;
+constexpr int kWatchMs = 500;
 }  // namespace
 
 int TVoiceChannel::AheadMs = 500;
+int TVoiceChannel::QuietMs = 3000;
 
 QString TVoiceDevice::Name() const {
     return m_channel->Name();
@@ -33,6 +35,8 @@ qint64 TVoiceDevice::Processed() const {
 TVoiceChannel::TVoiceChannel(TModemChannel& channel, const QString& name)
     : m_channel(channel), m_name(name), m_output(this, true), m_input(this, false) {
     connect(&m_pace, &QTimer::timeout, this, &TVoiceChannel::Feed);
+    m_watch.setInterval(kWatchMs);
+    connect(&m_watch, &QTimer::timeout, this, &TVoiceChannel::WatchRecording);
 }
 
 TVoiceChannel::~TVoiceChannel() {
@@ -123,6 +127,7 @@ MMRESULT TVoiceChannel::StartRecording(QIODevice* sink, std::function<void()> en
     TDleDecoder& decoder = m_channel.Decoder();
     decoder.OnAudio = [this](const QByteArray& audio) {
         if (!Receiving() || !m_io) return;
+        m_lastAudioMs = m_clock.elapsed();
         m_received += audio.size();
         m_io->write(FromModem(audio));
     };
@@ -135,6 +140,9 @@ MMRESULT TVoiceChannel::StartRecording(QIODevice* sink, std::function<void()> en
             m_channel.Hold(true);
             decoder.SetReceiving(true);
             m_mode = Mode::Receiving;
+            m_clock.start();
+            m_lastAudioMs = 0;
+            m_watch.start();
         },
         kEndTimeoutMs);
     return MMSYSERR_NOERROR;
@@ -186,8 +194,16 @@ void TVoiceChannel::End(bool notify) {
     }
 }
 
+void TVoiceChannel::WatchRecording() {
+    if (m_mode != Mode::Receiving) return m_watch.stop();
+    if (m_clock.elapsed() - m_lastAudioMs < QuietMs) return;
+    qWarning("The modem sent no voice data for %d ms: the recording ends", QuietMs);
+    End(true);
+}
+
 void TVoiceChannel::Finished(bool notify) {
     m_pace.stop();
+    m_watch.stop();
     if (m_mode == Mode::Draining || m_mode == Mode::Playing) m_channel.Hold(false);
     m_mode = Mode::Idle;
     m_io = nullptr;

@@ -2,7 +2,9 @@
 // The modem's voice channel as two wave devices: playback with +VTX (every DLE doubled, paced
 // to keep about half a second queued, ended with <DLE><ETX> and the modem's OK; aborted with a
 // flush, a NUL and <DLE><CAN><DLE><ETX>) and recording with +VRX (ended with <DLE>!, read on to
-// <DLE><ETX> and OK). Commands for the modem wait while voice data flows.
+// <DLE><ETX> and OK). Commands for the modem wait while voice data flows. A recording that
+// gets no voice data for QuietMs has lost its modem (a reset, a glitch): it ends there, with
+// what came, as if the caller had hung up.
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -33,6 +35,7 @@ public:
     // Kinds of the modem's 8-bit samples.
     enum Kind { Unsigned8, Signed8, MuLaw, ALaw };
     static int AheadMs;  // how much audio is kept queued in front of the modem
+    static int QuietMs;  // a recording with no voice data for this long has lost its modem
 
     TVoiceChannel(TModemChannel& channel, const QString& name);
     ~TVoiceChannel() override;
@@ -56,6 +59,7 @@ public:
 private:
     enum class Mode { Idle, Starting, Playing, Draining, Receiving, StoppingReceive };
     void Feed();
+    void WatchRecording();
     void Finished(bool notify);
     QByteArray ToModem(const QByteArray& samples) const;
     QByteArray FromModem(const QByteArray& samples) const;
@@ -67,6 +71,8 @@ private:
     QIODevice* m_io = nullptr;
     std::function<void()> m_ended;
     QTimer m_pace;
+    QTimer m_watch;          // a recording's data still flows
+    qint64 m_lastAudioMs = 0;
     QElapsedTimer m_clock;
     qint64 m_written = 0;  // samples handed to the port
     qint64 m_received = 0;

@@ -64,6 +64,7 @@ void TTestWaveDevice::Tick() {
         }
         return;
     }
+    if (StallAfter >= 0 && m_processed >= StallAfter) return;
     m_io->write(Generate(chunk));
     m_processed += chunk;
 }
