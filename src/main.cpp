@@ -106,7 +106,7 @@ int main(int argc, char* argv[]) {
     SetPrompts(&prompts);
     TV253Provider modems;  // every modem of lines.conf and /dev/serial/by-id
 
-    // SIGTERM (session end, kill) and SIGINT save everything and quit at once: no password,
+    // SIGTERM (session end, kill), SIGINT and SIGHUP save everything and quit at once: no password,
     // no box, no open dialog holds the end up. The session manager's request to save (a
     // logout that may yet be cancelled) saves and keeps listening. The signals are caught
     // before the window loads the data files, so one that comes during start-up waits for it.

@@ -11,7 +11,6 @@
 
 namespace {
 constexpr int kMaxDigits = 80;
-constexpr int kMaxWrongCodes = 10;
 constexpr int kRemotePageDelay = 30;
 constexpr int kMaxPagedDigits = 23;
 
@@ -78,10 +77,12 @@ void TCallHandler::CallEventHandler(int code, const QString& text) {
             m_controls.AnswerHangupEnabled = true;
             return Changed();
         case EV_HUNG_UP:
+            CallOver();
             return EndOfCall();
         case LINECALLSTATE_DISCONNECTED:
             return OnDisconnected();
         case LINE_CLOSE:
+            CallOver();
             EndOfCall();
             return m_view.StartLineClosedTimer();
         case LINE_MONITORDIGITS:
@@ -95,12 +96,11 @@ void TCallHandler::ResetCallState() {
     // What was queued for the call that ended (its hang-up, an answer it never got) must not
     // reach the next caller.
     m_outgoing.Actions.clear();
+    CallOver();
     m_ringCount = 0;
     m_callMode = 0;
     m_connected = false;
     m_digits.clear();
-    m_remoteRetrieval = false;
-    m_wrongCodes = 0;
     m_greetingPath.clear();
     EndOfCall();
     m_callerId = TCallerIdRecord{};
@@ -208,6 +208,8 @@ void TCallHandler::MessageSaved(const QString& name) {
     if (m_messageSaved) {
         record->Actions |= LOG_TOOK_MESSAGE;
         record->Heard = 0;
+    } else {
+        record->Actions &= ~quint32(LOG_TOOK_MESSAGE);
     }
     if (record->Offset < 0)
         m_log.AppendCallLog(*record);  // its first append failed: one more try
@@ -243,9 +245,11 @@ void TCallHandler::OnConnected() {
     if (line->Incoming) {
         m_messageSaved = false;
         if (m_callMode & CM_GREETING_ONLY) {
+            m_answering = true;
             m_view.PlayGreeting();
         } else if (m_callMode & CM_TAKE_MESSAGE) {
             m_recordingFor = m_currentRecord;
+            m_answering = true;
             m_view.TakeMessage();
         }
     } else if (m_outgoing.CurrentOutgoing) {
@@ -261,6 +265,28 @@ void TCallHandler::OnConnected() {
 // reopening) comes here: a placed call reaches the history and leaves no mark behind.
 void TCallHandler::EndOfCall() {
     m_outgoing.OnOutgoingEnded();
+}
+
+// The call is over for good (hung up, the line closed or reopened): whatever still serves it
+// stops now, keeping what the caller said, and nothing it reports later reaches the next call.
+void TCallHandler::CallOver() {
+    const bool serving = m_answering || m_remoteRetrieval;
+    m_answering = false;
+    m_remoteRetrieval = false;
+    if (serving) m_view.CallEnded();
+}
+
+void TCallHandler::RemotePlayerClosed() {
+    if (!m_remoteRetrieval) return;  // the call it served has ended already
+    m_outgoing.QueueAction(ACTION_HANG_UP, 0);
+}
+
+qint64 TCallHandler::TimeNow() {
+    return TClock::Now();
+}
+
+qint64 TCallHandler::RemoteAccessLockedUntil() const {
+    return m_access.Locked(TimeNow()) ? m_access.LockedUntil() : 0;
 }
 
 void TCallHandler::OnDisconnected() {
@@ -288,8 +314,9 @@ void TCallHandler::OnDigit(const QString& text) {
 // while it runs, the three chosen keys replay, go forward or go back.
 void TCallHandler::HandleRemoteDigit(char digit) {
     const QString code = m_config.MessagePasswordEdit;
-    const bool codeSet = !IsBlank(code);
-    if (codeSet && m_digits == code) {
+    // No code chosen: remote access is off. Locked: no code is even looked at.
+    if (IsBlank(code) || (!m_remoteRetrieval && m_access.Locked(TimeNow()))) return;
+    if (m_digits == code) {
         if (m_remoteRetrieval) return;  // keyed again while it runs: one player only
         m_remoteRetrieval = true;
         Debug(QStringLiteral("Remote retrieval"));
@@ -298,11 +325,7 @@ void TCallHandler::HandleRemoteDigit(char digit) {
         return;
     }
     if (!m_remoteRetrieval) {
-        // A caller may not try codes for ever: the tenth wrong one ends the call.
-        if (codeSet && m_digits.size() == code.size() && ++m_wrongCodes >= kMaxWrongCodes) {
-            Debug(QStringLiteral("Too many wrong access codes: hanging up"));
-            m_outgoing.QueueAction(ACTION_HANG_UP, 0);
-        }
+        if (m_digits.size() == code.size()) WrongAccessCode();
         return;
     }
     const char next = m_config.NextMessageComboBox, previous = m_config.PreviousMessageComboBox,
@@ -315,7 +338,22 @@ void TCallHandler::HandleRemoteDigit(char digit) {
         m_view.RemoteCommand(RC_REWIND);
 }
 
+// A whole code, and not the right one: the call is marked, and the tenth within an hour locks
+// remote access for an hour and ends the call at once.
+void TCallHandler::WrongAccessCode() {
+    if (CallLogRecord* record = CurrentLogRecord(); record && !(record->Actions & LOG_WRONG_CODE)) {
+        record->Actions |= LOG_WRONG_CODE;
+        TCallLog::UpdateRecord(*record);
+        m_view.HistoryChanged();
+    }
+    if (!m_access.WrongCode(TimeNow())) return;
+    Debug(QStringLiteral("Too many wrong access codes: hanging up"));
+    m_view.RemoteAccessChanged();
+    if (TTapi* line = m_lines.CurrentLine()) line->Hangup();
+}
+
 void TCallHandler::Completion(int outcome) {
+    if (!std::exchange(m_answering, false)) return;  // a run of a call that has ended
     if (outcome == OUTCOME_MESSAGE) {
         CallLogRecord* record = CurrentLogRecord();
         if (record && !record->MessageFile.isEmpty()) {

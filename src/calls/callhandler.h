@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include "calls/accessguard.h"
 #include "calls/sessionview.h"
 
 #include "telephony/ttapi.h"
@@ -71,11 +72,18 @@ public:
     void TakeMessageButtonClick();
     void AnswerHangupButtonClick();
     void UseSpeakerPhoneButtonClick(bool checked);
-    // The play/record window has finished: OUTCOME_MESSAGE or OUTCOME_NO_MESSAGE.
+    // The play/record window has finished: OUTCOME_MESSAGE or OUTCOME_NO_MESSAGE. A run of a
+    // call that has ended is not heard: its hang-up would drop the next caller.
     void Completion(int outcome);
-    // The recording is on disk as "Messages/" + name (empty: it could not be saved there):
-    // its call's record says so on disk at once, even when the caller has hung up already.
+    // The recording is on disk as "Messages/" + name (empty: the call has no message after
+    // all): its call's record says so on disk at once, even when the caller has hung up.
     void MessageSaved(const QString& name);
+    // The remote player was closed: the call it served ends, unless it has ended already.
+    void RemotePlayerClosed();
+    // Remote access is locked after too many wrong access codes (0: it is not).
+    qint64 RemoteAccessLockedUntil() const;
+    // True once, when a lock has run out (the status line drops its notice).
+    bool RemoteAccessLockEnded() { return m_access.LockEnded(TimeNow()); }
 
 private:
     void ResetCallState();
@@ -87,6 +95,9 @@ private:
     void EndOfCall();
     void OnDigit(const QString& text);
     void HandleRemoteDigit(char digit);
+    void WrongAccessCode();
+    void CallOver();
+    static qint64 TimeNow();
     void Debug(const QString& line);
     void Changed();
 
@@ -104,7 +115,8 @@ private:
     QString m_greetingPath;
     QString m_digits;
     bool m_remoteRetrieval = false;
-    int m_wrongCodes = 0;
+    bool m_answering = false;  // the answering window runs for this call
+    TAccessGuard m_access;
     bool m_connected = false;  // a call is up: the answer button hangs up
     TCallControls m_controls;
     quint64 m_recordingFor = 0;  // the call whose message is being recorded

@@ -1,5 +1,6 @@
 #include "calls/connection.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QStringList>
 
@@ -86,6 +87,12 @@ void TConnection::UpdateConnectionStatus() {
         s.ConnectHint = QStringLiteral("Click to disconnect");
         s.StatusText = QStringLiteral("Listening for calls on ") + Line->LineName;
         s.StatusHint = QStringLiteral("Listening for calls");
+        if (const qint64 until = m_calls.RemoteAccessLockedUntil())
+            s.StatusText += QStringLiteral(" - remote access locked until %1 after %2 wrong "
+                                           "access codes")
+                                .arg(QDateTime::fromSecsSinceEpoch(until).toString(
+                                         QStringLiteral("HH:mm")))
+                                .arg(TAccessGuard::kMaxWrongCodes);
     } else {
         s.ConnectEnabled = !m_config.SelectPortBox.trimmed().isEmpty();
         s.ConnectCaption = QStringLiteral("Connect");

@@ -8,6 +8,7 @@
 #include "platform/profile.h"
 #include "platform/records.h"
 #include "platform/tfile.h"
+#include "platform/wave/wave.h"
 #include "store/calllog.h"
 #include "store/config.h"
 #include "store/message.h"
@@ -18,7 +19,10 @@
 namespace {
 constexpr int kSetUpMs = 100;
 constexpr int kFailurePauseMs = 2000;
+constexpr int kFlushMs = 1000;
 }  // namespace
+
+int TPRMessageForm::TransferMarginMs = 10000;
 
 QString TPRMessageForm::IndexFile() {
     return TProfile::Path(QStringLiteral("msg.ndx"));
@@ -32,10 +36,15 @@ TPRMessageForm::TPRMessageForm(QWidget* parent)
     m_failurePause.setSingleShot(true);
     m_failurePause.setInterval(kFailurePauseMs);
     connect(&m_failurePause, &QTimer::timeout, this, &TPRMessageForm::OnWaveOutClose);
+    m_flushTimer.setInterval(kFlushMs);
+    connect(&m_flushTimer, &QTimer::timeout, this, &TPRMessageForm::WriteRecorded);
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &TPRMessageForm::OnDeadline);
     connect(ui->StopButton, &QPushButton::clicked, this, &TPRMessageForm::StopButtonClick);
 }
 
 TPRMessageForm::~TPRMessageForm() {
+    EndRun();
     m_wave.Clear();
 }
 
@@ -45,6 +54,10 @@ QString TPRMessageForm::Status() const {
 
 void TPRMessageForm::SetStatus(const QString& text) {
     ui->StatusLabel->setText(text);
+}
+
+void TPRMessageForm::TellMainStatus(const QString& text) {
+    if (SetMainStatus) SetMainStatus(text);
 }
 
 void TPRMessageForm::ResolveGreeting(QString& greetingPath) {
@@ -72,18 +85,16 @@ bool TPRMessageForm::TakeMessage(TTapi& line, QString& greetingPath, CallLogReco
     line.GetWaveId(QStringLiteral("wave/in"));
     const quint32 in = line.WaveId;
     if (out == 0 || in == 0) {
-        if (SetMainStatus)
-            SetMainStatus(QStringLiteral("Can't take message modem does not support sound"));
+        TellMainStatus(QStringLiteral("Can't take message modem does not support sound"));
         ShowManagedMessage(207);
         return false;
     }
-    const QString name =
-        QStringLiteral("msg") + QString::number(TClock::Now()) + QStringLiteral(".wav");
-    if (record) record->MessageFile = name;
+    // The call names its message once the file is there, not before.
+    m_stamp = TClock::Now();
     if (config.MaximumRecordTimeComboBox != 0) {
         InDevice = in;
         RecordSeconds = config.MaximumRecordTimeComboBox * 15;
-        MessageFile = QStringLiteral("Messages/") + name;
+        MessageFile = QStringLiteral("Messages/msg%1.wav").arg(m_stamp);
     } else {
         InDevice = 0;
         RecordSeconds = 0;
@@ -96,13 +107,15 @@ bool TPRMessageForm::TakeMessage(TTapi& line, QString& greetingPath, CallLogReco
     CallerName = record ? record->Name : QString();
     CallerNumber = record ? record->Number : QString();
     if (record) phoneBook.CallerDisplayName(record->Number, record->Name, &CallerName);
-    if (SetMainStatus) SetMainStatus(QStringLiteral("Taking Message"));
+    TellMainStatus(QStringLiteral("Taking Message"));
     FormShow();
     return true;
 }
 
 void TPRMessageForm::FormShow() {
+    EndRun();               // what is left of the run before is not this run's
     m_failurePause.stop();  // a pause left from the run before is not this run's
+    m_running = true;
     m_recording = false;
     RecordPending = true;
     StopRequested = false;
@@ -110,12 +123,7 @@ void TPRMessageForm::FormShow() {
     SetStatus(QStringLiteral("Setting up"));
     ui->NameLabel->setText(CallerName);
     ui->NumberLabel->setText(CallerNumber);
-    IndexRecord = QByteArray(kIndexRecordSize, '\0');
-    TRecordWriter w(IndexRecord);
-    w.Text(0, 32, CallerName);
-    w.Text(32, 64, CallerNumber);
-    w.Text(96, 260, CurrentFile);
-    w.Text(356, 272, MessageFile);
+    m_greetingPlayed = CurrentFile;
     show();
     m_setUpTimer.start(kSetUpMs);
 }
@@ -130,12 +138,32 @@ void TPRMessageForm::PlayCurrent() {
     if (!m_wave.Load(TProfile::Path(CurrentFile))) {
         SetStatus(QStringLiteral("Can't play beep"));
     } else if (m_wave.Play(int(OutDevice), false)) {
+        WAVEFORMATEX format;
+        WAVEFORMATEX::FromBlock(m_wave.Format(), &format);
+        StartDeadline(format.nAvgBytesPerSec
+                          ? qint64(m_wave.Data().size()) * 1000 / format.nAvgBytesPerSec
+                          : 0);
         return;
     } else {
         SetStatus(QStringLiteral("Can't play greeting"));
     }
     // A pause in place of the sound, without holding up the program, then on as if it played.
     m_failurePause.start();
+}
+
+void TPRMessageForm::StartDeadline(qint64 lengthMs) {
+    m_deadline.start(int(qMin<qint64>(lengthMs + TransferMarginMs, 24 * 3600 * 1000)));
+}
+
+// A sound or the recording that has not ended long after it should have: the modem has
+// stopped (a reset, a glitch). What the caller said is kept, and the call ends, which sets
+// the modem up again for the next caller.
+void TPRMessageForm::OnDeadline() {
+    if (!m_running || StopRequested) return;
+    qWarning().noquote() << "The modem did not end a voice transfer in time: ending the call";
+    const bool recording = m_recording;
+    EndRun();
+    Complete(recording && m_message.DataSize() > 0 ? 1 : 2);
 }
 
 void TPRMessageForm::OnWaveOutOpen() {
@@ -157,28 +185,98 @@ void TPRMessageForm::OnWaveOutDone() {
 }
 
 void TPRMessageForm::OnWaveOutClose() {
-    if (StopRequested) return;
+    m_deadline.stop();
+    if (StopRequested || !m_running) return;
     if (IsBeep()) {
-        if (RecordPending) {
-            if (RecordSeconds <= 0) RecordSeconds = 5;
-            m_recording = m_wave.Record(int(InDevice), RecordSeconds);
-            if (!m_recording) {
-                SetStatus(QStringLiteral("Can't open device for recording"));
-                if (Completion) Completion(2);
-            }
-        } else if (Completion) {
-            Completion(1);
-        }
+        if (RecordPending)
+            StartRecording();
+        else
+            Complete(1);
         return;
     }
     if (!InDevice) {
-        if (Completion) Completion(2);
+        Complete(2);
         hide();
         return;
     }
     SetStatus(QStringLiteral("Done playing greeting"));
     CurrentFile = BeepFile;
     PlayCurrent();
+}
+
+void TPRMessageForm::StartRecording() {
+    if (RecordSeconds <= 0) RecordSeconds = 5;
+    m_recording = m_wave.Record(int(InDevice), RecordSeconds);
+    if (!m_recording) {
+        SetStatus(QStringLiteral("Can't open device for recording"));
+        Complete(2);
+        return;
+    }
+    OpenMessageFile();
+    m_flushTimer.start();
+    StartDeadline(qint64(RecordSeconds) * 1000);
+}
+
+// The message is made in "Messages" (made again when it is missing) and the call names it at
+// once. Where that cannot be, the caller's words are kept in the data folder and the user is
+// told; the call then claims none.
+void TPRMessageForm::OpenMessageFile() {
+    m_written = 0;
+    const QByteArray format = CtWave::RecordingFormat();
+    QString problem;
+    m_messageInMessages = TCallLog::PrepareMessagesFolder(&problem) &&
+                          m_message.Create(TCallLog::MessagesFolder(), m_stamp, format);
+    if (m_messageInMessages) {
+        MessageFile = QStringLiteral("Messages/") + m_message.Name();
+        if (MessageSaved) MessageSaved(m_message.Name());
+        return;
+    }
+    if (problem.isEmpty()) problem = m_message.ErrorText();
+    const bool kept = m_message.Create(TProfile::Folder(), m_stamp, format);
+    const QString status = QStringLiteral("Can't save message in Messages (") + problem +
+                           QLatin1Char(')') +
+                           (kept ? QStringLiteral(", kept as ") + m_message.Path()
+                                 : QStringLiteral(": ") + m_message.ErrorText());
+    qWarning().noquote() << status;
+    SetStatus(status);
+    TellMainStatus(status);
+    if (MessageSaved) MessageSaved(QString());
+}
+
+// What the modem has delivered since the last look goes to the disk.
+void TPRMessageForm::WriteRecorded() {
+    if (!m_message.IsOpen()) return;
+    const qint64 recorded = m_recording ? m_wave.RecordingPosition() : m_wave.RecordedSize();
+    if (recorded <= m_written) return;
+    const bool whole = m_message.Append(m_wave.Data().mid(m_written, recorded - m_written));
+    m_written = recorded;
+    if (!whole && m_message.DataSize() < m_written) {
+        const QString status =
+            QStringLiteral("Can't save all of the message (") + m_message.ErrorText() +
+            QStringLiteral("): the first %1 seconds are kept")
+                .arg(m_message.DataSize() / CtWave::kRecordRate);
+        qWarning().noquote() << status;
+        TellMainStatus(status);
+        m_written = recorded;
+    }
+}
+
+void TPRMessageForm::FinishMessage() {
+    m_flushTimer.stop();
+    m_deadline.stop();
+    if (!m_message.IsOpen()) return;
+    WriteRecorded();
+    const bool inMessages = m_messageInMessages;
+    const QString name = m_message.Name();
+    if (!m_message.Finish()) {
+        SetStatus(QStringLiteral("No message"));
+        if (inMessages && MessageSaved) MessageSaved(QString());  // nothing was said
+        return;
+    }
+    if (inMessages) {
+        AppendIndex();
+        if (MessageSaved) MessageSaved(name);
+    }
 }
 
 void TPRMessageForm::OnWaveInOpen() {
@@ -193,34 +291,30 @@ void TPRMessageForm::OnWaveInData() {
 
 void TPRMessageForm::OnWaveInClose() {
     m_recording = false;
-    if (StopRequested) return;
-    AppendIndex();
+    if (StopRequested || !m_running) return;
     SetStatus(QStringLiteral("Done Recording Message"));
-    const QString saved = SaveMessage();
-    if (MessageSaved) MessageSaved(saved);
+    FinishMessage();
     RecordPending = false;
     CurrentFile = BeepFile;
     PlayCurrent();
 }
 
-// The message goes to "Messages"; when it cannot be written there (the folder is a file, the
-// disk is full) the caller's words are kept in the data folder and the call claims none.
-QString TPRMessageForm::SaveMessage() {
-    if (m_wave.Save(TProfile::Path(MessageFile))) return FileNamePart(MessageFile);
-    const QString fallback = TProfile::Path(FileNamePart(MessageFile));
-    const bool kept = m_wave.Save(fallback);
-    const QString status = QStringLiteral("Can't save message in Messages") +
-                           (kept ? QStringLiteral(", kept as ") + fallback : QString());
-    qWarning().noquote() << status;
-    SetStatus(status);
-    if (SetMainStatus) SetMainStatus(status);
-    return {};
-}
-
 void TPRMessageForm::AppendIndex() {
+    QByteArray line(kIndexRecordSize, '\0');
+    TRecordWriter w(line);
+    w.Text(0, 32, CallerName);
+    w.Text(32, 64, CallerNumber);
+    w.Text(96, 260, m_greetingPlayed);
+    w.Text(356, 272, MessageFile);
+    IndexRecord = line;
     TFile file;
     if (file.Open(IndexFile(), TFile::ModeWrite) < 0 || file.SeekEnd() < 0) return;
     file.Write(IndexRecord.constData(), IndexRecord.size());
+}
+
+void TPRMessageForm::Complete(int outcome) {
+    m_running = false;
+    if (Completion) Completion(outcome);
 }
 
 void TPRMessageForm::CallerGone() {
@@ -232,11 +326,35 @@ void TPRMessageForm::CallerGone() {
     StopButtonClick();
 }
 
+void TPRMessageForm::EndRun() {
+    m_setUpTimer.stop();
+    m_failurePause.stop();
+    m_deadline.stop();
+    if (m_running) {
+        StopRequested = true;
+        ui->StopButton->setEnabled(false);
+        m_wave.Stop();  // a recording keeps what came so far
+        m_recording = false;
+        FinishMessage();
+        m_running = false;
+    }
+    hide();
+}
+
 void TPRMessageForm::StopButtonClick() {
     StopRequested = true;
+    m_setUpTimer.stop();
     m_failurePause.stop();
+    m_flushTimer.stop();
+    m_deadline.stop();
     ui->StopButton->setEnabled(false);
     m_wave.Stop();
-    if (Completion) Completion(2);
+    m_recording = false;
+    if (m_message.IsOpen()) {
+        const bool tied = m_messageInMessages;
+        m_message.Discard();
+        if (tied && MessageSaved) MessageSaved(QString());
+    }
     hide();
+    if (m_running) Complete(2);
 }

@@ -1,7 +1,9 @@
 #pragma once
 // TPRMessageForm ("Taking Message"): plays the greeting to an answered caller, then either
-// hangs up or beeps, records the caller's message through the modem, saves it in "Messages",
-// writes its "msg.ndx" line and beeps again. The main window hears the outcome.
+// hangs up or beeps, records the caller's message through the modem into "Messages" (on the
+// disk as it is said, tied to its call from the first second), writes its "msg.ndx" line and
+// beeps again. The main window hears the outcome. Every sound and the recording has a time
+// limit: a modem that stops sending or answering cannot hold the line for ever.
 
 #include <QDialog>
 #include <QTimer>
@@ -9,6 +11,7 @@
 #include <memory>
 
 #include "audio/ctwave.h"
+#include "store/messagefile.h"
 
 namespace Ui {
 class TPRMessageForm;
@@ -39,8 +42,10 @@ public:
     QString CallerName;
     QString CallerNumber;
     std::function<void(int outcome)> Completion;
-    // The recording is on disk, flushed, as "Messages/" + name; an empty name when it could
-    // not be saved there (it was then kept in the data folder if that could be written).
+    // The recording is on disk as "Messages/" + name: said when its file is made (so that the
+    // call names it from the first second) and again when it is complete. An empty name when
+    // the call has no message after all (nothing was said, or it could not be kept there; it
+    // was then kept in the data folder if that could be written).
     std::function<void(const QString& name)> MessageSaved;
     // The main window's StatusLabel.
     std::function<void(const QString&)> SetMainStatus;
@@ -50,7 +55,15 @@ public:
     // Greeting, beep, message, beep; false when the modem has no sound (message 207 shown).
     bool TakeMessage(TTapi& line, QString& greetingPath, CallLogRecord* record,
                      TPhoneBook& phoneBook, const TConfig& config);
+    // Stop: the run ends, and a message being recorded is thrown away.
     void StopButtonClick();
+    // The call has ended under the run (hung up at the desk or by the program, the line reset,
+    // the program closing): it stops at once, keeping what the caller has said, and tells no
+    // completion, since that would now belong to the next call.
+    void EndRun();
+    bool Running() const { return m_running; }
+    // How long a sound or the recording may take beyond its own length.
+    static int TransferMarginMs;
     // The caller has hung up: a greeting or beep still to come would play to nobody and a
     // recording would take down silence, so the run ends; a recording under way ends by itself
     // with what the caller said, and is saved.
@@ -70,12 +83,27 @@ private:
     bool IsBeep() const { return CurrentFile == BeepFile; }
     static void ResolveGreeting(QString& greetingPath);
     void AppendIndex();
-    QString SaveMessage();
+    void StartRecording();
+    void OpenMessageFile();
+    void WriteRecorded();
+    void FinishMessage();
+    void TellMainStatus(const QString& text);
+    void StartDeadline(qint64 lengthMs);
+    void OnDeadline();
+    void Complete(int outcome);
 
     std::unique_ptr<Ui::TPRMessageForm> ui;
     CtWaveCallbacks m_callbacks;
     CtWave m_wave;
     QTimer m_setUpTimer;
     QTimer m_failurePause;  // belongs to the run that started it: a new run stops it
+    QTimer m_flushTimer;    // the recording so far goes to the disk every second
+    QTimer m_deadline;      // the sound or the recording under way has taken too long
+    TMessageFile m_message;
+    bool m_messageInMessages = false;  // else kept in the data folder, tied to no call
+    qint64 m_written = 0;              // bytes of the recording already in the file
+    QString m_greetingPlayed;          // for the index line
+    qint64 m_stamp = 0;                // names the message file: "msg<stamp>.wav"
     bool m_recording = false;
+    bool m_running = false;
 };

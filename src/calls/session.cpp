@@ -3,6 +3,7 @@
 #include "platform/atomicfile.h"
 #include "platform/profile.h"
 #include "platform/tfile.h"
+#include "store/messagefile.h"
 
 TSession::TSession(TSessionView& view)
     : m_view(view),
@@ -23,6 +24,8 @@ bool TSession::Load() {
     // This program alone has the folder: what a killed one was writing is of no use.
     RemoveStaleTemporaries(TProfile::Folder());
     RemoveStaleTemporaries(TProfile::Path(QStringLiteral("Messages")));
+    // A message cut short by a kill or a power cut is kept with what it holds.
+    RecoverMessageFiles(TCallLog::MessagesFolder());
     m_callLog.LoadCallLog(m_config.MaxItems);
     m_outgoingHistory.LoadOutgoingHistory();
     m_phoneBook.LoadPhoneBook();
@@ -32,6 +35,7 @@ bool TSession::Load() {
 void TSession::Tick() {
     m_outgoing.Tick();
     m_connection.ReconnectCheck();
+    if (m_calls.RemoteAccessLockEnded()) m_connection.UpdateConnectionStatus();
 }
 
 void TSession::SaveAll() {

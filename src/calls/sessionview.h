@@ -43,6 +43,13 @@ public:
     virtual void TakeMessage() = 0;
     virtual void CallerGone() = 0;
     virtual void HangingUp() = 0;  // the queued hang-up of a call ends its greeting or recording
+    // The call is over: the answering window and the remote player stop now, keeping what the
+    // caller said, and report nothing more.
+    virtual void CallEnded() = 0;
+    // A call's record changed (its row shows it).
+    virtual void HistoryChanged() = 0;
+    // Remote access was locked after too many wrong codes: the status line says so.
+    virtual void RemoteAccessChanged() = 0;
 
     // Remote retrieval: the caller keyed the access code; then the caller's keys and hang-up.
     virtual void StartRemoteRetrieval() = 0;

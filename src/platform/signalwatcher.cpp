@@ -10,7 +10,7 @@
 
 namespace {
 int g_fds[2] = {-1, -1};
-const int kSignals[] = {SIGTERM, SIGINT};
+const int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 void OnSignal(int number) {
     const int saved = errno;

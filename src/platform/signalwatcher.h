@@ -1,6 +1,7 @@
 #pragma once
-// Turns SIGTERM and SIGINT into a Qt signal on the event loop, so that the program quits
-// (and saves) the normal way when the session ends or the user presses Ctrl+C. The handler
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the event loop, so that the program
+// quits (and saves) the normal way when the session ends, the user presses Ctrl+C or the
+// terminal it was started from goes away. The handler
 // only writes the signal number into a socket pair; everything else happens in the loop.
 
 #include <QObject>

@@ -1,5 +1,7 @@
 #include "store/calllog.h"
 
+#include <unistd.h>
+
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -107,7 +109,8 @@ QString LogActionText(quint32 actions) {
                                 {LOG_HUNG_UP, "Hung up "},
                                 {LOG_PAGED, "Paged "},
                                 {LOG_FAILED_PAGE, "FAILED PAGE "},
-                                {LOG_TOOK_MESSAGE, "Took message"}};
+                                {LOG_TOOK_MESSAGE, "Took message"},
+                                {LOG_WRONG_CODE, "Wrong access code"}};
     QString text;
     for (const Bit& bit : kBits) {
         if (!(actions & bit.Value)) continue;
@@ -134,6 +137,20 @@ QString TCallLog::FileName() {
 
 QString TCallLog::MessagesFolder() {
     return TProfile::Path(QStringLiteral("Messages"));
+}
+
+bool TCallLog::PrepareMessagesFolder(QString* problem) {
+    const QString folder = MessagesFolder();
+    const QFileInfo info(folder);
+    if (info.isSymLink() || (info.exists() && !info.isDir())) KeepAside(folder, false);
+    if (!TProfile::Prepare(TProfile::Folder(), problem) || !TProfile::Prepare(folder, problem))
+        return false;
+    const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    if ((QFile::permissions(folder) & owner) != owner)
+        QFile::setPermissions(folder, QFile::permissions(folder) | owner);
+    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0) return true;
+    *problem = QStringLiteral("\"Messages\" cannot be written");
+    return false;
 }
 
 CallLogRecord& TCallLog::Adopt(CallLogRecord& record) {

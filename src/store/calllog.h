@@ -17,6 +17,7 @@ enum : quint32 {
     LOG_DATABASE_OFF = 0x100,
     LOG_FAILED_PAGE = 0x200,
     LOG_TOOK_MESSAGE = 0x400,
+    LOG_WRONG_CODE = 0x800,  // the caller keyed a wrong access code (older copies ignore it)
 };
 
 struct CallLogRecord {
@@ -63,6 +64,10 @@ class TCallLog {
 public:
     static QString FileName();
     static QString MessagesFolder();
+    // Makes "Messages" (and the data folder) again when it is missing, keeps a file put in
+    // its place aside and gives the user back the right to write in it. False with *problem
+    // when it still cannot take a new file.
+    static bool PrepareMessagesFolder(QString* problem);
     // The most records read at start-up: the newest of a larger file.
     static constexpr qint64 kMaxRecords = 50000;
 

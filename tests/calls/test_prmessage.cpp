@@ -23,6 +23,11 @@
 
 namespace {
 constexpr int kOut = 2100, kIn = 2101;
+
+QByteArray ReadWave(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 }  // namespace
 
 class TestPRMessage : public QObject {
@@ -103,14 +108,15 @@ private slots:
         QString greeting = "Greetings/Default Greeting 2.wav";
         QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
         QCOMPARE(status, QString("Taking Message"));
-        QCOMPARE(record.MessageFile, QString("msg1765000000.wav"));
+        QVERIFY(record.MessageFile.isEmpty());  // named once its file is there
         QStringList saved;
         form.MessageSaved = [&](const QString& name) {
             saved << name;
             QVERIFY(m_outcomes.isEmpty());  // told before the last beep
         };
         QVERIFY(QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 10000));
-        QCOMPARE(saved, QStringList{"msg1765000000.wav"});
+        // Told when the file is made and again when it is complete.
+        QCOMPARE(saved, (QStringList{"msg1765000000.wav", "msg1765000000.wav"}));
         QCOMPARE(m_outcomes, QList<int>{1});
         QVERIFY(form.isVisible());  // until the hang-up closes it
 
@@ -133,27 +139,110 @@ private slots:
         QCOMPARE(m_out->Played.size(), played.size() - 44 + 2 * (beep.size() - 44));
     }
 
-    // "Messages" cannot be written: the caller's words are kept in the data folder, the user
-    // is told, and the call claims no message.
-    void aMessageThatCannotBeSavedInMessages() {
-        QDir(m_dir->path()).rmdir("Messages");
-        QFile blocker(m_dir->filePath("Messages"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        m_config.MaximumRecordTimeComboBox = 1;
+    // "Messages" gone, or a file in its place: the folder is made again (the file kept aside)
+    // and the message is taken there and tied to its call as usual. A message file name that
+    // is taken (a link planted there) is never written through: the next name is used.
+    void theMessagesFolderIsMadeAgain() {
+        for (const bool replaced : {false, true}) {
+            QDir(m_dir->filePath("Messages")).removeRecursively();
+            if (replaced) {
+                QFile blocker(m_dir->filePath("Messages"));
+                QVERIFY(blocker.open(QIODevice::WriteOnly));
+                blocker.write("not a folder");
+            }
+            m_config.MaximumRecordTimeComboBox = 1;
+            CallLogRecord record;
+            TPRMessageForm form;
+            QStringList saved;
+            form.MessageSaved = [&](const QString& name) { saved << name; };
+            m_outcomes.clear();
+            form.Completion = [this](int outcome) { m_outcomes << outcome; };
+            QString greeting = "Greetings/Default Greeting 2.wav";
+            QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
+            QVERIFY(QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 10000));
+            QCOMPARE(saved, (QStringList{"msg1765000000.wav", "msg1765000000.wav"}));
+            QCOMPARE(QFileInfo(m_dir->filePath("Messages/msg1765000000.wav")).size(),
+                     46 + 15 * 11025);
+            if (replaced) {
+                QFile aside(m_dir->filePath("Messages.bad"));
+                QVERIFY(aside.open(QIODevice::ReadOnly));
+                QCOMPARE(aside.readAll(), QByteArray("not a folder"));
+            }
+        }
+        // A link under the next message's name: the message goes beside it, the link's file
+        // is untouched.
+        QFile victim(m_dir->filePath("older.wav"));
+        QVERIFY(victim.open(QIODevice::WriteOnly));
+        victim.write("an older caller's message");
+        victim.close();
+        QVERIFY(QFile::remove(m_dir->filePath("Messages/msg1765000000.wav")));
+        QVERIFY(QFile::link(victim.fileName(), m_dir->filePath("Messages/msg1765000000.wav")));
+        TPRMessageForm form;
+        QStringList saved;
+        form.MessageSaved = [&](const QString& name) { saved << name; };
+        m_outcomes.clear();
+        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        QString greeting = "Greetings/Default Greeting 2.wav";
+        QVERIFY(form.TakeMessage(*m_tapi, greeting, nullptr, m_book, m_config));
+        QVERIFY(QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 10000));
+        QCOMPARE(saved.last(), QString("msg1765000001.wav"));
+        QVERIFY(victim.open(QIODevice::ReadOnly));
+        QCOMPARE(victim.readAll(), QByteArray("an older caller's message"));
+    }
+
+    // The call ends under the recording (a hang-up at the desk, the line reset, the program
+    // closing): what was said so far is kept, complete, tied to its call, and no completion
+    // is told. While it records, the file on disk is already a whole wave file.
+    void theCallEndsDuringTheRecording() {
+        Devices(true);
+        m_config.MaximumRecordTimeComboBox = 4;
         CallLogRecord record;
         TPRMessageForm form;
         QStringList saved;
         form.MessageSaved = [&](const QString& name) { saved << name; };
         form.Completion = [this](int outcome) { m_outcomes << outcome; };
-        QString status;
-        form.SetMainStatus = [&](const QString& text) { status = text; };
-        QString greeting = "Greetings/Default Greeting 2.wav";
+        QString greeting = "Greetings/Default Greeting 3.wav";
+        QFile::copy(m_dir->filePath("System Sounds/beep.wav"), m_dir->filePath(greeting));
         QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
-        QVERIFY(QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 10000));
-        QCOMPARE(saved, QStringList{QString()});
-        QCOMPARE(QFileInfo(m_dir->filePath("msg1765000000.wav")).size(), 46 + 15 * 11025);
-        QVERIFY2(status.startsWith("Can't save message in Messages, kept as "), qPrintable(status));
+        QVERIFY(QTest::qWaitFor([&] { return saved.size() == 1; }, 5000));
+        const QString path = m_dir->filePath("Messages/" + saved.first());
+        QTest::qWait(2300);
+        QByteArray bytes = ReadWave(path);
+        QVERIFY2(bytes.size() >= 46 + 11025, qPrintable(QString::number(bytes.size())));
+        QCOMPARE(qFromLittleEndian<quint32>(bytes.constData() + 42), quint32(bytes.size() - 46));
+        QCOMPARE(qFromLittleEndian<quint32>(bytes.constData() + 4), quint32(bytes.size() - 8));
+        form.EndRun();
+        QVERIFY(!form.isVisible());
+        QCOMPARE(saved.size(), 2);
+        QCOMPARE(saved.last(), saved.first());
+        bytes = ReadWave(path);
+        QVERIFY(bytes.size() >= 46 + 2 * 11025);
+        QCOMPARE(qFromLittleEndian<quint32>(bytes.constData() + 42), quint32(bytes.size() - 46));
+        QTest::qWait(300);
+        QVERIFY(m_outcomes.isEmpty());
+    }
+
+    // A modem that stops sending in the middle of a message (it reset itself): the recording
+    // ends at its time limit, what came is kept, and the call ends.
+    void aRecordingThatNeverEnds() {
+        Devices(true);
+        m_in->StallAfter = 11025;
+        m_config.MaximumRecordTimeComboBox = 1;
+        TPRMessageForm::TransferMarginMs = 500;
+        CallLogRecord record;
+        TPRMessageForm form;
+        QStringList saved;
+        form.MessageSaved = [&](const QString& name) { saved << name; };
+        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        QString greeting = "Greetings/beep.wav";
+        QFile::copy(m_dir->filePath("System Sounds/beep.wav"), m_dir->filePath(greeting));
+        QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
+        const bool ended = QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 20000);
+        TPRMessageForm::TransferMarginMs = 10000;
+        QVERIFY(ended);
+        QCOMPARE(m_outcomes, QList<int>{1});
+        QCOMPARE(saved.size(), 2);
+        QVERIFY(ReadWave(m_dir->filePath("Messages/" + saved.last())).size() >= 46 + 11025);
     }
 
     // The pause after a sound that could not be played belongs to its run: stopped, it must
@@ -193,7 +282,8 @@ private slots:
         QVERIFY(!form.isVisible());
         QTest::qWait(100);
         QVERIFY(!QFile::exists(TPRMessageForm::IndexFile()));
-        QVERIFY(!QFile::exists(m_dir->filePath("Messages/" + record.MessageFile)));
+        QVERIFY(QDir(m_dir->filePath("Messages")).entryList(QDir::Files).isEmpty());
+        QVERIFY(record.MessageFile.isEmpty());
     }
 
     void missingBeepPausesAndGoesOn() {
@@ -202,6 +292,8 @@ private slots:
         CallLogRecord record;
         TPRMessageForm form;
         form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        QString saved;
+        form.MessageSaved = [&](const QString& name) { saved = name; };
         QString greeting = "Greetings/Default Greeting 1.wav";
         QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
         QVERIFY(QTest::qWaitFor([&] { return form.Status() == "Can't play beep"; }, 5000));
@@ -210,7 +302,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 10000));
         QVERIFY(pause.elapsed() >= 1900);  // the two-second pause for each missing beep
         QCOMPARE(m_outcomes, QList<int>{1});
-        QVERIFY(QFile::exists(m_dir->filePath("Messages/" + record.MessageFile)));
+        QVERIFY(QFileInfo(m_dir->filePath("Messages/" + saved)).isFile());
     }
 
     void modemWithoutSound() {

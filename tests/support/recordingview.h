@@ -32,6 +32,9 @@ public:
     void TakeMessage() override { Asked << "TakeMessage"; }
     void CallerGone() override { Asked << "CallerGone"; }
     void HangingUp() override { Asked << "HangingUp"; }
+    void CallEnded() override { Asked << "CallEnded"; }
+    void HistoryChanged() override {}
+    void RemoteAccessChanged() override { Asked << "RemoteAccessChanged"; }
     void StartRemoteRetrieval() override { Asked << "StartRemoteRetrieval"; }
     void RemoteCommand(int code) override { Asked << "remote " + QString::number(code); }
     bool StopListeningAllowed() override {

@@ -193,7 +193,21 @@ void TMainForm::CallerGone() {
 }
 
 void TMainForm::HangingUp() {
-    if (m_prmessage->isVisible()) m_prmessage->hide();  // the run goes on to its end
+    m_prmessage->EndRun();  // no greeting or recording may hold the hang-up back
+}
+
+void TMainForm::CallEnded() {
+    m_prmessage->EndRun();
+    if (m_remote) m_remote->close();  // the call is over: its closing hangs nothing up
+    m_history->RefreshHistory();
+}
+
+void TMainForm::HistoryChanged() {
+    m_history->RefreshHistory();
+}
+
+void TMainForm::RemoteAccessChanged() {
+    m_session.Connection().UpdateConnectionStatus();
 }
 
 // The caller keyed the access code: the answering machine stops and the new messages are
@@ -205,8 +219,8 @@ void TMainForm::StartRemoteRetrieval() {
     m_remote->setAttribute(Qt::WA_DeleteOnClose);
     line->GetWaveId(QStringLiteral("wave/out"));
     m_remote->Device = line->WaveId;
-    // Closing the player hangs up.
-    m_remote->Closed = [this] { m_session.Outgoing().QueueAction(ACTION_HANG_UP, 0); };
+    // Closing the player hangs up, while its call lasts.
+    m_remote->Closed = [this] { m_session.Calls().RemotePlayerClosed(); };
     if (m_prmessage->isVisible()) m_prmessage->StopButtonClick();
     const TConfig& config = m_session.Config();
     const QString menu = TRemotePlayForm::MenuFor(
@@ -268,7 +282,7 @@ void TMainForm::WireWindows() {
             [&calls] { calls.TakeMessageButtonClick(); });
     connect(ui->UseSpeakerPhoneButton, &QCheckBox::clicked, this,
             [&calls](bool on) { calls.UseSpeakerPhoneButtonClick(on); });
-    connect(ui->SetupButton, &QPushButton::clicked, this, &TMainForm::SetupButtonClick);
+    connect(ui->SetupButton, &QPushButton::clicked, this, [this] { SetupButtonClick(); });
     connect(ui->HelpButton, &QPushButton::clicked, this,
             [] { THelpWindow::ShowTopic(QStringLiteral("Contents")); });
     connect(ui->PortDataButton, &QPushButton::clicked, this, [this] { m_debug->show(); });
@@ -295,9 +309,10 @@ void TMainForm::QueueCalls(const QList<TOCALL>& calls) {
 
 // The settings: asked for the password when one is set, edited in the dialog, and on OK saved
 // and applied at once.
-bool TMainForm::SetupButtonClick() {
+bool TMainForm::SetupButtonClick(bool firstRun) {
     if (!PasswordGuard(true)) return false;
     if (!m_setup) m_setup = new TSetup(this);  // one dialog, reused at every opening
+    m_setup->FirstRun = firstRun;
     m_setup->SetConfig(&m_session.Config());
     const bool accepted = m_setup->exec() == QDialog::Accepted;
     if (accepted && !m_shuttingDown) SettingsChanged();
@@ -322,7 +337,7 @@ void TMainForm::WelcomeNewUser() {
     auto* welcome = new TWelomeDialog(this);
     welcome->setAttribute(Qt::WA_DeleteOnClose);
     connect(welcome, &QDialog::finished, this, [this] {
-        if (!m_shuttingDown && SetupButtonClick()) m_session.Connection().ConnectSoon();
+        if (!m_shuttingDown && SetupButtonClick(true)) m_session.Connection().ConnectSoon();
     });
     welcome->open();
 }
@@ -432,7 +447,11 @@ void TMainForm::RefreshGeometry(TConfig& config) {
     m_outgoingTab->StoreGeometry(config);
 }
 
+// The end of the program is the end of a call still under way, as if the caller had hung
+// up: what was said is kept and tied to its call, then the line is hung up and all is saved.
 void TMainForm::SaveAll() {
+    m_prmessage->EndRun();
+    if (m_remote) m_remote->close();
     m_session.SaveAll();
 }
 
@@ -505,7 +524,10 @@ QMenu* TMainForm::TrayMenu() {
     });
     QAction* exit = menu->addAction(QStringLiteral("Exit"));
     exit->setObjectName(QStringLiteral("Exit"));
-    connect(exit, &QAction::triggered, this, &QWidget::close);
+    // Closing a window that is in the tray ends nothing by itself: Exit quits too.
+    connect(exit, &QAction::triggered, this, [this] {
+        if (close()) QCoreApplication::quit();
+    });
     return menu;
 }
 

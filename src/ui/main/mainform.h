@@ -44,8 +44,9 @@ public:
     void OnTick();
     void OnLineClosed();
     void ConnectButtonClick();
-    // Opens the settings; true when they were changed.
-    bool SetupButtonClick();
+    // Opens the settings; true when they were changed. The first settings of a new user ask
+    // for an access code when none is chosen.
+    bool SetupButtonClick(bool firstRun = false);
     TSetup* SetupDialog() const { return m_setup; }
     // Disconnects and saves everything (the window's FormDestroy), once.
     void SaveAll();
@@ -93,6 +94,9 @@ private:
     void TakeMessage() override;
     void CallerGone() override;
     void HangingUp() override;
+    void CallEnded() override;
+    void HistoryChanged() override;
+    void RemoteAccessChanged() override;
     void StartRemoteRetrieval() override;
     void RemoteCommand(int code) override;
     bool StopListeningAllowed() override;

@@ -1,0 +1,131 @@
+// The built program against the modem simulator when a caller or a fault would take something:
+// a caller ID name that looks like markup, the program told to end while a caller speaks, and a
+// modem that resets itself in the middle of a message.
+
+#include <signal.h>
+
+#include <QProcess>
+#include <QtTest>
+
+#include "program.h"
+
+namespace {
+// Resident memory of a process in kB (0 when it is gone).
+qint64 ResidentKb(qint64 pid) {
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return 0;
+}
+
+// The samples of a wave file whose header matches what it holds, else empty.
+QByteArray WholeWave(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() < 46 || qFromLittleEndian<quint32>(bytes.constData() + 42) != bytes.size() - 46 ||
+        qFromLittleEndian<quint32>(bytes.constData() + 4) != bytes.size() - 8)
+        return {};
+    return bytes.mid(46);
+}
+
+// A caller who rings, is answered and speaks a tone into the recording.
+void CallerSpeaks(TSimulator& sim, const QString& cid, int seconds) {
+    sim.Script("ring");
+    sim.Script(cid);
+    sim.Script("rings 5 1");
+    sim.Script(QString("tone 700 %1").arg(seconds));
+    sim.Script("waitfor +VRX");
+}
+}  // namespace
+
+class TestCallerFaults : public QObject {
+    Q_OBJECT
+private slots:
+    // Anyone can set the name a call carries: shown as the characters it is, it can neither
+    // make the program read a file nor take its memory. The call is answered, the message
+    // taken and the line ready for the next caller.
+    void aCallerNamedLikeMarkup() {
+        TSimulator sim;
+        TAnsweringFolder folder(sim, 0.5);
+        QProcess program;
+        QVERIFY(StartProgram(program, folder.Work.filePath("config"), folder.Data));
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        CallerSpeaks(sim, "cid 4045551234 <img src=/dev/zero>", 2);
+        sim.Script("wait 2.5");
+        sim.Script("hangup b");
+        QVERIFY2(HungUpAndReady(sim, 1, 30000), qPrintable(sim.Commands().join(" | ")));
+        QCOMPARE(program.state(), QProcess::Running);
+        QVERIFY(ResidentKb(program.processId()) < 200 * 1024);
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        const QList<CallLogRecord> records = folder.Records();
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0].Name, QString("<img src=/dev/zero>"));
+        QVERIFY(records[0].Actions & LOG_TOOK_MESSAGE);
+    }
+
+    // Ending the program while a caller speaks (the session ends, Ctrl+C, the terminal goes)
+    // is the caller hanging up: what was said is kept, whole and tied to the call, the line is
+    // hung up, and the program ends at once.
+    void endingTheProgramWhileACallerSpeaks_data() {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void endingTheProgramWhileACallerSpeaks() {
+        QFETCH(int, signalNumber);
+        TSimulator sim;
+        TAnsweringFolder folder(sim, 0.5);
+        QProcess program;
+        QVERIFY(StartProgram(program, folder.Work.filePath("config"), folder.Data));
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        CallerSpeaks(sim, "cid 4045551234 STILL TALKING", 10);
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VRX"); }, 20000));
+        QTest::qWait(2500);
+        ::kill(pid_t(program.processId()), signalNumber);
+        QVERIFY(program.waitForFinished(5000));
+        QCOMPARE(program.exitCode(), 0);
+        const QStringList commands = sim.Commands();
+        QVERIFY2(commands.lastIndexOf("ATH0") > commands.indexOf("AT+VRX"),
+                 qPrintable(commands.join(" | ")));
+        const QList<CallLogRecord> records = folder.Records();
+        QCOMPARE(records.size(), 1);
+        QVERIFY(records[0].Actions & LOG_TOOK_MESSAGE);
+        const QByteArray said = WholeWave(folder.Data + "/Messages/" + records[0].MessageFile);
+        QVERIFY2(said.size() >= 11025 * 3 / 2, qPrintable(QString::number(said.size())));
+        QVERIFY(qAbs(Frequency(said.mid(said.size() / 4, said.size() / 2), 11025) - 700) < 25);
+    }
+
+    // A power or USB glitch resets the modem in the middle of a message: it sends nothing more.
+    // What was said is kept, the modem is set up again, and the next caller is answered.
+    void aModemThatResetsWhileRecording() {
+        TSimulator sim;
+        TAnsweringFolder folder(sim, 0.5);
+        QProcess program;
+        QVERIFY(StartProgram(program, folder.Work.filePath("config"), folder.Data));
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        CallerSpeaks(sim, "cid 4045551234 FIRST CALLER", 10);
+        sim.Script("wait 2");
+        sim.Script("reset");
+        QVERIFY2(HungUpAndReady(sim, 1, 30000), qPrintable(sim.Commands().join(" | ")));
+        CallerSpeaks(sim, "cid 4045555678 NEXT CALLER", 2);
+        sim.Script("wait 2.5");
+        sim.Script("hangup b");
+        QVERIFY2(HungUpAndReady(sim, 2, 30000), qPrintable(sim.Commands().join(" | ")));
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        const QList<CallLogRecord> records = folder.Records();
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records[1].Name, QString("NEXT CALLER"));
+        for (const CallLogRecord& record : records) {
+            QVERIFY(record.Actions & LOG_TOOK_MESSAGE);
+            QVERIFY(WholeWave(folder.Data + "/Messages/" + record.MessageFile).size() >= 11025);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCallerFaults)
+#include "test_callerfaults.moc"
