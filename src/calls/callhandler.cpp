@@ -149,7 +149,11 @@ void TCallHandler::OnRing() {
 void TCallHandler::CallerIdHandler(quint32, const QString& name, const QString& number) {
     m_callerId.CallerName = name.left(63);
     m_callerId.CallerNumber = number.left(31);
+    // Caller ID again during the call: a new caller, who gets a record of its own and the
+    // message still to come.
+    const bool recordingForThisCall = m_recordingFor && m_recordingFor == m_currentRecord;
     NewIncomingCall();
+    if (recordingForThisCall && !m_messageSaved) m_recordingFor = m_currentRecord;
 }
 
 void TCallHandler::NewIncomingCall() {

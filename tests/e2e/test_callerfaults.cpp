@@ -99,6 +99,43 @@ private slots:
         QVERIFY(qAbs(Frequency(said.mid(said.size() / 4, said.size() / 2), 11025) - 700) < 25);
     }
 
+    // Caller A rings once and gives up; caller B rings two seconds later, and B's first ring is
+    // taken for A's second. B's caller ID makes a call of its own: both are logged, and B's
+    // message is on B's record, whether that ring already answered the line or not.
+    void twoCallersCloseTogether_data() {
+        QTest::addColumn<int>("ringsToAnswer");
+        QTest::newRow("answered at that ring") << 2;
+        QTest::newRow("still ringing") << 4;
+    }
+    void twoCallersCloseTogether() {
+        QFETCH(int, ringsToAnswer);
+        TSimulator sim;
+        TAnsweringFolder folder(sim, 0.5);
+        TConfig config;
+        TConfigFile().LoadConfig(config);
+        config.RingsToAnswer = ringsToAnswer;
+        TConfigFile().SaveConfig(config);
+        QProcess program;
+        QVERIFY(StartProgram(program, folder.Work.filePath("config"), folder.Data));
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        sim.Script("ring");
+        sim.Script("cid 4045550001 CALLER A");
+        sim.Script("wait 2");
+        CallerSpeaks(sim, "cid 4045550002 CALLER B", 2);
+        sim.Script("wait 2.5");
+        sim.Script("hangup b");
+        QVERIFY2(HungUpAndReady(sim, 1, 30000), qPrintable(sim.Commands().join(" | ")));
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        const QList<CallLogRecord> records = folder.Records();
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records[0].Name, QString("CALLER A"));
+        QVERIFY(records[0].MessageFile.isEmpty());
+        QCOMPARE(records[1].Name, QString("CALLER B"));
+        QVERIFY(records[1].Actions & LOG_TOOK_MESSAGE);
+        QVERIFY(WholeWave(folder.Data + "/Messages/" + records[1].MessageFile).size() >= 11025);
+    }
+
     // A power or USB glitch resets the modem in the middle of a message: it sends nothing more.
     // What was said is kept, the modem is set up again, and the next caller is answered.
     void aModemThatResetsWhileRecording() {

@@ -274,7 +274,6 @@ QByteArray TV253Line::ChooseVoiceFormat(const QList<QByteArray>& vsmLines,
 void TV253Line::Close() {
     m_ringTimer.stop();
     m_callerIdTimer.stop();
-    m_earlyTimer.stop();
     if (!m_lockWatch.files().isEmpty()) m_lockWatch.removePaths(m_lockWatch.files());
     if (!m_lockWatch.directories().isEmpty()) m_lockWatch.removePaths(m_lockWatch.directories());
     m_voiceChannel.reset();  // a transfer still running ends and its owner hears so
@@ -289,7 +288,9 @@ void TV253Line::Close() {
     m_call = 0;
     m_callState = 0;
     m_monitorDigits = false;
-    m_haveCallerId = m_haveEarly = false;
+    // A block waiting for its ring (it expires by itself) is kept: it is the next caller's,
+    // whom the reopening of the line between two calls must not lose.
+    m_haveCallerId = false;
     m_assembler.Clear();
 }
 
@@ -356,6 +357,22 @@ void TV253Line::FinishCallerId() {
         m_haveEarly = true;
         m_earlyTimer.start(CallerIdExpiryMs);
         return;
+    }
+    // A second block during a call is the next caller's: the one before gave up after a ring,
+    // sooner than the ring timeout could tell, and the ring counted for it was the new
+    // caller's. Still ringing, that call ends and the block waits for the new caller's next
+    // ring; already being answered, the call is the new caller's and gets its caller ID.
+    if (m_haveCallerId && m_mode == Mode::Offering) {
+        Trace(QStringLiteral("caller ID of a new caller: the call before has ended"));
+        m_early = id;
+        m_haveEarly = true;
+        m_earlyTimer.start(CallerIdExpiryMs);
+        return FarEndGone(LINEDISCONNECTMODE_NOANSWER);
+    }
+    if (m_haveCallerId && (m_mode == Mode::Answering || m_mode == Mode::Connected)) {
+        Trace(QStringLiteral("caller ID of a new caller on the answered line"));
+        m_callerId = id;
+        return m_sink->CallInfo(m_call, LINECALLINFOSTATE_CALLERID);
     }
     if (m_mode != Mode::Offering || m_haveCallerId) return;
     m_callerId = id;
