@@ -365,6 +365,59 @@ private slots:
         queue.Tick();
         QCOMPARE(m_line->Count("lineDrop"), 1);
     }
+
+    // The user hangs up at the desk during the greeting: the answering window stops with the
+    // call, and nothing it would have reported later reaches the next caller, who rings on.
+    void aHangUpAtTheDeskEndsTheRun() {
+        Devices(true);
+        m_config.RingsToAnswer = 2;
+        m_config.MaximumRecordTimeComboBox = 1;
+        m_config.SoundToPlayWhenPhoneRings.clear();
+        m_config.SetFlashCaller(false);
+        TCallLog log;
+        TOutgoingHistory history;
+        TPRMessageForm form;
+        struct TAnsweringView : TRecordingView {
+            std::function<void()> Take, Ended;
+            void TakeMessage() override { Take(); }
+            void CallEnded() override { Ended(); }
+        } view;
+        TTestLines lines(view);
+        lines.Line = m_tapi.get();
+        TOutgoingQueue queue(m_config, history, lines);
+        TCallHandler calls(m_config, log, m_book, queue, lines, view);
+        view.Take = [&] {
+            QString greeting = calls.GreetingPath();
+            form.TakeMessage(*m_tapi, greeting, calls.CurrentLogRecord(), m_book, m_config);
+        };
+        view.Ended = [&] { form.EndRun(); };
+        form.Completion = [&](int outcome) { calls.Completion(outcome); };
+        TTapiEvents events = calls.Events();
+        m_tapi->Events = &events;
+        HCALL call = m_line->Offer();
+        m_line->Ring();
+        m_line->Ring();
+        Pump();
+        m_line->State(call, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
+        Pump();
+        QVERIFY(QTest::qWaitFor([&] { return form.Status() == "Playing Greeting"; }, 5000));
+        calls.AnswerHangupButtonClick();  // "Hangup"
+        QCOMPARE(m_line->Count("lineDrop"), 1);
+        QVERIFY(!form.Running());
+        QVERIFY(!form.isVisible());
+        m_line->State(call, LINECALLSTATE_IDLE);  // the line reopens for the next caller
+        Pump();
+        call = m_line->Offer();
+        m_line->Ring();
+        Pump();
+        QTest::qWait(3000);  // longer than the greeting
+        QVERIFY(queue.Actions.empty());
+        TClock::Advance(5);
+        queue.Tick();
+        QCOMPARE(m_line->Count("lineDrop"), 1);  // the new caller still rings
+        calls.Completion(OUTCOME_NO_MESSAGE);  // a late word from the old run: not heard
+        QVERIFY(queue.Actions.empty());
+    }
 };
 
 QTEST_MAIN(TestPRMessage)
