@@ -266,6 +266,22 @@ QList<quint64> TCallLog::TrimHistory(int maxItems) {
     return removed;
 }
 
+QList<quint64> TCallLog::BeyondLimit(int maxItems) const {
+    QList<quint64> ids;
+    qsizetype extra = qsizetype(Records.size()) - qMax(maxItems, 0);
+    for (auto it = Records.begin(); extra > 0 && it != Records.end(); ++it, --extra)
+        ids << it->Id;
+    return ids;
+}
+
+int TCallLog::NewMessagesBeyond(int maxItems) const {
+    int fresh = 0;
+    qsizetype extra = qsizetype(Records.size()) - qMax(maxItems, 0);
+    for (auto it = Records.begin(); extra > 0 && it != Records.end(); ++it, --extra)
+        if (StateOf(*it) == NewMessage) ++fresh;
+    return fresh;
+}
+
 void TCallLog::PurgeOrphanMessages() {
     QSet<QString> kept;
     for (const CallLogRecord& record : Records)

@@ -96,6 +96,10 @@ public:
     // Removes the oldest records beyond maxItems with their message files; returns their ids
     // so that the window can drop their rows.
     QList<quint64> TrimHistory(int maxItems);
+    // The ids of the oldest records that a trim to maxItems would remove, and how many of
+    // them hold a message not heard yet. Reads, changes nothing.
+    QList<quint64> BeyondLimit(int maxItems) const;
+    int NewMessagesBeyond(int maxItems) const;
     void PurgeOrphanMessages();
     static bool DeleteMessageFile(CallLogRecord* record);
     void Remove(const CallLogRecord* record);

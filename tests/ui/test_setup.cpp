@@ -17,9 +17,11 @@
 #include "platform/profile.h"
 #include "platform/telephony/fakeline.h"
 #include "scriptedprompts.h"
+#include "store/calllog.h"
 #include "store/config.h"
 #include "ui/dialogs/recordwaveform.h"
 #include "ui/dialogs/setup.h"
+#include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
 #include "ui_setup.h"
 
@@ -358,6 +360,75 @@ private slots:
         WhenShown<TSetup>([](TSetup& setup) { setup.Form()->CancelBtn->click(); });
         form.SetupButtonClick();
         QCOMPARE(prompts.Count("password"), 3);
+    }
+
+    // A cleared history length is refused, not taken for 5. Lowering it asks before it deletes
+    // new messages, with their count; keeping them keeps the old length. The selected row among
+    // those that go is no harm.
+    void aShorterHistoryAsksBeforeItDeletesNewMessages() {
+        SaveSettings([](TConfig& c) { c.MaxItems = 50; });
+        TScriptedPrompts prompts;
+        TMainForm form;
+        QDir().mkpath(m_dir->filePath("Messages"));
+        for (int call = 0; call < 8; ++call) {
+            CallLogRecord* record = form.Session().CallLog().NewLogRecord();
+            TCallLog::FillLogRecord(record, QString("CALLER %1").arg(call), "7705550000");
+            record->Time = 1765000000 + call;
+            record->MessageFile = QString("msg%1.wav").arg(call);
+            QFile message(m_dir->filePath("Messages/" + record->MessageFile));
+            QVERIFY(message.open(QIODevice::WriteOnly));
+            QTreeWidgetItem* row = form.History()->AddHistoryRow(record);
+            if (call == 0) form.History()->SelectOnly(row);  // the oldest, focused
+        }
+        const auto shorten = [&](int answer) {
+            prompts.BoxAnswers << prompt::IDOK << answer;
+            WhenShown<TSetup>([](TSetup& setup) {
+                setup.Form()->MaxItems->setText("");
+                setup.OKBtnClick();  // refused: the dialog stays
+                QVERIFY(setup.isVisible());
+                setup.Form()->MaxItems->setText("5");
+                setup.OKBtnClick();
+            });
+            QVERIFY(form.SetupButtonClick());
+        };
+        shorten(prompt::IDNO);
+        QVERIFY(prompts.Texts("box").contains("Keep from 5 to 200 callers in the history list."));
+        QVERIFY(prompts.Texts("box").last().contains("deletes 3 new message(s)"));
+        QCOMPARE(form.Session().CallLog().Records.size(), size_t(8));
+        QCOMPARE(form.Session().Config().MaxItems, 50);
+        QVERIFY(QFile::exists(m_dir->filePath("Messages/msg0.wav")));
+
+        shorten(prompt::IDYES);
+        QCOMPARE(form.Session().CallLog().Records.size(), size_t(5));
+        QCOMPARE(form.Session().Config().MaxItems, 5);
+        QVERIFY(!QFile::exists(m_dir->filePath("Messages/msg0.wav")));
+        QVERIFY(QFile::exists(m_dir->filePath("Messages/msg3.wav")));
+        form.History()->RefreshHistory();
+        form.SaveAll();
+    }
+
+    // The first settings ask for an access code when none is chosen; a code with keys a
+    // phone lacks is refused, a short one is taken with a warning.
+    void theAccessCode() {
+        SaveSettings();
+        TScriptedPrompts prompts;
+        TShownSetup shown([](TSetup& setup) { setup.FirstRun = true; });
+        Ui::TSetup* ui = shown.Setup.Form();
+        QVERIFY(ui->MessagePasswordEdit->text().isEmpty());
+        prompts.BoxAnswers << prompt::IDYES;
+        shown.Setup.OKBtnClick();
+        QVERIFY(shown.Setup.isVisible());
+        QCOMPARE(ui->setupPages->currentIndex(), int(TSetup::Security));
+        QVERIFY(prompts.Texts().last().startsWith("Without an access code"));
+        ui->MessagePasswordEdit->setText("12#");
+        shown.Setup.OKBtnClick();
+        QVERIFY(shown.Setup.isVisible());
+        QVERIFY(prompts.Texts().last().contains("only hold the digits"));
+        ui->MessagePasswordEdit->setText("12");
+        shown.Setup.OKBtnClick();
+        QVERIFY(!shown.Setup.isVisible());
+        QVERIFY(prompts.Texts().last().contains("fewer than 4 digits"));
+        QCOMPARE(shown.Live.MessagePasswordEdit, QString("12"));
     }
 };
 

@@ -243,12 +243,14 @@ void TSetup::WireGreetings() {
 }
 
 // A history length outside 5..200 is brought into it as soon as the field is left.
+// A number outside 5..200 is brought inside; what is no number at all is left for OK to
+// refuse, never taken for 5 (which would trim the history to five calls).
 void TSetup::CheckMaxItems() {
     bool ok = false;
     const int value = ui->MaxItems->text().trimmed().toInt(&ok);
-    if (!ok || value < 5)
+    if (ok && value < 5)
         ui->MaxItems->setText(QStringLiteral("5"));
-    else if (value > 200)
+    else if (ok && value > 200)
         ui->MaxItems->setText(QStringLiteral("200"));
 }
 
@@ -326,8 +328,11 @@ bool TSetup::CheckAccessCode() {
 // The numeric fields, each strictly a number and within the range the program can use.
 bool TSetup::ReadNumbers(TConfig& config) {
     CheckMaxItems();
-    config.MaxItems = ui->MaxItems->text().toInt();
     bool ok = false;
+    config.MaxItems = ui->MaxItems->text().trimmed().toInt(&ok);
+    if (!ok)
+        return Refuse(ui->MaxItems, General,
+                      QStringLiteral("Keep from 5 to 200 callers in the history list."));
     const QString first = ui->FirstMinutesEdit->text().trimmed();
     config.FirstMinutesEdit = first.toInt(&ok);
     if (!ok)

@@ -165,9 +165,12 @@ void THistoryTab::RemoveRow(QTreeWidgetItem* row) {
 }
 
 // The oldest calls beyond MaxItems leave the list with their message files.
+// The rows go first, while their records are still there: removing a selected row makes the
+// list look at the rows left, whose records must all be alive.
 void THistoryTab::Trim(int maxItems) {
-    for (const quint64 id : m_log.TrimHistory(maxItems))
+    for (const quint64 id : m_log.BeyondLimit(maxItems))
         delete RowOf(id);
+    m_log.TrimHistory(maxItems);
 }
 
 void THistoryTab::RefreshHistory() {

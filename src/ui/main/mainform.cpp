@@ -314,14 +314,26 @@ bool TMainForm::SetupButtonClick(bool firstRun) {
     if (!m_setup) m_setup = new TSetup(this);  // one dialog, reused at every opening
     m_setup->FirstRun = firstRun;
     m_setup->SetConfig(&m_session.Config());
+    const int historyLength = m_session.Config().MaxItems;
     const bool accepted = m_setup->exec() == QDialog::Accepted;
-    if (accepted && !m_shuttingDown) SettingsChanged();
+    if (accepted && !m_shuttingDown) SettingsChanged(historyLength);
     m_session.Connection().UpdateConnectionStatus();
     return accepted;
 }
 
-void TMainForm::SettingsChanged() {
-    const TConfig& config = m_session.Config();
+void TMainForm::SettingsChanged(int oldHistoryLength) {
+    TConfig& config = m_session.Config();
+    // A shorter history never takes new messages without asking.
+    config.MaxItems = config.ClampedMaxItems();
+    if (const int fresh = m_session.CallLog().NewMessagesBeyond(config.MaxItems);
+        fresh > 0 && config.MaxItems < oldHistoryLength &&
+        Prompts().MessageBox(
+            QStringLiteral("Keeping only the newest %1 callers deletes %2 new message(s) that you "
+                           "have not heard yet.\rDelete them?")
+                .arg(config.MaxItems)
+                .arg(fresh),
+            QStringLiteral("Ringvale"), prompt::MB_YESNO | prompt::MB_ICONQUESTION) != prompt::IDYES)
+        config.MaxItems = oldHistoryLength;
     m_history->Trim(config.MaxItems);
     const bool switched = m_session.ApplySettings();
     m_notifier->Enabled = DesktopNotificationsOn();

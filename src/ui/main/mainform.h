@@ -102,7 +102,7 @@ private:
     bool StopListeningAllowed() override;
 
     void FormCreate();
-    void SettingsChanged();
+    void SettingsChanged(int oldHistoryLength);
     void WelcomeNewUser();
     void WireWindows();
     void RefreshGeometry(TConfig& config);
