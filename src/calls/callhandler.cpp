@@ -218,7 +218,7 @@ void TCallHandler::MessageSaved(const QString& name) {
     if (record->Offset < 0)
         m_log.AppendCallLog(*record);  // its first append failed: one more try
     else
-        TCallLog::UpdateRecord(*record);
+        m_log.UpdateRecord(*record);
 }
 
 CallLogRecord* TCallHandler::CurrentLogRecord() const {
@@ -347,7 +347,7 @@ void TCallHandler::HandleRemoteDigit(char digit) {
 void TCallHandler::WrongAccessCode() {
     if (CallLogRecord* record = CurrentLogRecord(); record && !(record->Actions & LOG_WRONG_CODE)) {
         record->Actions |= LOG_WRONG_CODE;
-        TCallLog::UpdateRecord(*record);
+        m_log.UpdateRecord(*record);
         m_view.HistoryChanged();
     }
     if (!m_access.WrongCode(TimeNow())) return;

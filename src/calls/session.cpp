@@ -1,5 +1,7 @@
 #include "calls/session.h"
 
+#include <QDebug>
+
 #include "platform/atomicfile.h"
 #include "platform/profile.h"
 #include "platform/tfile.h"
@@ -46,6 +48,9 @@ void TSession::SaveAll() {
 }
 
 void TSession::SaveData() {
+    QString problem;  // a data folder deleted under the program is made again to save into
+    if (!TProfile::Prepare(TProfile::Folder(), &problem))
+        qWarning().noquote() << "The data folder cannot be made again:" << problem;
     m_configFile.SaveConfig(m_config);
     m_callLog.SaveCallLog();
     m_phoneBook.SavePhoneBook();

@@ -1,10 +1,12 @@
 #include "store/calllog.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
@@ -193,10 +195,44 @@ bool WriteAt(const CallLogRecord& record, qint64 offset) {
 }
 }  // namespace
 
+void TCallLog::RememberFile() {
+    struct stat st;
+    m_known = ::stat(QFile::encodeName(FileName()).constData(), &st) == 0;
+    m_device = m_known ? quint64(st.st_dev) : 0;
+    m_inode = m_known ? quint64(st.st_ino) : 0;
+}
+
+// Records are written in place at the offsets of the file that was read or written last. A
+// file put in its place since (a sync tool, a restore) is kept aside instead of being written
+// over, and one that is gone (the folder with it) is not written into a new empty file at an
+// old offset: either way the log is written whole again, from the records held here.
+TCallLog::FileCheck TCallLog::CheckFile() {
+    if (!m_known) return FileCheck::Same;
+    struct stat st;
+    const QByteArray path = QFile::encodeName(FileName());
+    if (::stat(path.constData(), &st) == 0 && quint64(st.st_dev) == m_device &&
+        quint64(st.st_ino) == m_inode)
+        return FileCheck::Same;
+    QString problem;
+    if (::lstat(path.constData(), &st) == 0) {
+        const QString aside = KeepAside(FileName(), false);
+        qWarning().noquote() << "CALL.LOG was replaced while Ringvale ran; the other file is kept as"
+                             << aside;
+    } else {
+        qWarning().noquote() << "CALL.LOG is gone: it is written again";
+        TProfile::Prepare(TProfile::Folder(), &problem);
+    }
+    return SaveCallLog() ? FileCheck::Rewritten : FileCheck::Failed;
+}
+
 // After a crash mid-append the file ends with part of a record: the next record goes over
 // it, so every record stays at a multiple of its size.
 bool TCallLog::AppendCallLog(CallLogRecord& record) {
     if (!m_writable) return false;
+    if (const FileCheck check = CheckFile(); check != FileCheck::Same)
+        return check == FileCheck::Rewritten && record.Offset >= 0;
+    QString problem;
+    TProfile::Prepare(TProfile::Folder(), &problem);  // the folder may have gone with the log
     TFile file;
     if (file.Open(FileName(), TFile::ModeWrite) < 0) return false;
     const qint64 size = file.GetSize();
@@ -205,11 +241,15 @@ bool TCallLog::AppendCallLog(CallLogRecord& record) {
     const qint64 offset = size - size % CallLogRecord::kSize;
     if (!WriteAt(record, offset)) return false;
     record.Offset = offset;
+    if (!m_known) RememberFile();
     return true;
 }
 
 bool TCallLog::UpdateRecord(const CallLogRecord& record) {
-    return record.Offset >= 0 && WriteAt(record, record.Offset);
+    if (record.Offset < 0) return false;
+    if (const FileCheck check = CheckFile(); check != FileCheck::Same)
+        return check == FileCheck::Rewritten;
+    return WriteAt(record, record.Offset);
 }
 
 int TCallLog::LoadCallLog(int maxItems) {
@@ -218,6 +258,7 @@ int TCallLog::LoadCallLog(int maxItems) {
     const TDataFileLoad load =
         LoadDataFile(FileName(), CallLogRecord::kSize, kMaxRecords, &CallLogRecord::Plausible);
     m_writable = load.Writable;
+    RememberFile();
     for (qsizetype i = 0; i < load.Records.size(); ++i) {
         CallLogRecord record = CallLogRecord::FromBytes(load.Records[i]);
         if (record.Number.isEmpty()) record.Number = QStringLiteral("000-000-0000");
@@ -246,6 +287,7 @@ bool TCallLog::SaveCallLog() {
         contents += record.ToBytes();
     QString reason;
     if (RewriteFile(FileName(), contents, &reason)) {
+        RememberFile();
         for (CallLogRecord& record : Records) {
             record.Offset = offset;
             offset += CallLogRecord::kSize;

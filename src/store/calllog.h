@@ -86,7 +86,7 @@ public:
     bool AppendCallLog(CallLogRecord& record);
     // Writes a record that is already in the file again in its place, flushed to disk: a
     // message is tied to its call the moment it is taken, heard or deleted.
-    static bool UpdateRecord(const CallLogRecord& record);
+    bool UpdateRecord(const CallLogRecord& record);
     // Reads the file, keeps the newest MaxItems and, when the file was read whole, purges
     // orphan message files.
     int LoadCallLog(int maxItems);
@@ -101,7 +101,7 @@ public:
     QList<quint64> BeyondLimit(int maxItems) const;
     int NewMessagesBeyond(int maxItems) const;
     void PurgeOrphanMessages();
-    static bool DeleteMessageFile(CallLogRecord* record);
+    bool DeleteMessageFile(CallLogRecord* record);
     void Remove(const CallLogRecord* record);
 
     // The history row texts of a record. A caller found in the phone book with no caller ID
@@ -115,7 +115,13 @@ public:
     void SortHistory(QList<THistoryRow>& rows, int column, bool direction);
 
 private:
+    enum class FileCheck { Same, Rewritten, Failed };
     CallLogRecord& Adopt(CallLogRecord& record);
+    void RememberFile();
+    FileCheck CheckFile();
     bool m_writable = true;
+    bool m_known = false;  // the file last read or written, by its device and inode
+    quint64 m_device = 0;
+    quint64 m_inode = 0;
     quint64 m_nextId = 1;
 };

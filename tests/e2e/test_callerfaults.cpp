@@ -136,6 +136,44 @@ private slots:
         QVERIFY(WholeWave(folder.Data + "/Messages/" + records[1].MessageFile).size() >= 11025);
     }
 
+    // The folders under the program go while it runs: "Messages" replaced by a file, then the
+    // whole data folder deleted. They are made again, every message is kept and tied to its
+    // call, and the history is there after the program ends.
+    void theFoldersGoWhileItRuns() {
+        TSimulator sim;
+        TAnsweringFolder folder(sim, 0.5);
+        QProcess program;
+        QVERIFY(StartProgram(program, folder.Work.filePath("config"), folder.Data));
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        for (int caller = 0; caller < 2; ++caller) {
+            if (caller == 0) {
+                QVERIFY(QDir(folder.Data + "/Messages").removeRecursively());
+                QVERIFY(!QFile::exists(folder.Data + "/Messages.bad"));
+                QFile blocker(folder.Data + "/Messages");
+                QVERIFY(blocker.open(QIODevice::WriteOnly));
+            } else {
+                const QByteArray first = WholeWave(folder.Data + "/Messages/" +
+                                                   folder.Records().value(0).MessageFile);
+                QVERIFY(first.size() >= 11025);  // taken in the folder made again
+                QVERIFY(QFile::exists(folder.Data + "/Messages.bad"));  // the file kept aside
+                QVERIFY(QDir(folder.Data).removeRecursively());
+            }
+            CallerSpeaks(sim, QString("cid 40455500%1 CALLER %1").arg(caller), 2);
+            sim.Script("wait 2.5");
+            sim.Script("hangup b");
+            QVERIFY2(HungUpAndReady(sim, caller + 1, 30000), qPrintable(sim.Commands().join(" | ")));
+        }
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        // The first message went with the folder the test deleted; its call did not.
+        const QList<CallLogRecord> records = folder.Records();
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records[0].Name, QString("CALLER 0"));
+        QVERIFY(records[1].Actions & LOG_TOOK_MESSAGE);
+        QVERIFY(WholeWave(folder.Data + "/Messages/" + records[1].MessageFile).size() >= 11025);
+        QVERIFY(QFile::exists(folder.Data + "/RINGVALE.CNF"));
+    }
+
     // A power or USB glitch resets the modem in the middle of a message: it sends nothing more.
     // What was said is kept, the modem is set up again, and the next caller is answered.
     void aModemThatResetsWhileRecording() {

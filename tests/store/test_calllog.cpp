@@ -135,7 +135,7 @@ private slots:
         CallLogRecord& middle = *std::next(log.Records.begin());
         middle.MessageFile = "msg5.wav";
         middle.Actions |= LOG_TOOK_MESSAGE;
-        QVERIFY(TCallLog::UpdateRecord(middle));
+        QVERIFY(log.UpdateRecord(middle));
         QByteArray disk = ReadAll(folder.Path("CALL.LOG"));
         QCOMPARE(disk.size(), 3 * 616);
         QCOMPARE(disk.mid(616, 616), middle.ToBytes());
@@ -144,18 +144,55 @@ private slots:
         log.Remove(&log.Records.front());  // a rewrite moves the records: they follow
         QVERIFY(log.SaveCallLog());
         WriteAll(folder.Path("Messages/msg5.wav"), "RIFF");
-        QVERIFY(TCallLog::DeleteMessageFile(&log.Records.front()));
+        QVERIFY(log.DeleteMessageFile(&log.Records.front()));
         QVERIFY(!QFile::exists(folder.Path("Messages/msg5.wav")));
         disk = ReadAll(folder.Path("CALL.LOG"));
         QCOMPARE(disk.size(), 2 * 616);
         QCOMPARE(TextAt(disk, 100, 516), QByteArray());
-        QVERIFY(!TCallLog::DeleteMessageFile(&log.Records.front()));
+        QVERIFY(!log.DeleteMessageFile(&log.Records.front()));
 
         // A name from the file never reaches outside "Messages".
         WriteAll(folder.Path("victim.wav"), "RIFF");
         log.Records.back().MessageFile = "../victim.wav";
-        QVERIFY(!TCallLog::DeleteMessageFile(&log.Records.back()));
+        QVERIFY(!log.DeleteMessageFile(&log.Records.back()));
         QVERIFY(QFile::exists(folder.Path("victim.wav")));
+    }
+
+    // The log replaced while the program runs (a sync tool, a restore) is never written at the
+    // old records' offsets: the other file is kept aside whole and the log is written again
+    // from the records held. One deleted with its folder is written again whole, not into an
+    // empty file at an old offset.
+    void aLogReplacedOrDeletedUnderTheProgram() {
+        TScratchFolder folder;
+        TCallLog log;
+        for (int i = 0; i < 2; ++i) {
+            CallLogRecord* record = log.NewLogRecord();
+            *record = Call(kDay + i);
+            QVERIFY(log.AppendCallLog(*record));
+        }
+        QByteArray other;
+        for (int i = 0; i < 3; ++i)
+            other += Call(kDay + 100 + i).ToBytes();
+        WriteAll(folder.Path("CALL.LOG.new"), other);
+        QVERIFY(::rename(QFile::encodeName(folder.Path("CALL.LOG.new")).constData(),
+                         QFile::encodeName(folder.Path("CALL.LOG")).constData()) == 0);
+        log.Records.back().MessageFile = "msg7.wav";
+        QVERIFY(log.UpdateRecord(log.Records.back()));
+        QCOMPARE(ReadAll(folder.Path("CALL.LOG.bad")), other);
+        QByteArray disk = ReadAll(folder.Path("CALL.LOG"));
+        QCOMPARE(disk.size(), 2 * 616);
+        QCOMPARE(disk.mid(616), log.Records.back().ToBytes());
+
+        QVERIFY(QDir(folder.Path("")).removeRecursively());
+        CallLogRecord* next = log.NewLogRecord();
+        *next = Call(kDay + 9);
+        QVERIFY(log.AppendCallLog(*next));
+        disk = ReadAll(folder.Path("CALL.LOG"));
+        QCOMPARE(disk.size(), 3 * 616);
+        QCOMPARE(disk.left(616), log.Records.front().ToBytes());
+        QCOMPARE(disk.mid(2 * 616), next->ToBytes());
+        QVERIFY(log.UpdateRecord(log.Records.front()));  // the new file is the one written now
+        QCOMPARE(ReadAll(folder.Path("CALL.LOG")).size(), 3 * 616);
     }
 
     // A log that cannot be read whole is never used to delete messages, and never replaced

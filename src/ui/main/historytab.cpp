@@ -320,7 +320,7 @@ void THistoryTab::DeleteCallerButtonClick() {
     if (DeleteAllowed && !DeleteAllowed()) return;
     if (ShowManagedMessage(206, QString(), MSG_OK_CANCEL) != prompt::IDOK) return;
     for (QTreeWidgetItem* row : ui->historyList->selectedItems()) {
-        TCallLog::DeleteMessageFile(RecordOf(row));
+        m_log.DeleteMessageFile(RecordOf(row));
         RemoveRow(row);
     }
     UpdateHistoryButtons();
@@ -331,7 +331,7 @@ void THistoryTab::RemoveMessagesButtonClick() {
     if (DeleteAllowed && !DeleteAllowed()) return;
     if (ShowManagedMessage(205, QString(), MSG_OK_CANCEL) != prompt::IDOK) return;
     for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i)
-        TCallLog::DeleteMessageFile(RecordOf(ui->historyList->topLevelItem(i)));
+        m_log.DeleteMessageFile(RecordOf(ui->historyList->topLevelItem(i)));
     RefreshHistory();
 }
 
@@ -348,8 +348,8 @@ int THistoryTab::Listen(quint64 id, bool walking) {
     // A call may have come in meanwhile and trimmed the list: the record is looked up again.
     if ((record = m_log.Find(id))) {
         record->Heard = 1;
-        if (result == PLAYER_ERASE && TCallLog::DeleteMessageFile(record)) return result;
-        TCallLog::UpdateRecord(*record);
+        if (result == PLAYER_ERASE && m_log.DeleteMessageFile(record)) return result;
+        m_log.UpdateRecord(*record);
     }
     return result;
 }
@@ -409,7 +409,7 @@ void THistoryTab::ExportToText() {
 void THistoryTab::MakeNew() {
     if (QTreeWidgetItem* focused = ui->historyList->currentItem()) {
         RecordOf(focused)->Heard = 0;
-        TCallLog::UpdateRecord(*RecordOf(focused));
+        m_log.UpdateRecord(*RecordOf(focused));
     }
     RefreshHistory();
 }
