@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "platform/atomicfile.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/records.h"
@@ -60,10 +61,16 @@ void TPRMessageForm::TellMainStatus(const QString& text) {
     if (SetMainStatus) SetMainStatus(text);
 }
 
+// Only a file of the data folder's own sound folders is played to a caller: a link there that
+// leads elsewhere (to another caller's message, say) is not.
+bool TPRMessageForm::Playable(const QString& file) {
+    const QString path = TProfile::Path(file);
+    return QFileInfo(path).isFile() && !LeadsOutside(path);
+}
+
 void TPRMessageForm::ResolveGreeting(QString& greetingPath) {
     // "Greetings/" alone (an empty list) names the folder, not a greeting.
-    if (!QFileInfo(TProfile::Path(greetingPath)).isFile())
-        greetingPath = QStringLiteral("Greetings/Default Greeting 1.wav");
+    if (!Playable(greetingPath)) greetingPath = QStringLiteral("Greetings/Default Greeting 1.wav");
 }
 
 void TPRMessageForm::PlayGreeting(TTapi& line, QString& greetingPath) {
@@ -135,7 +142,7 @@ void TPRMessageForm::PlayCurrent() {
     m_callbacks.OnWaveInOpen = [this] { OnWaveInOpen(); };
     m_callbacks.OnWaveInData = [this] { OnWaveInData(); };
     m_callbacks.OnWaveInClose = [this] { OnWaveInClose(); };
-    if (!m_wave.Load(TProfile::Path(CurrentFile))) {
+    if (!Playable(CurrentFile) || !m_wave.Load(TProfile::Path(CurrentFile))) {
         SetStatus(QStringLiteral("Can't play beep"));
     } else if (m_wave.Play(int(OutDevice), false)) {
         WAVEFORMATEX format;

@@ -81,6 +81,7 @@ private:
     void OnWaveInClose();
     void SetStatus(const QString& text);
     bool IsBeep() const { return CurrentFile == BeepFile; }
+    static bool Playable(const QString& file);
     static void ResolveGreeting(QString& greetingPath);
     void AppendIndex();
     void StartRecording();

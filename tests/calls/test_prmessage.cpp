@@ -92,6 +92,19 @@ private slots:
         QCOMPARE(m_out->Played.size(), greetingFile.size() - 44);  // the samples, once
     }
 
+    // A link in "Greetings" that leads elsewhere (to another caller's message) is never played
+    // to a caller: the default greeting is.
+    void aGreetingThatLeadsOutside() {
+        QFile message(m_dir->filePath("Messages/msg1.wav"));
+        QVERIFY(QFile::copy(m_dir->filePath("System Sounds/beep.wav"), message.fileName()));
+        QVERIFY(QFile::link(message.fileName(), m_dir->filePath("Greetings/planted.wav")));
+        TPRMessageForm form;
+        QString greeting = "Greetings/planted.wav";
+        form.PlayGreeting(*m_tapi, greeting);
+        QCOMPARE(greeting, QString("Greetings/Default Greeting 1.wav"));
+        form.StopButtonClick();
+    }
+
     void aWholeMessage() {
         CallLogRecord record;
         record.Name = "SMITH J";

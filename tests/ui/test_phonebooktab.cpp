@@ -265,6 +265,27 @@ private slots:
         QCOMPARE(dialog.Entry().TimesCalled, 0);
     }
 
+    // A greeting named without an extension is recorded as that name with ".wav", inside its
+    // folder, even when the data folder's path has dots of its own.
+    void aNameWithoutAnExtensionInADottedFolder() {
+        const QString dotted = m_dir->filePath(".local/share/Ringvale");
+        QVERIFY(QDir().mkpath(dotted + "/Greetings"));
+        TProfile::SetFolder(dotted);
+        TGetNewName dialog;
+        dialog.SetEntry(PhoneBookEntry(), false);
+        Ui::TGetNewName* ui = dialog.Form();
+        QStringList recorded;
+        dialog.RunDialog = [&](QDialog& opened) {
+            recorded << opened.findChild<QLabel*>("WaveFile")->text();
+            return int(QDialog::Accepted);
+        };
+        ui->PersonalGreeting->setText("Bob");
+        ui->EditPersonalGreeting->click();
+        QCOMPARE(recorded, QStringList{dotted + "/Greetings/Bob.wav"});
+        QCOMPARE(ui->PersonalGreeting->text(), QString("Bob.wav"));
+        TProfile::SetFolder(m_dir->path());
+    }
+
     // From the history: Add makes an entry from the call and the row shows its new name;
     // Block makes one that hangs up on the caller.
     void addAndBlockFromTheHistory() {

@@ -29,10 +29,13 @@ bool Blank(const QString& text) {
     return true;
 }
 
-// The text after the last '.' becomes "wav"; a name with no '.' gets ".wav".
+// The file name's text after its last '.' becomes "wav"; a name with no '.' gets ".wav". The
+// folders above it keep their dots ("~/.local/share/Ringvale").
 QString ForceWavExtension(const QString& path) {
+    const qsizetype name = path.lastIndexOf(QLatin1Char('/')) + 1;
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? path + QStringLiteral(".wav") : path.left(dot + 1) + QStringLiteral("wav");
+    return dot <= name ? path + QStringLiteral(".wav")
+                       : path.left(dot + 1) + QStringLiteral("wav");
 }
 
 // The files are single-byte text: a character that cannot be stored is refused as it is typed.
