@@ -15,7 +15,18 @@
 #include "platform/wave/testdevice.h"
 #include "scriptedprompts.h"
 #include "store/message.h"
+#include "calls/prmessageform.h"
+#include "calls/remoteplayform.h"
 #include "ui/dialogs/aboutdialog.h"
+#include "ui/dialogs/getnewname.h"
+#include "ui/dialogs/getquickdialform.h"
+#include "ui/dialogs/gettextfileform.h"
+#include "ui/dialogs/modeminfoform.h"
+#include "ui/dialogs/plaintext.h"
+#include "ui/dialogs/playwaveform.h"
+#include "ui/dialogs/setup.h"
+#include "ui/dialogs/showcalleridform.h"
+#include "ui/main/mainform.h"
 #include "ui/dialogs/getpassword.h"
 #include "ui/dialogs/recordwaveform.h"
 #include "ui/dialogs/showappmessage.h"
@@ -48,6 +59,39 @@ private slots:
         m_out = std::make_unique<TTestWaveDevice>(true, false);
         TWaveDevices::Register(kMicrophone, m_in.get());
         TWaveDevices::Register(kSpeaker, m_out.get());
+    }
+
+    // Every label of every window shows its text as the characters it is: a caller ID name,
+    // a number or a file name is never read as markup. Only the about box's two links are.
+    void everyLabelIsPlainText() {
+        TScriptedPrompts prompts;
+        TMainForm form;
+        TSetup setup;
+        TGetNewName entry;
+        TAboutDialog about;
+        TPlayWaveForm player;
+        TRecordWaveForm recorder;
+        TGetQuickDialForm quickDial;
+        TModemInfoForm modemInfo;
+        TGetTextFileForm exportList;
+        TGetPassword password;
+        TRemotePlayForm remote;
+        TShowAppMessage notice;
+        int labels = 0;
+        for (QWidget* widget : QApplication::allWidgets()) {
+            auto* label = qobject_cast<QLabel*>(widget);
+            if (!label || label->objectName().isEmpty()) continue;
+            ++labels;
+            const bool link = label->objectName() == "ConnectTarvex" ||
+                              label->objectName() == "MailToLabel";
+            QVERIFY2(label->textFormat() == (link ? Qt::RichText : Qt::PlainText),
+                     qPrintable(label->objectName()));
+        }
+        QVERIFY(labels > 80);
+        const QString caller = "<img src=/dev/zero>";
+        QCOMPARE(PlainTip(caller), "<p style='white-space:pre'>&lt;img src=/dev/zero&gt;</p>");
+        QCOMPARE(PlainTip("Call SMITH J"), QString("Call SMITH J"));
+        QCOMPARE(EscapedMarkup("<b>Bob</b> & Co"), QString("&lt;b&gt;Bob&lt;/b&gt; &amp; Co"));
     }
     void cleanup() {
         TWaveDevices::Unregister(kMicrophone);
