@@ -224,9 +224,10 @@ void TPRMessageForm::StartRecording() {
     StartDeadline(qint64(RecordSeconds) * 1000);
 }
 
-// The message is made in "Messages" (made again when it is missing) and the call names it at
-// once. Where that cannot be, the caller's words are kept in the data folder and the user is
-// told; the call then claims none.
+// The message is made in "Messages" (made again when it is missing); the call names it with
+// the first second of audio, so that it never names a file that a start-up after a kill would
+// find empty and remove. Where that cannot be, the caller's words are kept in the data folder
+// and the user is told; the call then claims none.
 void TPRMessageForm::OpenMessageFile() {
     m_written = 0;
     const QByteArray format = CtWave::RecordingFormat();
@@ -235,7 +236,6 @@ void TPRMessageForm::OpenMessageFile() {
                           m_message.Create(TCallLog::MessagesFolder(), m_stamp, format);
     if (m_messageInMessages) {
         MessageFile = QStringLiteral("Messages/") + m_message.Name();
-        if (MessageSaved) MessageSaved(m_message.Name());
         return;
     }
     if (problem.isEmpty()) problem = m_message.ErrorText();
@@ -255,8 +255,11 @@ void TPRMessageForm::WriteRecorded() {
     if (!m_message.IsOpen()) return;
     const qint64 recorded = m_recording ? m_wave.RecordingPosition() : m_wave.RecordedSize();
     if (recorded <= m_written) return;
+    const bool first = m_message.DataSize() == 0;
     const bool whole = m_message.Append(m_wave.Data().mid(m_written, recorded - m_written));
     m_written = recorded;
+    if (first && m_message.DataSize() > 0 && m_messageInMessages && MessageSaved)
+        MessageSaved(m_message.Name());
     if (!whole && m_message.DataSize() < m_written) {
         const QString status =
             QStringLiteral("Can't save all of the message (") + m_message.ErrorText() +
@@ -276,8 +279,7 @@ void TPRMessageForm::FinishMessage() {
     const bool inMessages = m_messageInMessages;
     const QString name = m_message.Name();
     if (!m_message.Finish()) {
-        SetStatus(QStringLiteral("No message"));
-        if (inMessages && MessageSaved) MessageSaved(QString());  // nothing was said
+        SetStatus(QStringLiteral("No message"));  // nothing was said: no file, no claim
         return;
     }
     if (inMessages) {

@@ -42,10 +42,10 @@ public:
     QString CallerName;
     QString CallerNumber;
     std::function<void(int outcome)> Completion;
-    // The recording is on disk as "Messages/" + name: said when its file is made (so that the
-    // call names it from the first second) and again when it is complete. An empty name when
-    // the call has no message after all (nothing was said, or it could not be kept there; it
-    // was then kept in the data folder if that could be written).
+    // The recording is on disk as "Messages/" + name: said with its first second of audio (so
+    // that the call names it from then on) and again when it is complete. An empty name when
+    // the call has no message (it could not be kept there: it was then kept in the data folder
+    // if that could be written; or the user threw it away).
     std::function<void(const QString& name)> MessageSaved;
     // The main window's StatusLabel.
     std::function<void(const QString&)> SetMainStatus;

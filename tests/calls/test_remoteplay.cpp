@@ -124,6 +124,27 @@ private slots:
         QCOMPARE(Remote().last(), QString("remote 107"));
     }
 
+    // The call is hung up while the messages play: the player stops with the call,
+    // and its closing hangs up nothing; the next caller's keys start a player of their own.
+    void aHangUpAtTheDeskEndsRetrieval() {
+        Keys("#824");
+        QVERIFY(m_handler->RemoteRetrievalActive());
+        QVERIFY(m_tapi->Hangup());  // "Hangup" at the desk
+        QVERIFY(m_view.Asked.contains("CallEnded"));
+        QVERIFY(!m_handler->RemoteRetrievalActive());
+        m_queue->Actions.clear();
+        m_handler->RemotePlayerClosed();  // the window closing late
+        QVERIFY(m_queue->Actions.empty());
+        m_line->State(m_call, LINECALLSTATE_IDLE);
+        Pump();
+        m_call = m_line->Offer();
+        Pump();
+        m_line->State(m_call, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
+        Pump();
+        Keys("#824");
+        QCOMPARE(Remote().count("StartRemoteRetrieval"), 2);
+    }
+
     // A new copy has no code: nothing keyed opens remote access.
     void withoutACodeRemoteAccessIsOff() {
         QVERIFY(TConfig().MessagePasswordEdit.isEmpty());

@@ -1,11 +1,14 @@
 // ringvale-crashcheck: the built program answers calls of every kind from the modem simulator
-// and is killed with SIGKILL at random moments; after every restart in the same folder the
-// data must be whole. The run is seeded, so a failure can be replayed with --seed.
+// and is killed at random moments, with SIGKILL half the time and otherwise with SIGTERM,
+// SIGINT or SIGHUP; after every restart in the same folder the data must be whole. The run is
+// seeded, so a failure can be replayed with --seed.
 //
 // After each restart: every data file loads without a damaged record, every call record is
 // one of the calls made (no duplicate, no garbled text), every message the program had
-// finished before the kill is on disk as a wave file and named by its call, no temporary file
-// is left, and the program is listening on the modem again (a stale port lock is no hindrance).
+// finished before the kill is on disk as a wave file and named by its call, and so is one cut
+// by a signal the program can catch (it ends the call as a caller hanging up), no temporary
+// file is left, and the program is listening on the modem again (a stale port lock is no
+// hindrance).
 
 #include <signal.h>
 
@@ -215,12 +218,32 @@ private:
         const QStringList commands = m_sim.Commands().mid(m_commandsBefore);
         const qsizetype recording = commands.indexOf("AT+VRX");
         const bool finished = recording >= 0 && commands.indexOf("ATH0", recording) > recording;
-        ::kill(pid_t(m_program.processId()), SIGKILL);
-        m_program.waitForFinished(5000);
+        // A caller who has spoken for a while when a catchable signal comes leaves a message.
+        const bool speaking = recording >= 0 && !finished && MsSinceRecordingStarted() > 1500;
+        static const int kCaught[] = {SIGTERM, SIGINT, SIGHUP};
+        const int signal = m_random.bounded(2) ? SIGKILL : kCaught[m_random.bounded(3)];
+        ::kill(pid_t(m_program.processId()), signal);
+        const bool ended = m_program.waitForFinished(5000);
         ++m_kills;
-        if (finished) Finished(call);
+        if (signal != SIGKILL && (!ended || m_program.exitCode() != 0))
+            Problem(call, QStringLiteral("signal %1 did not end the program at once with 0")
+                              .arg(signal));
+        if (finished || (signal != SIGKILL && speaking)) Finished(call);
         if (!Start()) return Problem(call, "the program did not listen again after the kill");
         Check(call);
+    }
+
+    // How long ago the modem was told to record, by its own log (-1: not known).
+    qint64 MsSinceRecordingStarted() const {
+        QFile log(m_sim.LogPath());
+        if (!log.open(QIODevice::ReadOnly)) return -1;
+        const QList<QByteArray> lines = log.readAll().split('\n');
+        for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+            if (!it->endsWith("AT+VRX")) continue;
+            const QTime at = QTime::fromString(QString::fromLatin1(it->left(12)), "hh:mm:ss.zzz");
+            return at.isValid() ? at.msecsTo(QTime::currentTime()) : -1;
+        }
+        return -1;
     }
 
     void Finished(const TCall& call) {
