@@ -30,6 +30,39 @@ QByteArray ReadWave(const QString& path) {
 }
 }  // namespace
 
+// The call handler with this form as its answering window, as the main window wires them: the
+// handler's request to take a message runs the form, and the call's end stops it.
+struct TAnswering {
+    struct TView : TRecordingView {
+        TAnswering* Owner = nullptr;
+        void TakeMessage() override { Owner->Take(); }
+        void CallEnded() override { Owner->Form.EndRun(); }
+    };
+    TTapi& Line;
+    TConfig& Config;
+    TPhoneBook& Book;
+    TCallLog Log;
+    TOutgoingHistory History;
+    TPRMessageForm Form;
+    TView View;
+    TTestLines Lines{View};
+    TOutgoingQueue Queue{Config, History, Lines};
+    TCallHandler Calls{Config, Log, Book, Queue, Lines, View};
+    TTapiEvents Events = Calls.Events();
+
+    TAnswering(TTapi& line, TConfig& config, TPhoneBook& book)
+        : Line(line), Config(config), Book(book) {
+        View.Owner = this;
+        Lines.Line = &line;
+        Form.Completion = [this](int outcome) { Calls.Completion(outcome); };
+        line.Events = &Events;
+    }
+    void Take() {
+        QString greeting = Calls.GreetingPath();
+        Form.TakeMessage(Line, greeting, Calls.CurrentLogRecord(), Book, Config);
+    }
+};
+
 class TestPRMessage : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -40,6 +73,7 @@ class TestPRMessage : public QObject {
     TConfig m_config;
     TPhoneBook m_book;
     QList<int> m_outcomes;
+    CallLogRecord m_record;
 
     void Devices(bool realTime) {
         m_out = std::make_unique<TTestWaveDevice>(true, false);
@@ -47,6 +81,16 @@ class TestPRMessage : public QObject {
         m_in->ToneHz = 700;
         TWaveDevices::Register(kOut, m_out.get());
         TWaveDevices::Register(kIn, m_in.get());
+    }
+
+    // A message taken after a greeting as short as the beep; the names it is saved under go to
+    // saved, the outcomes to m_outcomes.
+    bool TakeAfterABeep(TPRMessageForm& form, QStringList& saved) {
+        form.MessageSaved = [&saved](const QString& name) { saved << name; };
+        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        QString greeting = "Greetings/short.wav";
+        QFile::copy(m_dir->filePath("System Sounds/beep.wav"), m_dir->filePath(greeting));
+        return form.TakeMessage(*m_tapi, greeting, &m_record, m_book, m_config);
     }
 
 private slots:
@@ -209,14 +253,9 @@ private slots:
     void theCallEndsDuringTheRecording() {
         Devices(true);
         m_config.MaximumRecordTimeComboBox = 4;
-        CallLogRecord record;
         TPRMessageForm form;
         QStringList saved;
-        form.MessageSaved = [&](const QString& name) { saved << name; };
-        form.Completion = [this](int outcome) { m_outcomes << outcome; };
-        QString greeting = "Greetings/Default Greeting 3.wav";
-        QFile::copy(m_dir->filePath("System Sounds/beep.wav"), m_dir->filePath(greeting));
-        QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
+        QVERIFY(TakeAfterABeep(form, saved));
         QVERIFY(QTest::qWaitFor([&] { return saved.size() == 1; }, 5000));
         const QString path = m_dir->filePath("Messages/" + saved.first());
         QTest::qWait(2300);
@@ -242,14 +281,9 @@ private slots:
         m_in->StallAfter = 11025;
         m_config.MaximumRecordTimeComboBox = 1;
         TPRMessageForm::TransferMarginMs = 500;
-        CallLogRecord record;
         TPRMessageForm form;
         QStringList saved;
-        form.MessageSaved = [&](const QString& name) { saved << name; };
-        form.Completion = [this](int outcome) { m_outcomes << outcome; };
-        QString greeting = "Greetings/beep.wav";
-        QFile::copy(m_dir->filePath("System Sounds/beep.wav"), m_dir->filePath(greeting));
-        QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
+        QVERIFY(TakeAfterABeep(form, saved));
         const bool ended = QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 20000);
         TPRMessageForm::TransferMarginMs = 10000;
         QVERIFY(ended);
@@ -342,25 +376,10 @@ private slots:
         m_config.MaximumRecordTimeComboBox = 0;
         m_config.SoundToPlayWhenPhoneRings.clear();
         m_config.SetFlashCaller(false);
-        TCallLog log;
-        TOutgoingHistory history;
-        TPRMessageForm form;
-        // The window answers the handler's request to take a message with this form.
-        struct TAnsweringView : TRecordingView {
-            std::function<void()> Take;
-            void TakeMessage() override { Take(); }
-        } view;
-        TTestLines lines(view);
-        lines.Line = m_tapi.get();
-        TOutgoingQueue queue(m_config, history, lines);
-        TCallHandler calls(m_config, log, m_book, queue, lines, view);
-        view.Take = [&] {
-            QString greeting = calls.GreetingPath();
-            form.TakeMessage(*m_tapi, greeting, calls.CurrentLogRecord(), m_book, m_config);
-        };
-        form.Completion = [&](int outcome) { calls.Completion(outcome); };
-        TTapiEvents events = calls.Events();
-        m_tapi->Events = &events;
+        TAnswering answering(*m_tapi, m_config, m_book);
+        TCallLog& log = answering.Log;
+        TPRMessageForm& form = answering.Form;
+        TOutgoingQueue& queue = answering.Queue;
         const HCALL call = m_line->Offer();
         for (int ring = 0; ring < 3; ++ring)
             m_line->Ring();
@@ -387,26 +406,10 @@ private slots:
         m_config.MaximumRecordTimeComboBox = 1;
         m_config.SoundToPlayWhenPhoneRings.clear();
         m_config.SetFlashCaller(false);
-        TCallLog log;
-        TOutgoingHistory history;
-        TPRMessageForm form;
-        struct TAnsweringView : TRecordingView {
-            std::function<void()> Take, Ended;
-            void TakeMessage() override { Take(); }
-            void CallEnded() override { Ended(); }
-        } view;
-        TTestLines lines(view);
-        lines.Line = m_tapi.get();
-        TOutgoingQueue queue(m_config, history, lines);
-        TCallHandler calls(m_config, log, m_book, queue, lines, view);
-        view.Take = [&] {
-            QString greeting = calls.GreetingPath();
-            form.TakeMessage(*m_tapi, greeting, calls.CurrentLogRecord(), m_book, m_config);
-        };
-        view.Ended = [&] { form.EndRun(); };
-        form.Completion = [&](int outcome) { calls.Completion(outcome); };
-        TTapiEvents events = calls.Events();
-        m_tapi->Events = &events;
+        TAnswering answering(*m_tapi, m_config, m_book);
+        TPRMessageForm& form = answering.Form;
+        TOutgoingQueue& queue = answering.Queue;
+        TCallHandler& calls = answering.Calls;
         HCALL call = m_line->Offer();
         m_line->Ring();
         m_line->Ring();

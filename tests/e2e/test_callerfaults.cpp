@@ -30,6 +30,17 @@ QByteArray WholeWave(const QString& path) {
     return bytes.mid(46);
 }
 
+// The program started on the folder and listening on the simulator.
+bool StartListening(QProcess& program, const TSimulator& sim, const TAnsweringFolder& folder) {
+    return StartProgram(program, folder.Work.filePath("config"), folder.Data) &&
+           QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000);
+}
+
+bool Stop(QProcess& program) {
+    ::kill(pid_t(program.processId()), SIGTERM);
+    return program.waitForFinished(10000) && program.exitCode() == 0;
+}
+
 // A caller who rings, is answered and speaks a tone into the recording.
 void CallerSpeaks(TSimulator& sim, const QString& cid, int seconds) {
     sim.Script("ring");
@@ -50,16 +61,14 @@ private slots:
         TSimulator sim;
         TAnsweringFolder folder(sim, 0.5);
         QProcess program;
-        QVERIFY(StartProgram(program, folder.Work.filePath("config"), folder.Data));
-        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        QVERIFY(StartListening(program, sim, folder));
         CallerSpeaks(sim, "cid 4045551234 <img src=/dev/zero>", 2);
         sim.Script("wait 2.5");
         sim.Script("hangup b");
         QVERIFY2(HungUpAndReady(sim, 1, 30000), qPrintable(sim.Commands().join(" | ")));
         QCOMPARE(program.state(), QProcess::Running);
         QVERIFY(ResidentKb(program.processId()) < 200 * 1024);
-        ::kill(pid_t(program.processId()), SIGTERM);
-        QVERIFY(program.waitForFinished(10000));
+        QVERIFY(Stop(program));
         const QList<CallLogRecord> records = folder.Records();
         QCOMPARE(records.size(), 1);
         QCOMPARE(records[0].Name, QString("<img src=/dev/zero>"));
@@ -80,8 +89,7 @@ private slots:
         TSimulator sim;
         TAnsweringFolder folder(sim, 0.5);
         QProcess program;
-        QVERIFY(StartProgram(program, folder.Work.filePath("config"), folder.Data));
-        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        QVERIFY(StartListening(program, sim, folder));
         CallerSpeaks(sim, "cid 4045551234 STILL TALKING", 10);
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VRX"); }, 20000));
         QTest::qWait(2500);
@@ -116,8 +124,7 @@ private slots:
         config.RingsToAnswer = ringsToAnswer;
         TConfigFile().SaveConfig(config);
         QProcess program;
-        QVERIFY(StartProgram(program, folder.Work.filePath("config"), folder.Data));
-        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        QVERIFY(StartListening(program, sim, folder));
         sim.Script("ring");
         sim.Script("cid 4045550001 CALLER A");
         sim.Script("wait 2");
@@ -125,8 +132,7 @@ private slots:
         sim.Script("wait 2.5");
         sim.Script("hangup b");
         QVERIFY2(HungUpAndReady(sim, 1, 30000), qPrintable(sim.Commands().join(" | ")));
-        ::kill(pid_t(program.processId()), SIGTERM);
-        QVERIFY(program.waitForFinished(10000));
+        QVERIFY(Stop(program));
         const QList<CallLogRecord> records = folder.Records();
         QCOMPARE(records.size(), 2);
         QCOMPARE(records[0].Name, QString("CALLER A"));
@@ -143,8 +149,7 @@ private slots:
         TSimulator sim;
         TAnsweringFolder folder(sim, 0.5);
         QProcess program;
-        QVERIFY(StartProgram(program, folder.Work.filePath("config"), folder.Data));
-        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        QVERIFY(StartListening(program, sim, folder));
         for (int caller = 0; caller < 2; ++caller) {
             if (caller == 0) {
                 QVERIFY(QDir(folder.Data + "/Messages").removeRecursively());
@@ -163,8 +168,7 @@ private slots:
             sim.Script("hangup b");
             QVERIFY2(HungUpAndReady(sim, caller + 1, 30000), qPrintable(sim.Commands().join(" | ")));
         }
-        ::kill(pid_t(program.processId()), SIGTERM);
-        QVERIFY(program.waitForFinished(10000));
+        QVERIFY(Stop(program));
         // The first message went with the folder the test deleted; its call did not.
         const QList<CallLogRecord> records = folder.Records();
         QCOMPARE(records.size(), 2);
@@ -180,8 +184,7 @@ private slots:
         TSimulator sim;
         TAnsweringFolder folder(sim, 0.5);
         QProcess program;
-        QVERIFY(StartProgram(program, folder.Work.filePath("config"), folder.Data));
-        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        QVERIFY(StartListening(program, sim, folder));
         CallerSpeaks(sim, "cid 4045551234 FIRST CALLER", 10);
         sim.Script("wait 2");
         sim.Script("reset");
@@ -190,8 +193,7 @@ private slots:
         sim.Script("wait 2.5");
         sim.Script("hangup b");
         QVERIFY2(HungUpAndReady(sim, 2, 30000), qPrintable(sim.Commands().join(" | ")));
-        ::kill(pid_t(program.processId()), SIGTERM);
-        QVERIFY(program.waitForFinished(10000));
+        QVERIFY(Stop(program));
         const QList<CallLogRecord> records = folder.Records();
         QCOMPARE(records.size(), 2);
         QCOMPARE(records[1].Name, QString("NEXT CALLER"));
