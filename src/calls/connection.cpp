@@ -88,11 +88,12 @@ void TConnection::UpdateConnectionStatus() {
         s.StatusText = QStringLiteral("Listening for calls on ") + Line->LineName;
         s.StatusHint = QStringLiteral("Listening for calls");
         if (const qint64 until = m_calls.RemoteAccessLockedUntil())
-            s.StatusText += QStringLiteral(" - remote access locked until %1 after %2 wrong "
-                                           "access codes")
-                                .arg(QDateTime::fromSecsSinceEpoch(until).toString(
-                                         QStringLiteral("HH:mm")))
-                                .arg(TAccessGuard::kMaxWrongCodes);
+            s.StatusText +=
+                QStringLiteral(
+                    " - remote access locked until %1 after %2 wrong "
+                    "access codes")
+                    .arg(QDateTime::fromSecsSinceEpoch(until).toString(QStringLiteral("HH:mm")))
+                    .arg(TAccessGuard::kMaxWrongCodes);
     } else {
         s.ConnectEnabled = !m_config.SelectPortBox.trimmed().isEmpty();
         s.ConnectCaption = QStringLiteral("Connect");

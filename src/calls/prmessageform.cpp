@@ -250,25 +250,24 @@ void TPRMessageForm::OpenMessageFile() {
     if (MessageSaved) MessageSaved(QString());
 }
 
-// What the modem has delivered since the last look goes to the disk.
+// What the modem has delivered since the last look goes to the disk. A disk that fills up is
+// said once; what fit is kept.
 void TPRMessageForm::WriteRecorded() {
     if (!m_message.IsOpen()) return;
     const qint64 recorded = m_recording ? m_wave.RecordingPosition() : m_wave.RecordedSize();
     if (recorded <= m_written) return;
-    const bool first = m_message.DataSize() == 0;
-    const bool whole = m_message.Append(m_wave.Data().mid(m_written, recorded - m_written));
+    const bool first = m_message.DataSize() == 0, failedBefore = m_message.Failed();
+    m_message.Append(m_wave.Data().mid(m_written, recorded - m_written));
     m_written = recorded;
-    if (first && m_message.DataSize() > 0 && m_messageInMessages && MessageSaved)
+    if (first && m_recording && m_message.DataSize() > 0 && m_messageInMessages && MessageSaved)
         MessageSaved(m_message.Name());
-    if (!whole && m_message.DataSize() < m_written) {
-        const QString status =
-            QStringLiteral("Can't save all of the message (") + m_message.ErrorText() +
-            QStringLiteral("): the first %1 seconds are kept")
-                .arg(m_message.DataSize() / CtWave::kRecordRate);
-        qWarning().noquote() << status;
-        TellMainStatus(status);
-        m_written = recorded;
-    }
+    if (failedBefore || !m_message.Failed()) return;
+    const QString status = QStringLiteral("Can't save all of the message (") +
+                           m_message.ErrorText() +
+                           QStringLiteral("): the first %1 seconds are kept")
+                               .arg(m_message.DataSize() / CtWave::kRecordRate);
+    qWarning().noquote() << status;
+    TellMainStatus(status);
 }
 
 void TPRMessageForm::FinishMessage() {

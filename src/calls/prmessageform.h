@@ -62,6 +62,7 @@ public:
     // completion, since that would now belong to the next call.
     void EndRun();
     bool Running() const { return m_running; }
+    bool Recording() const { return m_recording; }
     // How long a sound or the recording may take beyond its own length.
     static int TransferMarginMs;
     // The caller has hung up: a greeting or beep still to come would play to nobody and a

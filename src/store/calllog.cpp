@@ -216,8 +216,8 @@ TCallLog::FileCheck TCallLog::CheckFile() {
     QString problem;
     if (::lstat(path.constData(), &st) == 0) {
         const QString aside = KeepAside(FileName(), false);
-        qWarning().noquote() << "CALL.LOG was replaced while Ringvale ran; the other file is kept as"
-                             << aside;
+        qWarning().noquote()
+            << "CALL.LOG was replaced while Ringvale ran; the other file is kept as" << aside;
     } else {
         qWarning().noquote() << "CALL.LOG is gone: it is written again";
         TProfile::Prepare(TProfile::Folder(), &problem);

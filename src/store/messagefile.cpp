@@ -69,8 +69,8 @@ bool TMessageFile::Create(const QString& folder, qint64 stamp, const QByteArray&
         m_error = SystemError(errno);
         return false;
     }
-    const QByteArray header = "RIFF" + Le32(0) + "WAVEfmt " + Le32(kFormatBlock) + format +
-                              "data" + Le32(0);
+    const QByteArray header =
+        "RIFF" + Le32(0) + "WAVEfmt " + Le32(kFormatBlock) + format + "data" + Le32(0);
     qint64 written = 0;
     if (!WriteAll(m_fd, header.constData(), header.size(), 0, &written) || !WriteSizes()) {
         m_error = SystemError(errno);

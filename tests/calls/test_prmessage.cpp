@@ -431,7 +431,7 @@ private slots:
         TClock::Advance(5);
         queue.Tick();
         QCOMPARE(m_line->Count("lineDrop"), 1);  // the new caller still rings
-        calls.Completion(OUTCOME_NO_MESSAGE);  // a late word from the old run: not heard
+        calls.Completion(OUTCOME_NO_MESSAGE);    // a late word from the old run: not heard
         QVERIFY(queue.Actions.empty());
     }
 };

@@ -226,8 +226,8 @@ private:
         const bool ended = m_program.waitForFinished(5000);
         ++m_kills;
         if (signal != SIGKILL && (!ended || m_program.exitCode() != 0))
-            Problem(call, QStringLiteral("signal %1 did not end the program at once with 0")
-                              .arg(signal));
+            Problem(call,
+                    QStringLiteral("signal %1 did not end the program at once with 0").arg(signal));
         if (finished || (signal != SIGKILL && speaking)) Finished(call);
         if (!Start()) return Problem(call, "the program did not listen again after the kill");
         Check(call);

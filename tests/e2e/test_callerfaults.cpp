@@ -24,7 +24,8 @@ QByteArray WholeWave(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     const QByteArray bytes = file.readAll();
-    if (bytes.size() < 46 || qFromLittleEndian<quint32>(bytes.constData() + 42) != bytes.size() - 46 ||
+    if (bytes.size() < 46 ||
+        qFromLittleEndian<quint32>(bytes.constData() + 42) != bytes.size() - 46 ||
         qFromLittleEndian<quint32>(bytes.constData() + 4) != bytes.size() - 8)
         return {};
     return bytes.mid(46);
@@ -157,8 +158,8 @@ private slots:
                 QFile blocker(folder.Data + "/Messages");
                 QVERIFY(blocker.open(QIODevice::WriteOnly));
             } else {
-                const QByteArray first = WholeWave(folder.Data + "/Messages/" +
-                                                   folder.Records().value(0).MessageFile);
+                const QByteArray first =
+                    WholeWave(folder.Data + "/Messages/" + folder.Records().value(0).MessageFile);
                 QVERIFY(first.size() >= 11025);  // taken in the folder made again
                 QVERIFY(QFile::exists(folder.Data + "/Messages.bad"));  // the file kept aside
                 QVERIFY(QDir(folder.Data).removeRecursively());
@@ -166,7 +167,8 @@ private slots:
             CallerSpeaks(sim, QString("cid 40455500%1 CALLER %1").arg(caller), 2);
             sim.Script("wait 2.5");
             sim.Script("hangup b");
-            QVERIFY2(HungUpAndReady(sim, caller + 1, 30000), qPrintable(sim.Commands().join(" | ")));
+            QVERIFY2(HungUpAndReady(sim, caller + 1, 30000),
+                     qPrintable(sim.Commands().join(" | ")));
         }
         QVERIFY(Stop(program));
         // The first message went with the folder the test deleted; its call did not.

@@ -60,8 +60,8 @@ private slots:
         QVERIFY(message.Append(QByteArray(11025, char(0x70))));
         QVERIFY(message.Finish());
         QCOMPARE(HeaderOf(message.Path()).Data, 14025u);
-        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup |
-                                          QFile::ReadOther | QFile::WriteOther;
+        const QFile::Permissions others =
+            QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
         QCOMPARE(QFileInfo(message.Path()).permissions() & others, QFile::Permissions());
     }
 
@@ -117,8 +117,8 @@ private slots:
     void recoveryAtStartUp() {
         TScratchFolder folder;
         const QByteArray header = "RIFF" + QByteArray(4, '\0') + "WAVEfmt " +
-                                  QByteArray("\x12\0\0\0", 4) + CtWave::RecordingFormat() +
-                                  "data" + QByteArray(4, '\0');
+                                  QByteArray("\x12\0\0\0", 4) + CtWave::RecordingFormat() + "data" +
+                                  QByteArray(4, '\0');
         QCOMPARE(header.size(), 46);
         WriteAll(folder.Path("msg1.wav"), header + QByteArray(3000, char(0x90)));
         WriteAll(folder.Path("msg2.wav"), header);

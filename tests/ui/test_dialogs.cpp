@@ -9,28 +9,28 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include "calls/prmessageform.h"
+#include "calls/remoteplayform.h"
 #include "eventloop.h"
 #include "modal.h"
 #include "platform/profile.h"
 #include "platform/wave/testdevice.h"
 #include "scriptedprompts.h"
 #include "store/message.h"
-#include "calls/prmessageform.h"
-#include "calls/remoteplayform.h"
 #include "ui/dialogs/aboutdialog.h"
 #include "ui/dialogs/getnewname.h"
+#include "ui/dialogs/getpassword.h"
 #include "ui/dialogs/getquickdialform.h"
 #include "ui/dialogs/gettextfileform.h"
 #include "ui/dialogs/modeminfoform.h"
 #include "ui/dialogs/plaintext.h"
 #include "ui/dialogs/playwaveform.h"
-#include "ui/dialogs/setup.h"
-#include "ui/dialogs/showcalleridform.h"
-#include "ui/main/mainform.h"
-#include "ui/dialogs/getpassword.h"
 #include "ui/dialogs/recordwaveform.h"
+#include "ui/dialogs/setup.h"
 #include "ui/dialogs/showappmessage.h"
+#include "ui/dialogs/showcalleridform.h"
 #include "ui/dialogs/widgetprompts.h"
+#include "ui/main/mainform.h"
 #include "wavefile.h"
 
 namespace {
@@ -82,8 +82,8 @@ private slots:
             auto* label = qobject_cast<QLabel*>(widget);
             if (!label || label->objectName().isEmpty()) continue;
             ++labels;
-            const bool link = label->objectName() == "ConnectTarvex" ||
-                              label->objectName() == "MailToLabel";
+            const bool link =
+                label->objectName() == "ConnectTarvex" || label->objectName() == "MailToLabel";
             QVERIFY2(label->textFormat() == (link ? Qt::RichText : Qt::PlainText),
                      qPrintable(label->objectName()));
         }

@@ -71,7 +71,7 @@ private:
     QIODevice* m_io = nullptr;
     std::function<void()> m_ended;
     QTimer m_pace;
-    QTimer m_watch;          // a recording's data still flows
+    QTimer m_watch;  // a recording's data still flows
     qint64 m_lastAudioMs = 0;
     QElapsedTimer m_clock;
     qint64 m_written = 0;  // samples handed to the port

@@ -15,9 +15,9 @@ public:
     // The format the device takes; by default whatever is asked.
     std::optional<WAVEFORMATEX> Native;
     bool Enabled = true;
-    double ToneHz = 0;  // input: a sine of this frequency, 0 = silence
+    double ToneHz = 0;       // input: a sine of this frequency, 0 = silence
     qint64 StallAfter = -1;  // input: delivers nothing more after this many bytes (a modem reset)
-    QByteArray Played;  // output: everything consumed, in the native format
+    QByteArray Played;       // output: everything consumed, in the native format
     quint32 Volume = 0xFFFFFFFF;
 
     QString Name() const override { return QStringLiteral("Test device"); }

@@ -34,8 +34,7 @@ bool Blank(const QString& text) {
 QString ForceWavExtension(const QString& path) {
     const qsizetype name = path.lastIndexOf(QLatin1Char('/')) + 1;
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-    return dot <= name ? path + QStringLiteral(".wav")
-                       : path.left(dot + 1) + QStringLiteral("wav");
+    return dot <= name ? path + QStringLiteral(".wav") : path.left(dot + 1) + QStringLiteral("wav");
 }
 
 // The files are single-byte text: a character that cannot be stored is refused as it is typed.

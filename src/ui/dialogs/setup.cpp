@@ -315,8 +315,7 @@ bool TSetup::CheckAccessCode() {
             return false;
         }
     }
-    if (!code.isEmpty() && code.size() < kSafeAccessCode &&
-        code != m_working.MessagePasswordEdit)
+    if (!code.isEmpty() && code.size() < kSafeAccessCode && code != m_working.MessagePasswordEdit)
         Prompts().MessageBox(
             QStringLiteral("An access code of fewer than %1 digits is easy to guess. Anyone who "
                            "guesses it hears your messages.")

@@ -210,10 +210,10 @@ void THistoryTab::UpdateHistoryButtons() {
     ui->DeleteCallerButton->setEnabled(!selected.isEmpty());
     const bool open = LineOpen && LineOpen();
     ui->CallCallerButton->setEnabled(open && !selected.isEmpty());
-    ui->CallCallerButton->setToolTip(PlainTip(
-        open && !selected.isEmpty() ? QStringLiteral("Call ") + selected[0]->text(0)
-        : open                      ? QStringLiteral("Call the selected caller")
-               : QStringLiteral("Can't call because you are not connected to a modem")));
+    ui->CallCallerButton->setToolTip(
+        PlainTip(open && !selected.isEmpty() ? QStringLiteral("Call ") + selected[0]->text(0)
+                 : open                      ? QStringLiteral("Call the selected caller")
+                        : QStringLiteral("Can't call because you are not connected to a modem")));
     const bool fresh = m_newMessages > 0;
     ui->NewMessagesButton->setEnabled(fresh);
     const QString newHint = fresh ? QStringLiteral("Click to listen to your new messages")

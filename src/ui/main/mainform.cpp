@@ -244,7 +244,7 @@ void TMainForm::WireWindows() {
     m_prmessage->MessageSaved = [this, &calls](const QString& name) {
         calls.MessageSaved(name);
         m_history->RefreshHistory();
-        if (name.isEmpty()) return;
+        if (name.isEmpty() || m_prmessage->Recording()) return;  // told once, when complete
         if (PrintCalls) PrintLine(QStringLiteral("    took a message: Messages/") + name);
         m_notifier->Notify(
             QStringLiteral("New message"),
@@ -332,7 +332,8 @@ void TMainForm::SettingsChanged(int oldHistoryLength) {
                            "have not heard yet.\rDelete them?")
                 .arg(config.MaxItems)
                 .arg(fresh),
-            QStringLiteral("Ringvale"), prompt::MB_YESNO | prompt::MB_ICONQUESTION) != prompt::IDYES)
+            QStringLiteral("Ringvale"),
+            prompt::MB_YESNO | prompt::MB_ICONQUESTION) != prompt::IDYES)
         config.MaxItems = oldHistoryLength;
     m_history->Trim(config.MaxItems);
     const bool switched = m_session.ApplySettings();

@@ -148,10 +148,10 @@ void TPhoneBookTab::UpdatePhoneBookButtons() {
                                : QStringLiteral("Edit all the selected phonebook entries")));
     const bool open = LineOpen && LineOpen();
     ui->CallPhoneBookEntryButton->setEnabled(open && !selected.isEmpty());
-    ui->CallPhoneBookEntryButton->setToolTip(PlainTip(
-        open && !selected.isEmpty()
-            ? QStringLiteral("Call ") + Quoted(EntryOf(selected[0])->DisplayName)
-            : QStringLiteral("Can't call because you are not connected to a modem")));
+    ui->CallPhoneBookEntryButton->setToolTip(
+        PlainTip(open && !selected.isEmpty()
+                     ? QStringLiteral("Call ") + Quoted(EntryOf(selected[0])->DisplayName)
+                     : QStringLiteral("Can't call because you are not connected to a modem")));
     ui->DeletePhoneBookEntryButton->setEnabled(!selected.isEmpty());
     ui->DeletePhoneBookEntryButton->setToolTip(PlainTip(
         selected.isEmpty()
