@@ -274,6 +274,29 @@ private slots:
         QVERIFY(m_callerIds.isEmpty());
     }
 
+    // A block the modem repeats while the same caller rings is that caller's: one call. Another
+    // caller's block while it rings ends the call and waits for the new caller's ring.
+    void repeatedAndNewBlocksWhileRinging() {
+        QCOMPARE(Connect(), 0);
+        m_sim->Script("ring");
+        m_sim->Script("cid 4045551212 SMITH J");
+        m_sim->Script("ring");
+        m_sim->Script("cid 4045551212 SMITH J");
+        m_sim->Script("rings 1 0.3");
+        QVERIFY(QTest::qWaitFor([&] { return m_events.count("5011:Ringing") == 3; }, 5000));
+        QTest::qWait(TV253Line::CallerIdQuietMs + 100);
+        QCOMPARE(m_callerIds, QStringList{"12|SMITH J|4045551212"});
+        QVERIFY(!m_events.contains("16384:Call State Disconnected"));
+
+        m_sim->Script("ring");
+        m_sim->Script("cid 7705550123 JONES R");
+        QVERIFY(Saw("16384:Call State Disconnected"));  // the first caller has gone
+        QVERIFY(QTest::qWaitFor([&] { return m_events.count("5009:Opened Sim") == 2; }, 5000));
+        m_sim->Script("rings 1 0.3");
+        QVERIFY(QTest::qWaitFor([&] { return m_callerIds.size() == 2; }, 5000));
+        QCOMPARE(m_callerIds.last(), QString("12|JONES R|7705550123"));
+    }
+
     void garbageFromTheModem() {
         QCOMPARE(Connect(), 0);
         m_sim->Script("send \\0\\0garbage\\r\\nXYZZY = 12\\r\\n+++\\r\\n");

@@ -358,18 +358,22 @@ void TV253Line::FinishCallerId() {
         m_earlyTimer.start(CallerIdExpiryMs);
         return;
     }
-    // A second block during a call is the next caller's: the one before gave up after a ring,
-    // sooner than the ring timeout could tell, and the ring counted for it was the new
+    // Another caller's block during a call is the next caller's: the one before gave up after
+    // a ring, sooner than the ring timeout could tell, and the ring counted for it was the new
     // caller's. Still ringing, that call ends and the block waits for the new caller's next
-    // ring; already being answered, the call is the new caller's and gets its caller ID.
-    if (m_haveCallerId && m_mode == Mode::Offering) {
+    // ring; already being answered, the call is the new caller's and gets its caller ID. A
+    // block repeated by the modem is the same caller's and changes nothing.
+    const bool another =
+        m_haveCallerId && (id.Number != m_callerId.Number || id.Name != m_callerId.Name ||
+                           id.Flags != m_callerId.Flags);
+    if (another && m_mode == Mode::Offering) {
         Trace(QStringLiteral("caller ID of a new caller: the call before has ended"));
         m_early = id;
         m_haveEarly = true;
         m_earlyTimer.start(CallerIdExpiryMs);
         return FarEndGone(LINEDISCONNECTMODE_NOANSWER);
     }
-    if (m_haveCallerId && (m_mode == Mode::Answering || m_mode == Mode::Connected)) {
+    if (another && (m_mode == Mode::Answering || m_mode == Mode::Connected)) {
         Trace(QStringLiteral("caller ID of a new caller on the answered line"));
         m_callerId = id;
         return m_sink->CallInfo(m_call, LINECALLINFOSTATE_CALLERID);
