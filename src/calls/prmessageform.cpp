@@ -44,7 +44,11 @@ TPRMessageForm::TPRMessageForm(QWidget* parent)
     connect(ui->StopButton, &QPushButton::clicked, this, &TPRMessageForm::StopButtonClick);
 }
 
+// Those who hear the run may be gone already: the recording is kept on disk, nobody is told.
 TPRMessageForm::~TPRMessageForm() {
+    MessageSaved = nullptr;
+    Completion = nullptr;
+    SetMainStatus = nullptr;
     EndRun();
     m_wave.Clear();
 }
