@@ -276,12 +276,16 @@ void TV253Line::Close() {
     m_callerIdTimer.stop();
     if (!m_lockWatch.files().isEmpty()) m_lockWatch.removePaths(m_lockWatch.files());
     if (!m_lockWatch.directories().isEmpty()) m_lockWatch.removePaths(m_lockWatch.directories());
-    m_voiceChannel.reset();  // a transfer still running ends and its owner hears so
+    // A transfer still running is ended on the modem (its owner hears so), then the call is
+    // hung up, before the port closes.
+    if (m_voiceChannel && m_voiceChannel->Active()) m_voiceChannel->End(true);
     if (m_channel.IsOpen() && m_mode != Mode::Idle) m_channel.WriteRaw("ATH0\r");
-    // Commands still waiting learn that the port closed; none of them reports any more.
+    // Commands still waiting learn that the port closed; none of them reports any more. They
+    // hear it while the voice channel some of them belong to still exists.
     ++m_generation;
     m_sink = nullptr;
     m_channel.Close();
+    m_voiceChannel.reset();
     m_lock.reset();
     m_phoneSink = nullptr;
     m_mode = Mode::Idle;
@@ -367,7 +371,11 @@ void TV253Line::FinishCallerId() {
         m_haveCallerId && (id.Number != m_callerId.Number || id.Name != m_callerId.Name ||
                            id.Flags != m_callerId.Flags);
     if (another && m_mode == Mode::Offering) {
-        Trace(QStringLiteral("caller ID of a new caller: the call before has ended"));
+        Trace(QStringLiteral("caller ID of a new caller (%1 %2, was %3 %4): the call before "
+                             "has ended")
+                  .arg(QString::fromLatin1(id.Number), QString::fromLatin1(id.Name),
+                       QString::fromLatin1(m_callerId.Number),
+                       QString::fromLatin1(m_callerId.Name)));
         m_early = id;
         m_haveEarly = true;
         m_earlyTimer.start(CallerIdExpiryMs);
