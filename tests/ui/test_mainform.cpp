@@ -1,8 +1,10 @@
 // The main window offscreen over the fake line: captions, hints and states after given events,
 // the history list and its commands, the caller ID popup and the port data window.
 
+#include <QEventLoop>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "eventloop.h"
@@ -234,6 +236,24 @@ private slots:
         form->showMinimized();
         Pump();
         QVERIFY(form->isVisible());  // offscreen has no tray: the window stays on the task bar
+    }
+
+    // "Exit" with the window in the tray (hidden): the program ends, having saved once.
+    void exitWhileInTheTray() {
+        auto form = NewForm(QString());
+        CallLogRecord* record = form->Session().CallLog().NewLogRecord();
+        TCallLog::FillLogRecord(record, "JONES", "7705550000");
+        form->hide();
+        QEventLoop loop;
+        bool ended = true;
+        QTimer::singleShot(0, form.get(), [&] { form->ExitProgram(); });
+        QTimer::singleShot(3000, &loop, [&] {
+            ended = false;
+            loop.quit();
+        });
+        loop.exec();
+        QVERIFY(ended);
+        QCOMPARE(QFileInfo(m_dir->filePath("CALL.LOG")).size(), 616);
     }
 
     void callerPopup() {

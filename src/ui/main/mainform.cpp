@@ -472,6 +472,12 @@ void TMainForm::SaveData() {
     m_session.SaveData();
 }
 
+// Closing a window that is in the tray ends nothing by itself (no visible window closes), so
+// Exit quits too once the window has closed.
+void TMainForm::ExitProgram() {
+    if (close()) QCoreApplication::exit(0);  // leaves every event loop, as Shutdown does
+}
+
 void TMainForm::Shutdown() {
     if (m_shuttingDown) return;
     m_shuttingDown = true;
@@ -537,10 +543,7 @@ QMenu* TMainForm::TrayMenu() {
     });
     QAction* exit = menu->addAction(QStringLiteral("Exit"));
     exit->setObjectName(QStringLiteral("Exit"));
-    // Closing a window that is in the tray ends nothing by itself: Exit quits too.
-    connect(exit, &QAction::triggered, this, [this] {
-        if (close()) QCoreApplication::quit();
-    });
+    connect(exit, &QAction::triggered, this, &TMainForm::ExitProgram);
     return menu;
 }
 

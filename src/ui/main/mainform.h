@@ -56,6 +56,9 @@ public:
     // The end of the session or a kill: save, log what could not be saved, and quit, with no
     // password and no box; any open dialog is left.
     void Shutdown();
+    // "Exit" in the tray menu: closes the window (subject to the password that guards it),
+    // saves once and ends the program, also while the window is in the tray.
+    void ExitProgram();
     // The password guard: passes with no password or when the action is not protected.
     bool PasswordGuard(bool protectedAction);
     void RenderCallControls();
