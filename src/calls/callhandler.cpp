@@ -285,12 +285,12 @@ void TCallHandler::RemotePlayerClosed() {
     m_outgoing.QueueAction(ACTION_HANG_UP, 0);
 }
 
-qint64 TCallHandler::TimeNow() {
-    return TClock::Now();
+bool TCallHandler::RemoteAccessLockEnded() {
+    return m_access.LockEnded(TClock::Now());
 }
 
 qint64 TCallHandler::RemoteAccessLockedUntil() const {
-    return m_access.Locked(TimeNow()) ? m_access.LockedUntil() : 0;
+    return m_access.Locked(TClock::Now()) ? m_access.LockedUntil() : 0;
 }
 
 void TCallHandler::OnDisconnected() {
@@ -319,7 +319,7 @@ void TCallHandler::OnDigit(const QString& text) {
 void TCallHandler::HandleRemoteDigit(char digit) {
     const QString code = m_config.MessagePasswordEdit;
     // No code chosen: remote access is off. Locked: no code is even looked at.
-    if (IsBlank(code) || (!m_remoteRetrieval && m_access.Locked(TimeNow()))) return;
+    if (IsBlank(code) || (!m_remoteRetrieval && m_access.Locked(TClock::Now()))) return;
     if (m_digits == code) {
         if (m_remoteRetrieval) return;  // keyed again while it runs: one player only
         m_remoteRetrieval = true;
@@ -350,7 +350,7 @@ void TCallHandler::WrongAccessCode() {
         m_log.UpdateRecord(*record);
         m_view.HistoryChanged();
     }
-    if (!m_access.WrongCode(TimeNow())) return;
+    if (!m_access.WrongCode(TClock::Now())) return;
     Debug(QStringLiteral("Too many wrong access codes: hanging up"));
     m_view.RemoteAccessChanged();
     if (TTapi* line = m_lines.CurrentLine()) line->Hangup();

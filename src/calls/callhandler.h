@@ -83,7 +83,7 @@ public:
     // Remote access is locked after too many wrong access codes (0: it is not).
     qint64 RemoteAccessLockedUntil() const;
     // True once, when a lock has run out (the status line drops its notice).
-    bool RemoteAccessLockEnded() { return m_access.LockEnded(TimeNow()); }
+    bool RemoteAccessLockEnded();
 
 private:
     void ResetCallState();
@@ -97,7 +97,6 @@ private:
     void HandleRemoteDigit(char digit);
     void WrongAccessCode();
     void CallOver();
-    static qint64 TimeNow();
     void Debug(const QString& line);
     void Changed();
 

@@ -279,16 +279,13 @@ void TPRMessageForm::FinishMessage() {
     m_deadline.stop();
     if (!m_message.IsOpen()) return;
     WriteRecorded();
-    const bool inMessages = m_messageInMessages;
-    const QString name = m_message.Name();
     if (!m_message.Finish()) {
         SetStatus(QStringLiteral("No message"));  // nothing was said: no file, no claim
         return;
     }
-    if (inMessages) {
-        AppendIndex();
-        if (MessageSaved) MessageSaved(name);
-    }
+    if (!m_messageInMessages) return;
+    AppendIndex();
+    if (MessageSaved) MessageSaved(m_message.Name());
 }
 
 void TPRMessageForm::OnWaveInOpen() {

@@ -308,20 +308,26 @@ QList<quint64> TCallLog::TrimHistory(int maxItems) {
     return removed;
 }
 
+std::vector<const CallLogRecord*> TCallLog::OldestBeyond(int maxItems) const {
+    std::vector<const CallLogRecord*> oldest;
+    qsizetype extra = qsizetype(Records.size()) - qMax(maxItems, 0);
+    for (auto it = Records.begin(); extra > 0; ++it, --extra)
+        oldest.push_back(&*it);
+    return oldest;
+}
+
 QList<quint64> TCallLog::BeyondLimit(int maxItems) const {
     QList<quint64> ids;
-    qsizetype extra = qsizetype(Records.size()) - qMax(maxItems, 0);
-    for (auto it = Records.begin(); extra > 0 && it != Records.end(); ++it, --extra)
-        ids << it->Id;
+    for (const CallLogRecord* record : OldestBeyond(maxItems))
+        ids << record->Id;
     return ids;
 }
 
 int TCallLog::NewMessagesBeyond(int maxItems) const {
-    int fresh = 0;
-    qsizetype extra = qsizetype(Records.size()) - qMax(maxItems, 0);
-    for (auto it = Records.begin(); extra > 0 && it != Records.end(); ++it, --extra)
-        if (StateOf(*it) == NewMessage) ++fresh;
-    return fresh;
+    const auto oldest = OldestBeyond(maxItems);
+    return int(std::count_if(oldest.begin(), oldest.end(), [](const CallLogRecord* record) {
+        return StateOf(*record) == NewMessage;
+    }));
 }
 
 void TCallLog::PurgeOrphanMessages() {

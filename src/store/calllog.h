@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <list>
+#include <vector>
 
 class TPhoneBook;
 
@@ -117,6 +118,7 @@ public:
 private:
     enum class FileCheck { Same, Rewritten, Failed };
     CallLogRecord& Adopt(CallLogRecord& record);
+    std::vector<const CallLogRecord*> OldestBeyond(int maxItems) const;
     void RememberFile();
     FileCheck CheckFile();
     bool m_writable = true;

@@ -50,6 +50,14 @@ void CallerSpeaks(TSimulator& sim, const QString& cid, int seconds) {
     sim.Script(QString("tone 700 %1").arg(seconds));
     sim.Script("waitfor +VRX");
 }
+// A caller who speaks two seconds into the recording and hangs up; true once the program has
+// hung up its call-th call and is listening again.
+bool LeavesAMessage(TSimulator& sim, const QString& cid, int call) {
+    CallerSpeaks(sim, cid, 2);
+    sim.Script("wait 2.5");
+    sim.Script("hangup b");
+    return HungUpAndReady(sim, call, 30000);
+}
 }  // namespace
 
 class TestCallerFaults : public QObject {
@@ -63,10 +71,8 @@ private slots:
         TAnsweringFolder folder(sim, 0.5);
         QProcess program;
         QVERIFY(StartListening(program, sim, folder));
-        CallerSpeaks(sim, "cid 4045551234 <img src=/dev/zero>", 2);
-        sim.Script("wait 2.5");
-        sim.Script("hangup b");
-        QVERIFY2(HungUpAndReady(sim, 1, 30000), qPrintable(sim.Commands().join(" | ")));
+        QVERIFY2(LeavesAMessage(sim, "cid 4045551234 <img src=/dev/zero>", 1),
+                 qPrintable(sim.Commands().join(" | ")));
         QCOMPARE(program.state(), QProcess::Running);
         QVERIFY(ResidentKb(program.processId()) < 200 * 1024);
         QVERIFY(Stop(program));
@@ -129,10 +135,8 @@ private slots:
         sim.Script("ring");
         sim.Script("cid 4045550001 CALLER A");
         sim.Script("wait 2");
-        CallerSpeaks(sim, "cid 4045550002 CALLER B", 2);
-        sim.Script("wait 2.5");
-        sim.Script("hangup b");
-        QVERIFY2(HungUpAndReady(sim, 1, 30000), qPrintable(sim.Commands().join(" | ")));
+        QVERIFY2(LeavesAMessage(sim, "cid 4045550002 CALLER B", 1),
+                 qPrintable(sim.Commands().join(" | ")));
         QVERIFY(Stop(program));
         const QList<CallLogRecord> records = folder.Records();
         QCOMPARE(records.size(), 2);
@@ -164,11 +168,9 @@ private slots:
                 QVERIFY(QFile::exists(folder.Data + "/Messages.bad"));  // the file kept aside
                 QVERIFY(QDir(folder.Data).removeRecursively());
             }
-            CallerSpeaks(sim, QString("cid 40455500%1 CALLER %1").arg(caller), 2);
-            sim.Script("wait 2.5");
-            sim.Script("hangup b");
-            QVERIFY2(HungUpAndReady(sim, caller + 1, 30000),
-                     qPrintable(sim.Commands().join(" | ")));
+            QVERIFY2(
+                LeavesAMessage(sim, QString("cid 40455500%1 CALLER %1").arg(caller), caller + 1),
+                qPrintable(sim.Commands().join(" | ")));
         }
         QVERIFY(Stop(program));
         // The first message went with the folder the test deleted; its call did not.
@@ -191,10 +193,8 @@ private slots:
         sim.Script("wait 2");
         sim.Script("reset");
         QVERIFY2(HungUpAndReady(sim, 1, 30000), qPrintable(sim.Commands().join(" | ")));
-        CallerSpeaks(sim, "cid 4045555678 NEXT CALLER", 2);
-        sim.Script("wait 2.5");
-        sim.Script("hangup b");
-        QVERIFY2(HungUpAndReady(sim, 2, 30000), qPrintable(sim.Commands().join(" | ")));
+        QVERIFY2(LeavesAMessage(sim, "cid 4045555678 NEXT CALLER", 2),
+                 qPrintable(sim.Commands().join(" | ")));
         QVERIFY(Stop(program));
         const QList<CallLogRecord> records = folder.Records();
         QCOMPARE(records.size(), 2);

@@ -356,12 +356,7 @@ void TV253Line::FinishCallerId() {
     if (!m_assembler.HasData()) return;
     const TCallerId id = m_assembler.Finish();
     if (!m_sink || id.IsEmpty()) return;
-    if (m_mode == Mode::Idle) {  // a newer block replaces an older one
-        m_early = id;
-        m_haveEarly = true;
-        m_earlyTimer.start(CallerIdExpiryMs);
-        return;
-    }
+    if (m_mode == Mode::Idle) return HoldForNextRing(id);  // a newer block replaces an older one
     // Another caller's block during a call is the next caller's: the one before gave up after
     // a ring, sooner than the ring timeout could tell, and the ring counted for it was the new
     // caller's. Still ringing, that call ends and the block waits for the new caller's next
@@ -376,9 +371,7 @@ void TV253Line::FinishCallerId() {
                   .arg(QString::fromLatin1(id.Number), QString::fromLatin1(id.Name),
                        QString::fromLatin1(m_callerId.Number),
                        QString::fromLatin1(m_callerId.Name)));
-        m_early = id;
-        m_haveEarly = true;
-        m_earlyTimer.start(CallerIdExpiryMs);
+        HoldForNextRing(id);
         return FarEndGone(LINEDISCONNECTMODE_NOANSWER);
     }
     if (another && (m_mode == Mode::Answering || m_mode == Mode::Connected)) {
@@ -390,6 +383,12 @@ void TV253Line::FinishCallerId() {
     m_callerId = id;
     m_haveCallerId = true;
     m_sink->CallInfo(m_call, LINECALLINFOSTATE_CALLERID);
+}
+
+void TV253Line::HoldForNextRing(const TCallerId& id) {
+    m_early = id;
+    m_haveEarly = true;
+    m_earlyTimer.start(CallerIdExpiryMs);
 }
 
 void TV253Line::OnEvent(char code) {

@@ -91,6 +91,8 @@ private:
     void OnPortFailed();
     void OnLockChanged();
     void FinishCallerId();
+    // A block with no call to go to yet: the next ring's, unless it expires first.
+    void HoldForNextRing(const TCallerId& id);
     void FarEndGone(quint32 mode);
     void EndCall(quint32 disconnectMode);
     void Idle();
