@@ -1,7 +1,12 @@
-// One whole answered call, measured on the built program against the modem simulator: two
-// rings, the default greeting, the beep, a five-second message, the caller hangs up. Reports
-// the CPU time of the whole program (all threads, from /proc) per call and per second off
-// hook, and its wake-ups (context switches) per second while audio flows.
+// One whole answered call, measured on the built program against the modem simulator, which
+// hands over received voice every 10 ms as a USB modem does: two rings, the default greeting,
+// the beep, a five-second message, the caller hangs up. Reports the CPU time of the whole
+// program (all threads, from /proc) per call and per second off hook, its wake-ups (context
+// switches) per second while audio flows, and how long the modem takes to be set up and
+// listening again: from start and from each caller's hang-up.
+//
+// bench_answeredcall [PROGRAM...] measures each build given (the built one by default) in the
+// same run, one after the other, so that two builds are compared under the same load.
 
 #include <signal.h>
 #include <unistd.h>
@@ -12,11 +17,11 @@
 #include <QFile>
 #include <cstdio>
 
-#include "platform/telephony/portlock.h"
 #include "program.h"
 
 namespace {
 constexpr int kCalls = 3;
+constexpr int kMessageSeconds = 5;
 
 // CPU seconds of every thread of a process, in nanoseconds as the scheduler counts them.
 double ProcessCpuSeconds(qint64 pid) {
@@ -43,11 +48,21 @@ qint64 ContextSwitches(qint64 pid) {
     }
     return total;
 }
-}  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+// Milliseconds from `fromMs` (time of day) to the first caller ID set-up after it: the modem
+// listening again.
+int ListeningAfter(const TSimulator& sim, int fromMs) {
+    for (const auto& [at, command] : sim.TimedCommands())
+        if (at >= fromMs && command == QLatin1String("AT+VCID=1")) return at - fromMs;
+    return -1;
+}
+
+struct TFigures {
+    double Cpu = 0, OffHook = 0, WakeRate = 0;
+    int StartMs = -1, BackMs = 0;
+};
+
+bool Measure(const QString& path, TFigures* figures) {
     TSimulator sim;
     TAnsweringFolder folder(sim);
     // The default greeting the program ships, as a new user has it.
@@ -56,12 +71,13 @@ int main(int argc, char** argv) {
     list.close();
     QFile::remove(folder.Data + "/Greetings/Default Greeting 1.wav");
     QProcess program;
-    if (!StartProgram(program, folder.Work.filePath("config"), folder.Data)) return 1;
+    const int startedAt = QTime::currentTime().msecsSinceStartOfDay();
+    if (!StartProgramAt(path, program, folder.Work.filePath("config"), folder.Data)) return false;
     const qint64 pid = program.processId();
-    if (!QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 15000)) return 1;
+    if (!QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 15000)) return false;
+    figures->StartMs = ListeningAfter(sim, startedAt);
     QTest::qWait(2000);
 
-    double cpuTotal = 0, offHookTotal = 0, wakeRateTotal = 0;
     for (int call = 1; call <= kCalls; ++call) {
         const double cpuBefore = ProcessCpuSeconds(pid);
         sim.Script("ring");
@@ -69,31 +85,61 @@ int main(int argc, char** argv) {
         sim.Script("rings 5 1");
         QElapsedTimer offHook;
         if (!QTest::qWaitFor([&] { return sim.Commands().count("AT+VLS=1") >= call; }, 20000))
-            return 1;
+            return false;
         offHook.start();
         const qint64 switchesBefore = ContextSwitches(pid);
         sim.Script("waitfor +VRX");
-        sim.Script("tone 440 5");
+        sim.Script(QStringLiteral("tone 440 %1").arg(kMessageSeconds));
+        sim.Script(QStringLiteral("wait %1").arg(kMessageSeconds));
         sim.Script("hangup b");
-        if (!QTest::qWaitFor([&] { return sim.Commands().count("ATH0") >= call; }, 60000)) return 1;
+        if (!QTest::qWaitFor([&] { return sim.Commands().count("ATH0") >= call; }, 60000))
+            return false;
         const double seconds = offHook.nsecsElapsed() / 1e9;
         const qint64 switches = ContextSwitches(pid) - switchesBefore;
-        if (!HungUpAndReady(sim, call, 20000)) return 1;
+        // The caller hung up at the end of the message: that moment, by the simulator's clock.
+        int hungUpAt = 0;
+        for (const auto& [at, command] : sim.TimedCommands())
+            if (command == QLatin1String("AT+VRX")) hungUpAt = at + kMessageSeconds * 1000;
+        if (!HungUpAndReady(sim, call, 20000)) return false;
+        const int backMs = ListeningAfter(sim, hungUpAt);
+        if (qEnvironmentVariableIsSet("TIMELINE"))
+            for (const auto& [at, command] : sim.TimedCommands())
+                std::printf("%d %s\n", at - hungUpAt, qPrintable(command));
         const double cpu = ProcessCpuSeconds(pid) - cpuBefore;
         std::printf(
-            "call %d: %.3f s CPU, %.1f s off hook, %.4f s CPU per second off hook, "
-            "%.0f wake-ups per second off hook\n",
-            call, cpu, seconds, cpu / seconds, switches / seconds);
-        cpuTotal += cpu;
-        offHookTotal += seconds;
-        wakeRateTotal += switches / seconds;
+            "  call %d: %.3f s CPU, %.1f s off hook, %.4f s CPU per second off hook, "
+            "%.0f wake-ups per second off hook, listening again %d ms after the hang-up\n",
+            call, cpu, seconds, cpu / seconds, switches / seconds, backMs);
+        figures->Cpu += cpu;
+        figures->OffHook += seconds;
+        figures->WakeRate += switches / seconds;
+        figures->BackMs += backMs;
         QTest::qWait(2000);
     }
-    std::printf(
-        "answered call: %.3f s CPU per call (all threads), %.4f s CPU per second off "
-        "hook, %.0f wake-ups per second while audio flows\n",
-        cpuTotal / kCalls, cpuTotal / offHookTotal, wakeRateTotal / kCalls);
     ::kill(pid_t(pid), SIGTERM);
     program.waitForFinished(10000);
+    return true;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    QStringList programs = app.arguments().mid(1);
+    if (programs.isEmpty()) programs << QStringLiteral(RINGVALE_PROGRAM);
+    for (const QString& path : programs) {
+        std::printf("%s\n", qPrintable(path));
+        TFigures figures;
+        if (!Measure(path, &figures)) {
+            std::printf("  the call did not go through\n");
+            return 1;
+        }
+        std::printf(
+            "  answered call: %.3f s CPU per call (all threads), %.4f s CPU per second off "
+            "hook, %.0f wake-ups per second while audio flows; listening %d ms after start, "
+            "%d ms after a hang-up\n",
+            figures.Cpu / kCalls, figures.Cpu / figures.OffHook, figures.WakeRate / kCalls,
+            figures.StartMs, figures.BackMs / kCalls);
+    }
     return 0;
 }

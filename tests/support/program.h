@@ -17,17 +17,23 @@
 #include "store/config.h"
 #include "wavefile.h"
 
-// The built program, headless, in its working folder with its own configuration folder.
-inline bool StartProgram(QProcess& program, const QString& configHome, const QString& workingFolder,
-                         const QStringList& more = {}) {
+// A build of the program, headless, in its working folder with its own configuration folder.
+inline bool StartProgramAt(const QString& path, QProcess& program, const QString& configHome,
+                           const QString& workingFolder, const QStringList& more = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("XDG_CONFIG_HOME", configHome);
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(workingFolder);
-    program.start(QStringLiteral(RINGVALE_PROGRAM),
-                  QStringList{QStringLiteral("--folder"), workingFolder} + more);
+    program.start(path, QStringList{QStringLiteral("--folder"), workingFolder} + more);
     return program.waitForStarted(5000);
+}
+
+// The built program, headless, in its working folder with its own configuration folder.
+inline bool StartProgram(QProcess& program, const QString& configHome, const QString& workingFolder,
+                         const QStringList& more = {}) {
+    return StartProgramAt(QStringLiteral(RINGVALE_PROGRAM), program, configHome, workingFolder,
+                          more);
 }
 
 // The program hung up its n-th call and set the modem up again (the line reopens after every

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTime>
 
 class TSimulator {
 public:
@@ -30,6 +31,19 @@ public:
         if (!log.open(QIODevice::ReadOnly)) return commands;
         for (const QByteArray& line : log.readAll().split('\n'))
             if (line.size() > 13) commands << QString::fromLatin1(line.mid(13));
+        return commands;
+    }
+    // Each command with the time of day it arrived, in milliseconds since midnight.
+    QList<QPair<int, QString>> TimedCommands() const {
+        QFile log(m_dir.filePath("commands.log"));
+        QList<QPair<int, QString>> commands;
+        if (!log.open(QIODevice::ReadOnly)) return commands;
+        for (const QByteArray& line : log.readAll().split('\n'))
+            if (line.size() > 13)
+                commands.append({QTime::fromString(QString::fromLatin1(line.left(12)),
+                                                   QStringLiteral("hh:mm:ss.zzz"))
+                                     .msecsSinceStartOfDay(),
+                                 QString::fromLatin1(line.mid(13))});
         return commands;
     }
     qint64 Pid() const { return m_process.processId(); }

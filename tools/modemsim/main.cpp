@@ -19,7 +19,7 @@ int main(int argc, char* argv[]) {
         "wait SECONDS | ring | rings COUNT INTERVAL | cid NUMBER [NAME] (P private, O out of "
         "area) | waitfor COMMAND-TEXT | keys DIGITS | hangup [b|d|l|s] | dialresult "
         "answer|busy|noanswer|nodialtone | speak WAVE-FILE | tone HZ SECONDS | send TEXT | flood "
-        "COUNT | garbage COUNT | close | replug | reset | mute | unmute | "
+        "COUNT | garbage COUNT | close | replug | reset | mute | unmute | chunk MS | "
         "quit. On standard input, \"abandon\" acts at once: the rest of the script is dropped."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("script"), QStringLiteral("script file"));
@@ -46,7 +46,12 @@ int main(int argc, char* argv[]) {
         QStringLiteral("folder"));
     const QCommandLineOption silent(QStringLiteral("silent"),
                                     QStringLiteral("never answer a command"));
-    parser.addOptions({link, log, compact, bracket, del, usr, noSpeaker, noVoice, silent, record});
+    const QCommandLineOption chunk(
+        QStringLiteral("chunk-ms"),
+        QStringLiteral("send received voice in pieces of MS milliseconds (default 10)"),
+        QStringLiteral("ms"), QStringLiteral("10"));
+    parser.addOptions(
+        {link, log, compact, bracket, del, usr, noSpeaker, noVoice, silent, record, chunk});
     parser.process(app);
 
     TPersonality personality;
@@ -63,6 +68,7 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(log) && logFile.open(QIODevice::WriteOnly | QIODevice::Append))
         sim.SetLog(&logFile);
     if (parser.isSet(record)) sim.SetRecordFolder(parser.value(record));
+    sim.SetChunkMs(parser.value(chunk).toInt());
     QString slave;
     if (!sim.Start(parser.value(link), &slave)) {
         std::fprintf(stderr, "modemsim: cannot create a pseudo-terminal\n");

@@ -20,7 +20,6 @@ namespace {
 constexpr char DLE = 0x10;
 constexpr char ETX = 0x03;
 constexpr char CAN = 0x18;
-constexpr int kFeedMs = 20;            // voice data to the host every 20 ms
 constexpr int kBytesPerSecond = 8000;  // 8-bit samples at 8000 Hz
 
 QByteArray Bytes(std::initializer_list<char> bytes) {
@@ -32,6 +31,7 @@ TModemSim::TModemSim(const TPersonality& personality, QObject* parent)
     : QObject(parent), m_p(personality) {
     m_stepTimer.setSingleShot(true);
     connect(&m_stepTimer, &QTimer::timeout, this, &TModemSim::Step);
+    m_feedTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_feedTimer, &QTimer::timeout, this, &TModemSim::FeedHost);
     connect(&m_hostWatch, &QTimer::timeout, this, &TModemSim::WatchForHost);
 }
@@ -244,7 +244,9 @@ void TModemSim::Command(const QByteArray& command) {
         if (!m_offHook) return Reply("ERROR");
         m_receiving = true;
         Reply("CONNECT");
-        m_feedTimer.start(kFeedMs);
+        m_receiveClock.start();
+        m_fed = 0;
+        m_feedTimer.start(m_chunkMs);
         return;
     }
     Reply("ERROR");
@@ -366,6 +368,10 @@ bool TModemSim::Run(const QStringList& words) {
                 char(uchar(std::lround(100 * std::sin(2 * M_PI * hz * i / kBytesPerSecond)) + 128));
         return true;
     }
+    if (verb == QLatin1String("chunk")) {  // chunk MS: voice to the host in pieces this long
+        SetChunkMs(words.value(1).toInt());
+        return true;
+    }
     if (verb == QLatin1String("reset")) {  // a power or USB glitch: back to power-on, silently
         PowerOn();
         return true;
@@ -458,10 +464,19 @@ void TModemSim::EndTransmit(bool aborted) {
     QTimer::singleShot(int(wait), this, [this] { Reply("OK"); });
 }
 
-// The caller's voice (or silence) into the recording, at real-time pace, DLEs doubled.
+void TModemSim::SetChunkMs(int ms) {
+    m_chunkMs = qBound(1, ms, 1000);
+    if (m_feedTimer.isActive()) m_feedTimer.start(m_chunkMs);
+}
+
+// The caller's voice (or silence) into the recording, DLEs doubled, in pieces of m_chunkMs
+// at real-time pace: what is due by the clock, however late the timer fires.
 void TModemSim::FeedHost() {
     if (!m_receiving) return;
-    const int n = kBytesPerSecond * kFeedMs / 1000;
+    const qint64 due = m_receiveClock.elapsed() * kBytesPerSecond / 1000;
+    const int n = int(due - m_fed);
+    if (n <= 0) return;
+    m_fed += n;
     QByteArray chunk = m_voice.left(n);
     m_voice.remove(0, chunk.size());
     chunk += QByteArray(n - chunk.size(), char(0x80));

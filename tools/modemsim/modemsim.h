@@ -4,6 +4,7 @@
 // the answer to an outgoing call). Every command it receives is logged.
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
 #include <QQueue>
@@ -34,6 +35,9 @@ public:
     // Script lines to run in order; more may come later (standard input).
     void AddScript(const QString& line);
     void Abandon();
+    // Received voice goes to the host in pieces of this many milliseconds, as a USB modem
+    // hands it over as it arrives.
+    void SetChunkMs(int ms);
     void ScriptEnded() {
         m_scriptEnded = true;
         Step();
@@ -81,6 +85,9 @@ private:
     QString m_waitingFor;
     QTimer m_stepTimer;
     QTimer m_feedTimer;
+    int m_chunkMs = 10;
+    QElapsedTimer m_receiveClock;
+    qint64 m_fed = 0;  // bytes of voice sent in this +VRX
     QTimer m_hostWatch;
     QString m_recordFolder;
     int m_recordings = 0;

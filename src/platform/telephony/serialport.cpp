@@ -15,7 +15,9 @@ QString SystemText(int error) {
 }
 }  // namespace
 
-TSerialPort::TSerialPort(QObject* parent) : QObject(parent) {}
+TSerialPort::TSerialPort(QObject* parent) : QObject(parent) {
+    connect(&m_readTimer, &QTimer::timeout, this, &TSerialPort::ReadReady);
+}
 
 TSerialPort::~TSerialPort() {
     Close();
@@ -60,6 +62,7 @@ bool TSerialPort::Open(const QString& path) {
 }
 
 void TSerialPort::Close() {
+    m_readTimer.stop();
     delete m_reader;
     delete m_writer;
     m_reader = m_writer = nullptr;
@@ -79,14 +82,35 @@ void TSerialPort::DiscardOutput() {
     if (m_fd >= 0) ::tcflush(m_fd, TCOFLUSH);
 }
 
+void TSerialPort::SetReadInterval(int intervalMs) {
+    if (m_fd < 0) return;
+    // The notifier reports what came since the last look as soon as it is enabled again.
+    m_reader->setEnabled(intervalMs <= 0);
+    if (intervalMs <= 0)
+        m_readTimer.stop();
+    else if (m_readTimer.interval() != intervalMs || !m_readTimer.isActive())
+        m_readTimer.start(intervalMs);
+}
+
+// Everything the driver holds, in one piece.
 void TSerialPort::ReadReady() {
-    char buffer[4096];
-    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-    if (n > 0) {
-        emit Received(QByteArray(buffer, n));
-    } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-        Fail(n == 0 ? EIO : errno);
+    constexpr qsizetype kPiece = 4096;
+    if (m_fd < 0) return;
+    QByteArray bytes;
+    for (;;) {
+        const qsizetype had = bytes.size();
+        bytes.resize(had + kPiece);
+        const ssize_t n = ::read(m_fd, bytes.data() + had, kPiece);
+        bytes.resize(had + qMax<ssize_t>(n, 0));
+        if (n == kPiece) continue;
+        if (n > 0 || (n < 0 && errno == EAGAIN)) break;
+        if (n < 0 && errno == EINTR) continue;
+        const int error = n == 0 ? EIO : errno;
+        if (!bytes.isEmpty()) emit Received(bytes);  // what came before the end is kept
+        if (m_fd >= 0) Fail(error);
+        return;
     }
+    if (!bytes.isEmpty()) emit Received(bytes);
 }
 
 void TSerialPort::WriteReady() {

@@ -5,6 +5,10 @@ constexpr int kRate = 8000;
 constexpr int kPaceMs = 100;
 constexpr int kEndTimeoutMs = 5000;
 constexpr int kWatchMs = 500;
+// Received voice is gathered this often rather than at every piece the modem sends (a USB
+// modem sends one every 10 ms): the driver holds far more, and a caller's key or hang-up
+// waits no longer than this.
+constexpr int kReceiveReadMs = 100;
 }  // namespace
 
 int TVoiceChannel::AheadMs = 500;
@@ -139,6 +143,7 @@ MMRESULT TVoiceChannel::StartRecording(QIODevice* sink, std::function<void()> en
             if (!result.startsWith("CONNECT")) return Finished(true);
             m_channel.Hold(true);
             decoder.SetReceiving(true);
+            m_channel.Port().SetReadInterval(kReceiveReadMs);
             m_mode = Mode::Receiving;
             m_clock.start();
             m_lastAudioMs = 0;
@@ -204,6 +209,7 @@ void TVoiceChannel::WatchRecording() {
 void TVoiceChannel::Finished(bool notify) {
     m_pace.stop();
     m_watch.stop();
+    m_channel.Port().SetReadInterval(0);
     if (m_mode == Mode::Draining || m_mode == Mode::Playing) m_channel.Hold(false);
     m_mode = Mode::Idle;
     m_io = nullptr;
