@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/wave/convertedsounds.h"
 #include "platform/wave/converter.h"
 #include "platform/wave/wave.h"
 #include "platform/wave/wavedevice.h"
@@ -41,30 +42,44 @@ bool WAVEFORMATEX::IsPlayablePcm() const {
 }
 
 namespace {
-// Reads the header's samples, converted to the device's format, looping when asked.
+// Reads the header's samples, converted to the device's format, looping when asked. A sound
+// played once before is not converted again.
 class TOutSource : public QIODevice {
 public:
-    TOutSource(WAVEHDR* header, TWaveConverter* converter)
-        : m_header(header), m_converter(converter) {
+    TOutSource(WAVEHDR* header, TWaveConverter* converter, const WAVEFORMATEX& from,
+               const WAVEFORMATEX& to)
+        : m_header(header), m_converter(converter), m_from(from), m_to(to) {
         m_loopsLeft = (header->dwFlags & WHDR_BEGINLOOP) ? header->dwLoops : 0;
+        m_keep = m_loopsLeft == 0 && !converter->Identity();
+        if (m_keep) {
+            m_ready = TConvertedSounds::Find(from, to, Source());
+            m_done = !m_ready.isNull();
+            m_keep = !m_done;
+        }
         open(QIODevice::ReadOnly | QIODevice::Unbuffered);  // atEnd() must see every byte
     }
     bool isSequential() const override { return true; }
-    bool atEnd() const override { return m_done && m_ready.isEmpty(); }
-    qint64 bytesAvailable() const override { return m_ready.size() + QIODevice::bytesAvailable(); }
+    bool atEnd() const override { return m_done && m_readAt == m_ready.size(); }
+    qint64 bytesAvailable() const override {
+        return m_ready.size() - m_readAt + QIODevice::bytesAvailable();
+    }
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override {
-        while (m_ready.size() < maxSize && !m_done)
+        while (m_ready.size() - m_readAt < maxSize && !m_done)
             Fill();
-        const qint64 n = qMin<qint64>(maxSize, m_ready.size());
-        memcpy(data, m_ready.constData(), size_t(n));
-        m_ready.remove(0, n);
+        const qint64 n = qMin<qint64>(maxSize, m_ready.size() - m_readAt);
+        memcpy(data, m_ready.constData() + m_readAt, size_t(n));
+        m_readAt += n;
         return n;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
+    QByteArray Source() const {
+        return QByteArray::fromRawData(m_header->lpData, qsizetype(m_header->dwBufferLength));
+    }
+
     void Fill() {
         constexpr quint32 kChunk = 4096;
         const quint32 left = m_header->dwBufferLength - m_offset;
@@ -76,19 +91,26 @@ private:
             }
             m_ready += m_converter->Convert({}, true);
             m_done = true;
+            // Kept whole (nothing read has been dropped from it yet when it is kept).
+            if (m_keep) TConvertedSounds::Keep(m_from, m_to, Source(), m_ready);
             return;
         }
         const quint32 n = qMin(left, kChunk);
+        if (!m_keep && m_readAt > 0) m_ready.remove(0, std::exchange(m_readAt, 0));
         m_ready += m_converter->Convert(QByteArray(m_header->lpData + m_offset, n));
         m_offset += n;
     }
 
     WAVEHDR* m_header;
     TWaveConverter* m_converter;
+    WAVEFORMATEX m_from;
+    WAVEFORMATEX m_to;
     quint32 m_offset = 0;
     quint32 m_loopsLeft = 0;
     bool m_done = false;
+    bool m_keep = false;  // the whole converted sound is gathered to be kept
     QByteArray m_ready;
+    qint64 m_readAt = 0;  // what has been read of m_ready
 };
 
 // Takes what the device captures, converted to the program's format, into the header.
@@ -243,7 +265,7 @@ MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header) {
     header->dwFlags = (header->dwFlags & ~quint32(WHDR_DONE)) | WHDR_INQUEUE;
     h->Header = header;
     h->Converter = std::make_unique<TWaveConverter>(h->Client, h->Native);
-    h->Stream = std::make_unique<TOutSource>(header, h->Converter.get());
+    h->Stream = std::make_unique<TOutSource>(header, h->Converter.get(), h->Client, h->Native);
     h->Running = true;
     const MMRESULT started = h->Device->Start(h->Stream.get(), h->Native, [handle] {
         if (THandle* done = Handle(handle, true)) Finish(done, MM_WOM_DONE);
