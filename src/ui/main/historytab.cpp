@@ -26,8 +26,11 @@
 #include "ui_mainform.h"
 
 namespace {
+// Where a row keeps the state its image shows, so that an unchanged row is not redrawn.
+constexpr int kShownStateRole = Qt::UserRole + 1;
+
 // The state images: no message, a new message, a message already heard.
-QIcon StateIcon(int state) {
+QIcon DrawStateIcon(int state) {
     QPixmap pixmap(12, 12);
     pixmap.fill(Qt::transparent);
     if (state > 0) {
@@ -40,6 +43,24 @@ QIcon StateIcon(int state) {
     return QIcon(pixmap);
 }
 
+// Drawn once: a refresh of the whole history must not paint 250 images. Never freed: a
+// pixmap must not outlive the application object, as a static would.
+const QIcon& StateIcon(int state) {
+    static const QIcon* const kIcons =
+        new QIcon[3]{DrawStateIcon(0), DrawStateIcon(1), DrawStateIcon(2)};
+    return kIcons[qBound(0, state, 2)];
+}
+
+void ShowState(QTreeWidgetItem* row, int state) {
+    if (row->data(0, kShownStateRole) == QVariant(state)) return;
+    row->setData(0, kShownStateRole, state);
+    row->setIcon(0, StateIcon(state));
+}
+
+// A widget's style sheet is set only when it changes: setting it restyles the widget.
+void SetStyleSheet(QWidget* widget, const QString& sheet) {
+    if (widget->styleSheet() != sheet) widget->setStyleSheet(sheet);
+}
 }  // namespace
 
 THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TPhoneBook& phoneBook)
@@ -146,7 +167,7 @@ QTreeWidgetItem* THistoryTab::AddHistoryRow(CallLogRecord* record) {
     auto* row = new QTreeWidgetItem(
         QStringList{texts[0], texts[1], texts[2], QStringLiteral(" "), texts[4]});
     row->setData(0, Qt::UserRole, QVariant::fromValue(record->Id));
-    row->setIcon(0, StateIcon(TCallLog::StateOf(*record)));
+    ShowState(row, TCallLog::StateOf(*record));
     ui->historyList->insertTopLevelItem(0, row);
     return row;
 }
@@ -182,8 +203,9 @@ void THistoryTab::RefreshHistory() {
         m_phoneBook.CallerDisplayName(record->Number, record->Name, &caption);
         if (row->text(0) != caption) row->setText(0, caption);
         const int state = TCallLog::StateOf(*record);
-        row->setIcon(0, StateIcon(state));
-        if (state == 1) row->setText(4, LogActionText(record->Actions));
+        ShowState(row, state);
+        if (state == 1 && row->text(4) != LogActionText(record->Actions))
+            row->setText(4, LogActionText(record->Actions));
         if (state == 1) ++m_newMessages;
         if (state > 0) ++m_messages;
     }
@@ -220,7 +242,7 @@ void THistoryTab::UpdateHistoryButtons() {
                                   : QStringLiteral("You don't have any new messages");
     ui->NewMessagesButton->setToolTip(newHint);
     ui->NumMessages->setToolTip(newHint);
-    ui->NumMessages->setStyleSheet(fresh ? QStringLiteral("background: rgb(0,255,0);") : QString());
+    SetStyleSheet(ui->NumMessages, fresh ? QStringLiteral("background: rgb(0,255,0);") : QString());
     ui->NumMessages->setCursor(fresh ? Qt::PointingHandCursor : Qt::ArrowCursor);
     ui->RemoveMessagesButton->setEnabled(m_messages > 0);
     ui->RemoveMessagesButton->setToolTip(
