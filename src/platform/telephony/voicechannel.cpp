@@ -2,7 +2,9 @@
 
 namespace {
 constexpr int kRate = 8000;
-constexpr int kPaceMs = 100;
+// Played audio is topped up this often, to AheadMs in front of the modem: between two looks
+// the modem always has a quarter of a second or more, and the program wakes four times a second.
+constexpr int kPaceMs = 250;
 constexpr int kEndTimeoutMs = 5000;
 constexpr int kWatchMs = 500;
 // Received voice is gathered this often rather than at every piece the modem sends (a USB
