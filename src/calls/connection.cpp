@@ -117,9 +117,13 @@ void TConnection::UpdateConnectionStatus() {
 
 // The first tick connects, silently, when a modem is chosen and connecting at start-up is
 // asked for; the window opens showing "Connect" and "Not connected" until then.
+// The modem is opened at once, not at the first tick: a caller may be ringing already.
 void TConnection::StartUp() {
     UpdateConnectionStatus();
-    if (Status.ConnectEnabled && m_config.ConnectAtStartupButton()) ReconnectDue = TClock::Now();
+    if (Status.ConnectEnabled && m_config.ConnectAtStartupButton()) {
+        ReconnectDue = TClock::Now();
+        ReconnectCheck();
+    }
     UpdateConnectionStatus();
 }
 

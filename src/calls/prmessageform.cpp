@@ -128,6 +128,7 @@ void TPRMessageForm::FormShow() {
     m_failurePause.stop();  // a pause left from the run before is not this run's
     m_running = true;
     m_recording = false;
+    m_callerGone = false;
     RecordPending = true;
     StopRequested = false;
     ui->StopButton->setEnabled(true);
@@ -304,6 +305,9 @@ void TPRMessageForm::OnWaveInClose() {
     SetStatus(QStringLiteral("Done Recording Message"));
     FinishMessage();
     RecordPending = false;
+    // The closing beep is for a caller still on the line; one who hung up leaves the line
+    // free for the next caller at once.
+    if (m_callerGone) return Complete(1);
     CurrentFile = BeepFile;
     PlayCurrent();
 }
@@ -329,6 +333,7 @@ void TPRMessageForm::Complete(int outcome) {
 void TPRMessageForm::CallerGone() {
     if (!isVisible() || StopRequested) return;
     if (m_recording) {
+        m_callerGone = true;  // the message ends with the recording, and the call with it
         hide();
         return;
     }

@@ -107,5 +107,6 @@ private:
     QString m_greetingPlayed;          // for the index line
     qint64 m_stamp = 0;                // names the message file: "msg<stamp>.wav"
     bool m_recording = false;
+    bool m_callerGone = false;  // hung up while recording
     bool m_running = false;
 };

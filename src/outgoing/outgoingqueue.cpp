@@ -53,6 +53,12 @@ void TOutgoingQueue::DeleteRow(TToCallRow* row) {
     }
 }
 
+TOutgoingQueue::TOutgoingQueue(TConfig& config, TOutgoingHistory& history, TOutgoingHost& host)
+    : m_config(config), m_history(history), m_host(host) {
+    m_dueNow.setSingleShot(true);
+    QObject::connect(&m_dueNow, &QTimer::timeout, [this] { RunDueAction(); });
+}
+
 void TOutgoingQueue::QueueAction(int kind, int delaySeconds) {
     // One hang-up per call: a second one would be left to drop the next caller.
     if (kind == ACTION_HANG_UP &&
@@ -61,8 +67,10 @@ void TOutgoingQueue::QueueAction(int kind, int delaySeconds) {
         return;
     TQueuedAction action;
     action.Kind = kind;
-    action.Due = TClock::Now() + delaySeconds;
+    // Due is in whole seconds and an action runs once past it: one due now is a second back.
+    action.Due = TClock::Now() + (delaySeconds > 0 ? delaySeconds : -1);
     Actions.push_back(action);
+    if (delaySeconds <= 0) m_dueNow.start(0);
     m_host.PortDataLine((kind == ACTION_HANG_UP ? QStringLiteral("Qued to hangup in ")
                                                 : QStringLiteral("Qued to answer in ")) +
                         QString::number(delaySeconds) + QStringLiteral(" seconds"));

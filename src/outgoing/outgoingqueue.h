@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -59,8 +60,7 @@ public:
 
 class TOutgoingQueue {
 public:
-    TOutgoingQueue(TConfig& config, TOutgoingHistory& history, TOutgoingHost& host)
-        : m_config(config), m_history(history), m_host(host) {}
+    TOutgoingQueue(TConfig& config, TOutgoingHistory& history, TOutgoingHost& host);
 
     // Rows in list order (sorted by When).
     std::vector<std::unique_ptr<TToCallRow>> Rows;
@@ -74,6 +74,8 @@ public:
     // Steps 1 to 3 of the two-second tick.
     void Tick();
     bool PlaceCall(TToCallRow* row);  // true: stop the walk
+    // An action with no delay runs as soon as the program is free, not at the next tick: a
+    // caller who hung up frees the line for the next one at once.
     void QueueAction(int kind, int delaySeconds);
     void OnOutgoingConnected();
     void OnOutgoingEnded();
@@ -94,4 +96,5 @@ private:
     TConfig& m_config;
     TOutgoingHistory& m_history;
     TOutgoingHost& m_host;
+    QTimer m_dueNow;
 };

@@ -224,6 +224,7 @@ private:
         const int signal = m_random.bounded(2) ? SIGKILL : kCaught[m_random.bounded(3)];
         ::kill(pid_t(m_program.processId()), signal);
         const bool ended = m_program.waitForFinished(5000);
+        m_sim.Script("abandon");  // the caller gives up: the restarted program meets no ring
         ++m_kills;
         if (signal != SIGKILL && (!ended || m_program.exitCode() != 0))
             Problem(call,

@@ -21,6 +21,9 @@ constexpr qint64 kLongestStallMs = 100;
 // The simulator behind a link that survives its being unplugged and plugged in again, as a
 // USB modem's device name does.
 struct TUnpluggableModem {
+    // With a lock of another program on the port before the window opens the modem.
+    explicit TUnpluggableModem(bool heldByAnother = false) : HeldByAnother(heldByAnother) {}
+    const bool HeldByAnother;
     QTemporaryDir LinkDir;
     QString Link = LinkDir.filePath("ttyACM0");
     TSimulator Sim{{"--link", Link}};
@@ -32,7 +35,15 @@ struct TUnpluggableModem {
     }();
     TV253Provider Modems;
     TStallMeter Stalls;
+    bool Locked = !HeldByAnother || LockForAnother();
     TMainForm Form;
+
+    // The lock file another program (this test's parent) leaves on the port.
+    bool LockForAnother() const {
+        QFile lock(TPortLock(Link).Path());
+        return lock.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               lock.write(QByteArray::number(qint64(getppid())).rightJustified(10, ' ') + "\n") > 0;
+    }
 
     QString Status() { return Form.Form()->StatusLabel->text(); }
     bool Listening(int times, int timeoutMs = 15000) {
@@ -123,13 +134,9 @@ private slots:
     // modem and why, and takes the modem once the lock is gone. The lock taken from it while
     // connected: the line goes, the window says so, and it comes back when the lock does.
     void aPortHeldByAnotherProgram() {
-        TUnpluggableModem modem;  // its first attempt comes at the window's first tick
+        TUnpluggableModem modem(true);
+        QVERIFY(modem.Locked);
         QFile lock(TPortLock(modem.Link).Path());
-        const QByteArray otherProgram =
-            QByteArray::number(qint64(getppid())).rightJustified(10, ' ') + "\n";
-        QVERIFY(lock.open(QIODevice::WriteOnly));
-        lock.write(otherProgram);
-        lock.close();
         QVERIFY(QTest::qWaitFor([&] { return modem.Status() == "Waiting for modem"; }, 10000));
         const QString why = modem.Form.Form()->StatusLabel->toolTip();
         QVERIFY2(why.contains("unavailable"), qPrintable(why));
@@ -137,9 +144,7 @@ private slots:
         QVERIFY(lock.remove());
         QVERIFY(modem.Listening(1, 30000));
 
-        QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        lock.write(otherProgram);
-        lock.close();
+        QVERIFY(modem.LockForAnother());
         QVERIFY(QTest::qWaitFor([&] { return modem.Status() == "Waiting for modem"; }, 10000));
         QCOMPARE(TPortLock::OwnerOf(lock.fileName()), qint64(getppid()));  // theirs, left alone
         QVERIFY(lock.remove());
