@@ -87,13 +87,18 @@ bool Measure(const QString& path, TFigures* figures) {
         if (!QTest::qWaitFor([&] { return sim.Commands().count("AT+VLS=1") >= call; }, 20000))
             return false;
         offHook.start();
+        const double answeredCpu = ProcessCpuSeconds(pid);
         const qint64 switchesBefore = ContextSwitches(pid);
         sim.Script("waitfor +VRX");
         sim.Script(QStringLiteral("tone 440 %1").arg(kMessageSeconds));
         sim.Script(QStringLiteral("wait %1").arg(kMessageSeconds));
         sim.Script("hangup b");
+        if (!QTest::qWaitFor([&] { return sim.Commands().count("AT+VRX") >= call; }, 60000))
+            return false;
+        const double greetingCpu = ProcessCpuSeconds(pid);
         if (!QTest::qWaitFor([&] { return sim.Commands().count("ATH0") >= call; }, 60000))
             return false;
+        const double messageCpu = ProcessCpuSeconds(pid);
         const double seconds = offHook.nsecsElapsed() / 1e9;
         const qint64 switches = ContextSwitches(pid) - switchesBefore;
         // The caller hung up at the end of the message: that moment, by the simulator's clock.
@@ -105,11 +110,16 @@ bool Measure(const QString& path, TFigures* figures) {
         if (qEnvironmentVariableIsSet("TIMELINE"))
             for (const auto& [at, command] : sim.TimedCommands())
                 std::printf("%d %s\n", at - hungUpAt, qPrintable(command));
-        const double cpu = ProcessCpuSeconds(pid) - cpuBefore;
+        const double endCpu = ProcessCpuSeconds(pid);
+        const double cpu = endCpu - cpuBefore;
         std::printf(
             "  call %d: %.3f s CPU, %.1f s off hook, %.4f s CPU per second off hook, "
-            "%.0f wake-ups per second off hook, listening again %d ms after the hang-up\n",
-            call, cpu, seconds, cpu / seconds, switches / seconds, backMs);
+            "%.0f wake-ups per second off hook, listening again %d ms after the hang-up\n"
+            "    CPU: rings %.1f ms, greeting and beep %.1f ms, message %.1f ms, hang-up and "
+            "set-up %.1f ms\n",
+            call, cpu, seconds, cpu / seconds, switches / seconds, backMs,
+            (answeredCpu - cpuBefore) * 1000, (greetingCpu - answeredCpu) * 1000,
+            (messageCpu - greetingCpu) * 1000, (endCpu - messageCpu) * 1000);
         figures->Cpu += cpu;
         figures->OffHook += seconds;
         figures->WakeRate += switches / seconds;

@@ -30,6 +30,7 @@ QByteArray Bytes(std::initializer_list<char> bytes) {
 TModemSim::TModemSim(const TPersonality& personality, QObject* parent)
     : QObject(parent), m_p(personality) {
     m_stepTimer.setSingleShot(true);
+    m_stepTimer.setTimerType(Qt::PreciseTimer);  // a script's waits are the far end's timing
     connect(&m_stepTimer, &QTimer::timeout, this, &TModemSim::Step);
     m_feedTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_feedTimer, &QTimer::timeout, this, &TModemSim::FeedHost);
