@@ -56,7 +56,13 @@ void TOutgoingQueue::DeleteRow(TToCallRow* row) {
 TOutgoingQueue::TOutgoingQueue(TConfig& config, TOutgoingHistory& history, TOutgoingHost& host)
     : m_config(config), m_history(history), m_host(host) {
     m_dueNow.setSingleShot(true);
-    QObject::connect(&m_dueNow, &QTimer::timeout, [this] { RunDueAction(); });
+    // One action at a time, as at a tick; the next one due now follows at the next turn.
+    QObject::connect(&m_dueNow, &QTimer::timeout, [this] {
+        const qint64 now = TClock::Now();
+        if (RunDueAction() && std::any_of(Actions.begin(), Actions.end(),
+                                          [now](const auto& action) { return action.Due < now; }))
+            m_dueNow.start(0);
+    });
 }
 
 void TOutgoingQueue::QueueAction(int kind, int delaySeconds) {

@@ -1,6 +1,6 @@
 // The built program against the modem simulator when a caller or a fault would take something:
-// a caller ID name that looks like markup, the program told to end while a caller speaks, and a
-// modem that resets itself in the middle of a message.
+// a caller ID name that looks like markup, the program told to end while a caller speaks, a
+// caller who calls again at once, and a modem that resets itself in the middle of a message.
 
 #include <signal.h>
 
@@ -145,6 +145,37 @@ private slots:
         QCOMPARE(records[1].Name, QString("CALLER B"));
         QVERIFY(records[1].Actions & LOG_TOOK_MESSAGE);
         QVERIFY(WholeWave(folder.Data + "/Messages/" + records[1].MessageFile).size() >= 11025);
+    }
+
+    // A caller who hung up calls again at once: a second later (before a closing beep would
+    // have ended), or while the modem is being set up again after the hang-up. The second
+    // call is logged with its caller ID and answered, its message on its own record.
+    void aCallerWhoCallsAgainAtOnce_data() {
+        QTest::addColumn<QString>("callsAgain");
+        QTest::newRow("a second later") << "wait 1";
+        QTest::newRow("while the modem is set up again") << "waitfor ATZ";
+    }
+    void aCallerWhoCallsAgainAtOnce() {
+        QFETCH(QString, callsAgain);
+        TSimulator sim;
+        TAnsweringFolder folder(sim, 0.5);
+        QProcess program;
+        QVERIFY(StartListening(program, sim, folder));
+        CallerSpeaks(sim, "cid 4045550003 CALLER C", 2);
+        sim.Script("wait 2.5");
+        sim.Script("hangup b");
+        sim.Script(callsAgain);
+        QVERIFY2(LeavesAMessage(sim, "cid 4045550003 CALLER C", 2),
+                 qPrintable(sim.Commands().join(" | ")));
+        QVERIFY(Stop(program));
+        const QList<CallLogRecord> records = folder.Records();
+        QCOMPARE(records.size(), 2);
+        for (const CallLogRecord& record : records) {
+            QCOMPARE(record.Name, QString("CALLER C"));
+            QVERIFY(record.Actions & LOG_TOOK_MESSAGE);
+            QVERIFY(WholeWave(folder.Data + "/Messages/" + record.MessageFile).size() >= 11025);
+        }
+        QVERIFY(records[0].MessageFile != records[1].MessageFile);
     }
 
     // The folders under the program go while it runs: "Messages" replaced by a file, then the

@@ -290,14 +290,18 @@ private slots:
         m_queue->QueueAction(ACTION_HANG_UP, 0);
         QCOMPARE(m_log,
                  (QStringList{"Qued to answer in 0 seconds", "Qued to hangup in 0 seconds"}));
-        m_queue->Tick();  // due only when strictly earlier than now
-        QCOMPARE(m_line->Count("lineAnswer"), 0);
-        Advance(1);
-        QCOMPARE(m_line->Count("lineAnswer"), 1);  // one action per tick
-        QCOMPARE(m_line->Count("lineDrop"), 0);
-        Advance(2);
+        QCOMPARE(m_line->Count("lineAnswer"), 0);  // not inside whatever queued it
+        Pump();  // then at once, one after the other, with no tick
+        QCOMPARE(m_line->Count("lineAnswer"), 1);
         QCOMPARE(m_line->Count("lineDrop"), 1);
         QCOMPARE(m_host.HangUps, 1);
+        // A delayed action waits for a tick strictly after its time.
+        m_queue->QueueAction(ACTION_HANG_UP, 2);
+        Pump();
+        Advance(2);
+        QCOMPARE(m_queue->Actions.size(), size_t(1));
+        Advance(1);
+        QVERIFY(m_queue->Actions.empty());
         m_host.Line = nullptr;
         m_queue->QueueAction(ACTION_HANG_UP, 0);
         Advance(2);
