@@ -22,6 +22,7 @@
 namespace {
 constexpr int kCalls = 3;
 constexpr int kMessageSeconds = 5;
+constexpr int kIdleSeconds = 10;
 
 // CPU seconds of every thread of a process, in nanoseconds as the scheduler counts them.
 double ProcessCpuSeconds(qint64 pid) {
@@ -58,7 +59,7 @@ int ListeningAfter(const TSimulator& sim, int fromMs) {
 }
 
 struct TFigures {
-    double Cpu = 0, OffHook = 0, WakeRate = 0;
+    double Cpu = 0, OffHook = 0, WakeRate = 0, IdleCpu = 0;
     int StartMs = -1, BackMs = 0;
 };
 
@@ -77,6 +78,9 @@ bool Measure(const QString& path, TFigures* figures) {
     if (!QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 15000)) return false;
     figures->StartMs = ListeningAfter(sim, startedAt);
     QTest::qWait(2000);
+    const double idleBefore = ProcessCpuSeconds(pid);
+    QTest::qWait(kIdleSeconds * 1000);
+    figures->IdleCpu = (ProcessCpuSeconds(pid) - idleBefore) / kIdleSeconds;
 
     for (int call = 1; call <= kCalls; ++call) {
         const double cpuBefore = ProcessCpuSeconds(pid);
@@ -147,9 +151,9 @@ int main(int argc, char** argv) {
         std::printf(
             "  answered call: %.3f s CPU per call (all threads), %.4f s CPU per second off "
             "hook, %.0f wake-ups per second while audio flows; listening %d ms after start, "
-            "%d ms after a hang-up\n",
+            "%d ms after a hang-up; %.5f s CPU per second idle\n",
             figures.Cpu / kCalls, figures.Cpu / figures.OffHook, figures.WakeRate / kCalls,
-            figures.StartMs, figures.BackMs / kCalls);
+            figures.StartMs, figures.BackMs / kCalls, figures.IdleCpu);
     }
     return 0;
 }

@@ -61,6 +61,24 @@ TCounts Count() {
     return counts;
 }
 
+// The least-squares slope of resident memory over calls, in kB per 100 calls.
+double SlopePer100(const QList<QPair<int, qint64>>& points) {
+    if (points.size() < 2) return 0;
+    double meanX = 0, meanY = 0;
+    for (const auto& [x, y] : points) {
+        meanX += x;
+        meanY += double(y);
+    }
+    meanX /= double(points.size());
+    meanY /= double(points.size());
+    double covariance = 0, variance = 0;
+    for (const auto& [x, y] : points) {
+        covariance += (x - meanX) * (double(y) - meanY);
+        variance += (x - meanX) * (x - meanX);
+    }
+    return variance > 0 ? 100 * covariance / variance : 0;
+}
+
 void Print(const char* when, const TCounts& c) {
     std::printf("%s: resident %lld kB, %d descriptors, %d objects, %d timers\n", when, c.RssKb,
                 c.Descriptors, c.Objects, c.Timers);
@@ -136,13 +154,9 @@ int main(int argc, char* argv[]) {
         std::printf("the window did not start listening\n");
         return 1;
     }
-    // The window's two-second tick runs the queued answer and hang-up; ticking it more often
-    // runs them sooner, which is all the acceleration the real modem's pace leaves.
-    QTimer extraTicks;
-    QObject::connect(&extraTicks, &QTimer::timeout, &soak.Form, &TMainForm::OnTick);
-    extraTicks.start(250);
     TStallMeter stalls;
-    TCounts before;
+    TCounts before, last;
+    QList<QPair<int, qint64>> trend;  // (calls, resident kB) after the warm-up
     QElapsedTimer took;
     took.start();
     for (int i = 0; i < calls; ++i) {
@@ -155,11 +169,17 @@ int main(int argc, char* argv[]) {
         }
         if (i + 1 == warmUp) {
             QTest::qWait(500);
-            before = Count();
+            before = last = Count();
             Print("after the warm-up", before);
         } else if ((i + 1) % 100 == 0) {
             std::printf("%d calls, %lld s: ", i + 1, took.elapsed() / 1000);
-            Print("now", Count());
+            const TCounts now = Count();
+            Print("now", now);
+            if (i + 1 > warmUp) {
+                trend.append({i + 1, now.RssKb});
+                std::printf("  resident %+lld kB since the last count\n", now.RssKb - last.RssKb);
+            }
+            last = now;
         }
     }
     QTest::qWait(500);
@@ -180,6 +200,8 @@ int main(int argc, char* argv[]) {
         "growth over %d calls: resident %+lld kB, descriptors %+d, objects %+d, timers %+d\n",
         calls - warmUp, after.RssKb - before.RssKb, after.Descriptors - before.Descriptors,
         after.Objects - before.Objects, after.Timers - before.Timers);
+    std::printf("resident memory trend after the warm-up: %+.1f kB per 100 calls\n",
+                SlopePer100(trend));
     // Objects destroyed after this point must not reach the set.
     qtHookData[kAddQObject] = qtHookData[kRemoveQObject] = 0;
     const bool whole = records.size() == calls && numbers.size() == calls;

@@ -97,6 +97,12 @@ void TWaveConverter::Decode(const QByteArray& input, std::vector<float>* out) {
         return qFromLittleEndian<qint16>(p + 2 * i) / 32768.0f;
     };
     out->reserve(size_t(frames) * m_to.nChannels);
+    if (frameSize == 1 && m_from.wFormatTag == WAVE_FORMAT_PCM && m_to.nChannels == 1) {
+        // A modem's or a message's samples: one byte each, taken without a call per sample.
+        for (qsizetype f = 0; f < frames; ++f)
+            out->push_back(float(int(p[f]) - 128) * (1.0f / 128));
+        return;
+    }
     for (qsizetype f = 0; f < frames; ++f) {
         const qsizetype base = f * m_from.nChannels;
         const float left = sample(base);
@@ -110,20 +116,30 @@ void TWaveConverter::Decode(const QByteArray& input, std::vector<float>* out) {
     }
 }
 
+namespace {
+// Rounds half away from zero, as lround does, without a library call per sample.
+inline int RoundToInt(float v) {
+    return int(v >= 0 ? v + 0.5f : v - 0.5f);
+}
+}  // namespace
+
 QByteArray TWaveConverter::Encode(const float* samples, size_t frames) {
     const size_t count = frames * m_to.nChannels;
     const int bytes = m_to.wBitsPerSample / 8;
     QByteArray out(qsizetype(count) * bytes, '\0');
     auto* p = reinterpret_cast<uchar*>(out.data());
+    const bool pcm8 = m_to.wFormatTag == WAVE_FORMAT_PCM && bytes == 1;
     for (size_t i = 0; i < count; ++i) {
         const float v = std::clamp(samples[i], -1.0f, 1.0f);
-        const qint16 linear = qint16(std::lround(v * 32767.0f));
+        if (pcm8) {
+            p[i] = uchar(std::clamp(RoundToInt(v * 128.0f) + 128, 0, 255));
+            continue;
+        }
+        const qint16 linear = qint16(RoundToInt(v * 32767.0f));
         if (m_to.wFormatTag == WAVE_FORMAT_MULAW)
             p[i] = LinearToMuLaw(linear);
         else if (m_to.wFormatTag == WAVE_FORMAT_ALAW)
             p[i] = LinearToALaw(linear);
-        else if (bytes == 1)
-            p[i] = uchar(std::clamp(std::lround(v * 128.0f) + 128, 0L, 255L));
         else
             qToLittleEndian(linear, p + 2 * i);
     }
