@@ -1,8 +1,10 @@
-// ringvale-soak [CALLS]: the main window in this process answers CALLS calls (1000 by
-// default) from the modem simulator, and what the process holds is counted once the history
-// is full (250 calls) and at the end: resident memory, open file descriptors, live Qt objects and
-// running timers. Every call must be logged once; the longest stall of the GUI thread is measured
-// throughout.
+// ringvale-soak [CALLS] [--back-to-back]: the main window in this process answers CALLS calls
+// (1000 by default) from the modem simulator, each caller ringing once the program listens
+// again or, back to back, the moment the line before is hung up. What the process holds is
+// counted once the history is full (250 calls), every 100 calls (with the trend of resident
+// memory) and at the end: resident memory, open file descriptors, live Qt objects and running
+// timers. Every call must be logged once and every caller who spoke must leave a message; the
+// longest stall of the GUI thread is measured throughout.
 
 #include <malloc.h>
 
@@ -116,8 +118,11 @@ struct TSoak {
         return HangUps >= calls && ReadyAfterHangUp;
     }
 
-    // One caller: a short message, or (every fifth) a hang-up during the greeting.
-    bool Call(int index) {
+    // One caller: a short message, or (every fifth) a hang-up during the greeting. Back to
+    // back, the caller rings the moment the line before is hung up, while the program sets
+    // the modem up again, instead of once it listens.
+    bool Call(int index, bool backToBack) {
+        if (backToBack && index > 0) Sim.Script("waitfor ATH0");
         Sim.Script("ring");
         Sim.Script(
             QStringLiteral("cid 31255%1 SOAK %2").arg(index, 5, 10, QLatin1Char('0')).arg(index));
@@ -132,7 +137,12 @@ struct TSoak {
             Sim.Script("wait 0.4");
             Sim.Script("hangup b");
         }
-        return QTest::qWaitFor([&] { return HungUp(index + 1); }, 30000);
+        return QTest::qWaitFor(
+            [&] {
+                HungUp(index + 1);
+                return HangUps >= index + 1 && (backToBack || ReadyAfterHangUp);
+            },
+            30000);
     }
 };
 
@@ -146,6 +156,7 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int calls = argc > 1 ? std::atoi(argv[1]) : 1000;
+    const bool backToBack = app.arguments().contains(QStringLiteral("--back-to-back"));
     // Warmed up once the history is full (it keeps the newest 200 calls).
     const int warmUp = qMin(250, calls / 2);
 
@@ -160,7 +171,7 @@ int main(int argc, char* argv[]) {
     QElapsedTimer took;
     took.start();
     for (int i = 0; i < calls; ++i) {
-        if (!soak.Call(i)) {
+        if (!soak.Call(i, backToBack)) {
             std::printf(
                 "call %d did not end: %s\n", i,
                 qPrintable(soak.Sim.Commands().mid(soak.Sim.Commands().size() - 30).join(" | ")));
@@ -192,9 +203,12 @@ int main(int argc, char* argv[]) {
         numbers.insert(record.Number);
     const int messages = int(std::count_if(records.begin(), records.end(),
                                            [](const auto& r) { return !r.MessageFile.isEmpty(); }));
+    // Every fifth caller hangs up during the greeting; the others leave a message.
+    const int spoke = calls - calls / 5;
     std::printf(
-        "%d calls in %lld s: %d records, %d numbers, %d messages; longest GUI stall %lld ms\n",
-        calls, took.elapsed() / 1000, int(records.size()), int(numbers.size()), messages,
+        "%d calls in %lld s: %d records, %d numbers, %d of %d messages; longest GUI stall %lld "
+        "ms\n",
+        calls, took.elapsed() / 1000, int(records.size()), int(numbers.size()), messages, spoke,
         stalls.LongestMs());
     std::printf(
         "growth over %d calls: resident %+lld kB, descriptors %+d, objects %+d, timers %+d\n",
@@ -204,7 +218,7 @@ int main(int argc, char* argv[]) {
                 SlopePer100(trend));
     // Objects destroyed after this point must not reach the set.
     qtHookData[kAddQObject] = qtHookData[kRemoveQObject] = 0;
-    const bool whole = records.size() == calls && numbers.size() == calls;
+    const bool whole = records.size() == calls && numbers.size() == calls && messages == spoke;
     const bool bounded = after.RssKb - before.RssKb < 2048 &&
                          after.Descriptors <= before.Descriptors && after.Timers <= before.Timers;
     return whole && bounded ? 0 : 1;

@@ -179,6 +179,35 @@ private slots:
         }
     }
 
+    // A greeting played to every caller is converted once and comes out the same each time;
+    // one edited in place (same name, same length) is heard as it is now, never as it was.
+    void aSoundPlayedAgainAndEdited() {
+        m_out->Native = WAVEFORMATEX::Pcm(8000, 8, 1);
+        const QString greeting =
+            File("greeting.wav", WaveFile(11025, 8, 1, Tone(500, 1.0, 11025, 8, 1)));
+        QByteArray first;
+        for (int time = 0; time < 2; ++time) {
+            CtWave wave(&m_callbacks);
+            m_out->Played.clear();
+            m_seen.clear();
+            QVERIFY(wave.Load(greeting));
+            QVERIFY(wave.Play(kOut, false));
+            QVERIFY(QTest::qWaitFor([&] { return m_seen.contains("out-close"); }, 5000));
+            if (time == 0) first = m_out->Played;
+        }
+        QVERIFY(qAbs(first.size() - 8000) < 80);
+        QCOMPARE(m_out->Played, first);
+
+        WriteFile(greeting, WaveFile(11025, 8, 1, Tone(900, 1.0, 11025, 8, 1)));
+        CtWave edited(&m_callbacks);
+        m_out->Played.clear();
+        m_seen.clear();
+        QVERIFY(edited.Load(greeting));
+        QVERIFY(edited.Play(kOut, false));
+        QVERIFY(QTest::qWaitFor([&] { return m_seen.contains("out-close"); }, 5000));
+        QVERIFY(qAbs(Frequency(m_out->Played, 8000) - 900) < 9);
+    }
+
     void recordsAndSaves() {
         m_in->ToneHz = 1000;
         CtWave wave(&m_callbacks);

@@ -1,5 +1,6 @@
 // The modem's byte stream: DLE decoding at every read boundary, touch-tone brackets, caller
-// ID blocks of every form, the choice of voice format, and the port lock file.
+// ID blocks of every form, the choice of voice format, the port lock file, and the port read
+// at arrival or on a timer.
 
 #include <fcntl.h>
 #include <pty.h>
@@ -13,6 +14,7 @@
 #include "platform/telephony/dlecodec.h"
 #include "platform/telephony/modemchannel.h"
 #include "platform/telephony/portlock.h"
+#include "platform/telephony/serialport.h"
 #include "platform/telephony/tapi.h"
 #include "platform/telephony/v253line.h"
 
@@ -232,6 +234,49 @@ private slots:
                                      "ATH0\rATZ\r"));
         channel.Close();
         ::close(master);
+    }
+
+    // Voice data in 10 ms pieces, read every 100 ms: every byte arrives, in order, in a few
+    // large pieces; back to reading at arrival, a byte comes at once; and the modem going
+    // away is still seen.
+    void aPortReadOnATimer() {
+        int master = -1, slave = -1;
+        char name[128] = {};
+        QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
+        ::close(slave);
+        TSerialPort port;
+        QVERIFY(port.Open(QString::fromLatin1(name)));
+        QByteArray received;
+        int pieces = 0;
+        QString failed;
+        QObject::connect(&port, &TSerialPort::Received, [&](const QByteArray& bytes) {
+            received += bytes;
+            ++pieces;
+        });
+        QObject::connect(&port, &TSerialPort::Failed, [&](const QString& why) { failed = why; });
+        port.SetReadInterval(100);
+        QByteArray sent;
+        for (int piece = 0; piece < 50; ++piece) {
+            const QByteArray bytes(80, char('A' + piece % 26));
+            QCOMPARE(::write(master, bytes.constData(), size_t(bytes.size())), ssize_t(80));
+            sent += bytes;
+            QTest::qWait(10);
+        }
+        QTRY_COMPARE(received, sent);
+        QVERIFY2(pieces <= 10, qPrintable(QString::number(pieces)));
+
+        port.SetReadInterval(0);
+        received.clear();
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(::write(master, "OK", 2), ssize_t(2));
+        QTRY_COMPARE(received, QByteArray("OK"));
+        QVERIFY(clock.elapsed() < 50);
+
+        port.SetReadInterval(100);
+        ::close(master);
+        QTRY_VERIFY(!failed.isEmpty());
+        QVERIFY(!port.IsOpen());
     }
 };
 
