@@ -96,6 +96,7 @@ void TCallHandler::ResetCallState() {
     // What was queued for the call that ended (its hang-up, an answer it never got) must not
     // reach the next caller.
     m_outgoing.Actions.clear();
+    m_hungUp = false;
     CallOver();
     m_ringCount = 0;
     m_callMode = 0;
@@ -265,6 +266,14 @@ void TCallHandler::OnConnected() {
         line->SetSpeakerPhone(SPK_ON);
 }
 
+// The caller gone, the message taken, the remote player closed: whichever comes first hangs
+// up, at once. A second hang-up for the same call would reach the modem as the next caller
+// rings, and drop that caller.
+void TCallHandler::HangUpOnce() {
+    if (std::exchange(m_hungUp, true)) return;
+    m_outgoing.QueueAction(ACTION_HANG_UP, 0);
+}
+
 // Every way a call ends (the far end, our hang-up, the line closing under it, the line
 // reopening) comes here: a placed call reaches the history and leaves no mark behind.
 void TCallHandler::EndOfCall() {
@@ -282,7 +291,7 @@ void TCallHandler::CallOver() {
 
 void TCallHandler::RemotePlayerClosed() {
     if (!m_remoteRetrieval) return;  // the call it served has ended already
-    m_outgoing.QueueAction(ACTION_HANG_UP, 0);
+    HangUpOnce();
 }
 
 bool TCallHandler::RemoteAccessLockEnded() {
@@ -299,7 +308,7 @@ void TCallHandler::OnDisconnected() {
     Changed();
     m_view.CallerGone();
     if (m_remoteRetrieval) m_view.RemoteCommand(RC_QUIT);
-    m_outgoing.QueueAction(ACTION_HANG_UP, 0);
+    HangUpOnce();
 }
 
 void TCallHandler::OnDigit(const QString& text) {
@@ -364,7 +373,7 @@ void TCallHandler::Completion(int outcome) {
             record->Actions |= LOG_TOOK_MESSAGE;
             record->Heard = 0;
         }
-        m_outgoing.QueueAction(ACTION_HANG_UP, 0);
+        HangUpOnce();
         if (!m_digits.isEmpty() && !m_remoteRetrieval && m_config.AllowRemotePage()) {
             const QString digits =
                 m_digits.size() >= 32 ? m_digits.left(kMaxPagedDigits) : m_digits;
@@ -376,5 +385,5 @@ void TCallHandler::Completion(int outcome) {
     CallLogRecord* record = CurrentLogRecord();
     if (record && !m_messageSaved) record->MessageFile.clear();
     if (m_remoteRetrieval) return;  // the remote player owns the call now
-    m_outgoing.QueueAction(ACTION_HANG_UP, 0);
+    HangUpOnce();
 }

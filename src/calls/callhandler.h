@@ -93,6 +93,7 @@ private:
     void OnConnected();
     void OnDisconnected();
     void EndOfCall();
+    void HangUpOnce();
     void OnDigit(const QString& text);
     void HandleRemoteDigit(char digit);
     void WrongAccessCode();
@@ -115,6 +116,7 @@ private:
     QString m_digits;
     bool m_remoteRetrieval = false;
     bool m_answering = false;  // the answering window runs for this call
+    bool m_hungUp = false;     // this call's hang-up is on its way
     TAccessGuard m_access;
     bool m_connected = false;  // a call is up: the answer button hangs up
     TCallControls m_controls;

@@ -154,6 +154,7 @@ private slots:
         QTest::addColumn<QString>("callsAgain");
         QTest::newRow("a second later") << "wait 1";
         QTest::newRow("while the modem is set up again") << "waitfor ATZ";
+        QTest::newRow("the moment the line is hung up") << "waitfor ATH0";
     }
     void aCallerWhoCallsAgainAtOnce() {
         QFETCH(QString, callsAgain);

@@ -29,6 +29,11 @@ void TModemChannel::Close() {
     AbandonAll();
 }
 
+void TModemChannel::AbandonCommands() {
+    m_held = false;
+    AbandonAll();
+}
+
 // Every waiting command learns that the port is gone, so no caller waits for ever.
 void TModemChannel::AbandonAll() {
     m_timeout.stop();

@@ -24,6 +24,9 @@ public:
     explicit TModemChannel(QObject* parent = nullptr);
     bool Open(const QString& path);
     void Close();
+    // Every waiting command ends as if the port had closed, and the port stays open: what the
+    // modem sends goes on arriving.
+    void AbandonCommands();
     bool IsOpen() const { return m_port.IsOpen(); }
     QString ErrorText() const { return m_port.ErrorText; }
 

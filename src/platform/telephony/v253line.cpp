@@ -77,6 +77,8 @@ TV253Line::TV253Line(const QString& name, const QString& path) : m_name(name), m
         m_haveEarly = false;
         Trace(QStringLiteral("caller ID with no ring after it: dropped"));
     });
+    m_release.setSingleShot(true);
+    connect(&m_release, &QTimer::timeout, this, &TV253Line::ReleasePort);
     connect(&m_channel, &TModemChannel::Line, this, &TV253Line::OnLine);
     connect(&m_channel, &TModemChannel::Event, this, &TV253Line::OnEvent);
     connect(&m_channel, &TModemChannel::Failed, this, &TV253Line::OnPortFailed);
@@ -86,6 +88,7 @@ TV253Line::TV253Line(const QString& name, const QString& path) : m_name(name), m
 
 TV253Line::~TV253Line() {
     Close();
+    ReleasePort();
 }
 
 void TV253Line::Trace(const QString& text) {
@@ -111,6 +114,10 @@ qint32 TV253Line::GetDevCaps(LINEDEVCAPS* caps) {
 // the program handles as any closed line: it reconnects when the modem is back.
 qint32 TV253Line::Open(TLineEventSink* sink, quint32) {
     if (m_sink) return LINEERR_ALLOCATED;
+    if (std::exchange(m_reopening, false) && m_channel.IsOpen()) {
+        m_release.stop();  // reopened at once: the port and its lock are still ours
+        return Listen(sink);
+    }
     m_lock = std::make_unique<TPortLock>(m_path);
     const TPortLock::Result locked = m_lock->Acquire();
     if (locked == TPortLock::Busy) {
@@ -125,6 +132,11 @@ qint32 TV253Line::Open(TLineEventSink* sink, quint32) {
         m_lock.reset();
         return QFile::exists(m_path) ? LINEERR_RESOURCEUNAVAIL : LINEERR_NODEVICE;
     }
+    return Listen(sink);
+}
+
+// The modem is set up again from its reset, for this sink.
+qint32 TV253Line::Listen(TLineEventSink* sink) {
     if (m_lock->Held()) {  // another program may take the modem from here on
         m_lockWatch.addPath(m_lock->Path());
         m_lockWatch.addPath(TPortLock::Folder());
@@ -279,23 +291,41 @@ void TV253Line::Close() {
     // A transfer still running is ended on the modem (its owner hears so), then the call is
     // hung up, before the port closes.
     if (m_voiceChannel && m_voiceChannel->Active()) m_voiceChannel->End(true);
-    if (m_channel.IsOpen() && m_mode != Mode::Idle) m_channel.WriteRaw("ATH0\r");
+    // A call only ringing has not taken the line off hook: there is nothing to hang up.
+    if (m_channel.IsOpen() && m_mode != Mode::Idle && m_mode != Mode::Offering)
+        m_channel.WriteRaw("ATH0\r");
     // Commands still waiting learn that the port closed; none of them reports any more. They
     // hear it while the voice channel some of them belong to still exists.
     ++m_generation;
     m_sink = nullptr;
-    m_channel.Close();
+    m_channel.AbandonCommands();
     m_voiceChannel.reset();
-    m_lock.reset();
     m_phoneSink = nullptr;
+    // A caller who rang as the call before was hung up rings again on the reopened line, and
+    // the caller ID already sent waits for that ring; so does a block waiting for its ring
+    // (it expires by itself). The reopening of the line between two calls must not lose them.
+    if (m_mode == Mode::Offering && m_haveCallerId) HoldForNextRing(m_callerId);
+    if (m_assembler.HasData()) {
+        const TCallerId id = m_assembler.Finish();
+        if (!id.IsEmpty()) HoldForNextRing(id);
+    }
     m_mode = Mode::Idle;
     m_call = 0;
     m_callState = 0;
     m_monitorDigits = false;
-    // A block waiting for its ring (it expires by itself) is kept: it is the next caller's,
-    // whom the reopening of the line between two calls must not lose.
     m_haveCallerId = false;
     m_assembler.Clear();
+    if (!m_channel.IsOpen()) return;
+    m_reopening = true;
+    m_release.start(0);
+}
+
+void TV253Line::ReleasePort() {
+    m_release.stop();
+    m_reopening = false;
+    if (m_sink) return;
+    m_channel.Close();
+    m_lock.reset();
 }
 
 void TV253Line::OnPortFailed() {

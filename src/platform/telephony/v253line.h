@@ -89,6 +89,8 @@ private:
     void OnEvent(char code);
     void OnRing();
     void OnPortFailed();
+    void ReleasePort();
+    qint32 Listen(TLineEventSink* sink);
     void OnLockChanged();
     void FinishCallerId();
     // A block with no call to go to yet: the next ring's, unless it expires first.
@@ -130,6 +132,10 @@ private:
     QTimer m_ringTimer;
     QTimer m_callerIdTimer;
     QTimer m_earlyTimer;
+    // A closed line lets its port go at the next turn of the event loop: the reopening after
+    // every call keeps it, and with it whatever the modem sent in between.
+    QTimer m_release;
+    bool m_reopening = false;
 };
 
 // Every modem of lines.conf and /dev/serial/by-id as a line device.
