@@ -1,10 +1,10 @@
-// ringvale-soak [CALLS] [--back-to-back]: the main window in this process answers CALLS calls
-// (1000 by default) from the modem simulator, each caller ringing once the program listens
-// again or, back to back, the moment the line before is hung up. What the process holds is
-// counted once the history is full (250 calls), every 100 calls (with the trend of resident
-// memory) and at the end: resident memory, open file descriptors, live Qt objects and running
-// timers. Every call must be logged once and every caller who spoke must leave a message; the
-// longest stall of the GUI thread is measured throughout.
+// ringvale-soak [CALLS] [--back-to-back] [--history N]: the main window in this process answers
+// CALLS calls (1000 by default) from the modem simulator, each caller ringing once the program
+// listens again or, back to back, the moment the line before is hung up. What the process holds is
+// counted once the history is full (50 calls after its length), every 100 calls (with the trend of
+// resident memory) and at the end: resident memory, open file descriptors, live Qt objects and
+// running timers. Every call must be logged once and every caller who spoke must leave a message;
+// the longest stall of the GUI thread is measured throughout.
 
 #include <malloc.h>
 
@@ -63,6 +63,38 @@ TCounts Count() {
     return counts;
 }
 
+// Resident kB of each mapping of this process, by its start address and name ("[heap]", a
+// file, or nothing for anonymous memory).
+QHash<QString, qint64> ResidentByMapping() {
+    QHash<QString, qint64> mappings;
+    QFile smaps(QStringLiteral("/proc/self/smaps"));
+    if (!smaps.open(QIODevice::ReadOnly)) return mappings;
+    QString current;
+    for (const QByteArray& line : smaps.readAll().split('\n')) {
+        const QByteArray first = line.left(line.indexOf(' '));
+        if (line.startsWith("Rss:")) {
+            mappings[current] += line.mid(4).trimmed().split(' ').value(0).toLongLong();
+        } else if (first.contains('-') && !first.contains(':')) {  // a mapping's own line
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            current =
+                QString::fromLatin1(first.split('-').value(0) + ' ' + fields.mid(5).join(' '));
+        }
+    }
+    return mappings;
+}
+
+// Where resident memory grew between two readings, the largest first.
+void PrintGrowth(const QHash<QString, qint64>& before, const QHash<QString, qint64>& after) {
+    QList<QPair<qint64, QString>> grown;
+    for (auto it = after.begin(); it != after.end(); ++it)
+        if (it.value() != before.value(it.key()))
+            grown.append({it.value() - before.value(it.key()), it.key()});
+    std::sort(grown.begin(), grown.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (qsizetype i = 0; i < qMin<qsizetype>(grown.size(), 6); ++i)
+        std::printf("  %+lld kB in %s\n", grown[i].first, qPrintable(grown[i].second));
+}
+
 // The least-squares slope of resident memory over calls, in kB per 100 calls.
 double SlopePer100(const QList<QPair<int, qint64>>& points) {
     if (points.size() < 2) return 0;
@@ -88,11 +120,16 @@ void Print(const char* when, const TCounts& c) {
 }
 
 struct TSoak {
+    explicit TSoak(int history) : History(history) {}
+    const int History;  // calls the history keeps
     TSimulator Sim;
     TAnsweringFolder Folder{Sim, 0.3};
     bool ConfigHome = [this] {
         qputenv("XDG_CONFIG_HOME", Folder.Work.filePath("config").toUtf8());
-        return true;
+        TConfig config;
+        TConfigFile().LoadConfig(config);
+        config.MaxItems = History;
+        return TConfigFile().SaveConfig(config);
     }();
     TV253Provider Modems;
     TMainForm Form;
@@ -157,16 +194,20 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const int calls = argc > 1 ? std::atoi(argv[1]) : 1000;
     const bool backToBack = app.arguments().contains(QStringLiteral("--back-to-back"));
-    // Warmed up once the history is full (it keeps the newest 200 calls).
-    const int warmUp = qMin(250, calls / 2);
+    // A smaller history (--history N, 5 to 200) is full sooner, for a shorter soak.
+    const qsizetype historyAt = app.arguments().indexOf(QStringLiteral("--history"));
+    const int history =
+        qBound(5, historyAt > 0 ? app.arguments().value(historyAt + 1).toInt() : 200, 200);
+    const int warmUp = qMin(history + 50, calls / 2);
 
-    TSoak soak;
+    TSoak soak(history);
     if (!QTest::qWaitFor([&] { return soak.Sim.Commands().contains("AT+VCID=1"); }, 15000)) {
         std::printf("the window did not start listening\n");
         return 1;
     }
     TStallMeter stalls;
     TCounts before, last;
+    QHash<QString, qint64> mappingsBefore;
     QList<QPair<int, qint64>> trend;  // (calls, resident kB) after the warm-up
     QElapsedTimer took;
     took.start();
@@ -181,6 +222,7 @@ int main(int argc, char* argv[]) {
         if (i + 1 == warmUp) {
             QTest::qWait(500);
             before = last = Count();
+            mappingsBefore = ResidentByMapping();
             Print("after the warm-up", before);
         } else if ((i + 1) % 100 == 0) {
             std::printf("%d calls, %lld s: ", i + 1, took.elapsed() / 1000);
@@ -230,6 +272,8 @@ int main(int argc, char* argv[]) {
         after.Objects - before.Objects, after.Timers - before.Timers);
     std::printf("resident memory trend after the warm-up: %+.1f kB per 100 calls\n",
                 SlopePer100(trend));
+    std::printf("where resident memory grew after the warm-up:\n");
+    PrintGrowth(mappingsBefore, ResidentByMapping());
     // Objects destroyed after this point must not reach the set.
     qtHookData[kAddQObject] = qtHookData[kRemoveQObject] = 0;
     const bool whole = records.size() == calls && numbers.size() == calls && messages == spoke;
