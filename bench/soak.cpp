@@ -270,8 +270,9 @@ int main(int argc, char* argv[]) {
         "growth over %d calls: resident %+lld kB, descriptors %+d, objects %+d, timers %+d\n",
         calls - warmUp, after.RssKb - before.RssKb, after.Descriptors - before.Descriptors,
         after.Objects - before.Objects, after.Timers - before.Timers);
-    std::printf("resident memory trend after the warm-up: %+.1f kB per 100 calls\n",
-                SlopePer100(trend));
+    if (trend.size() >= 2)
+        std::printf("resident memory trend after the warm-up: %+.1f kB per 100 calls\n",
+                    SlopePer100(trend));
     std::printf("where resident memory grew after the warm-up:\n");
     PrintGrowth(mappingsBefore, ResidentByMapping());
     // Objects destroyed after this point must not reach the set.
