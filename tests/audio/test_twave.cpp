@@ -82,6 +82,18 @@ class TestTWave : public QObject {
         return path;
     }
 
+    // What the output device got from playing a file once through a new player (empty when
+    // it did not play).
+    QByteArray PlayedOnce(const QString& file) {
+        CtWave wave(&m_callbacks);
+        m_out->Played.clear();
+        m_seen.clear();
+        if (!wave.Load(file) || !wave.Play(kOut, false) ||
+            !QTest::qWaitFor([&] { return m_seen.contains("out-close"); }, 5000))
+            return {};
+        return m_out->Played;
+    }
+
 private slots:
     void init() {
         m_seen.clear();
@@ -185,26 +197,12 @@ private slots:
         m_out->Native = WAVEFORMATEX::Pcm(8000, 8, 1);
         const QString greeting =
             File("greeting.wav", WaveFile(11025, 8, 1, Tone(500, 1.0, 11025, 8, 1)));
-        QByteArray first;
-        for (int time = 0; time < 2; ++time) {
-            CtWave wave(&m_callbacks);
-            m_out->Played.clear();
-            m_seen.clear();
-            QVERIFY(wave.Load(greeting));
-            QVERIFY(wave.Play(kOut, false));
-            QVERIFY(QTest::qWaitFor([&] { return m_seen.contains("out-close"); }, 5000));
-            if (time == 0) first = m_out->Played;
-        }
+        const QByteArray first = PlayedOnce(greeting);
         QVERIFY(qAbs(first.size() - 8000) < 80);
-        QCOMPARE(m_out->Played, first);
+        QCOMPARE(PlayedOnce(greeting), first);
 
         WriteFile(greeting, WaveFile(11025, 8, 1, Tone(900, 1.0, 11025, 8, 1)));
-        CtWave edited(&m_callbacks);
-        m_out->Played.clear();
-        m_seen.clear();
-        QVERIFY(edited.Load(greeting));
-        QVERIFY(edited.Play(kOut, false));
-        QVERIFY(QTest::qWaitFor([&] { return m_seen.contains("out-close"); }, 5000));
+        PlayedOnce(greeting);
         QVERIFY(qAbs(Frequency(m_out->Played, 8000) - 900) < 9);
     }
 

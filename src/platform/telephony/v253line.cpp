@@ -114,7 +114,7 @@ qint32 TV253Line::GetDevCaps(LINEDEVCAPS* caps) {
 // the program handles as any closed line: it reconnects when the modem is back.
 qint32 TV253Line::Open(TLineEventSink* sink, quint32) {
     if (m_sink) return LINEERR_ALLOCATED;
-    if (std::exchange(m_reopening, false) && m_channel.IsOpen()) {
+    if (m_release.isActive() && m_channel.IsOpen()) {
         m_release.stop();  // reopened at once: the port and its lock are still ours
         return Listen(sink);
     }
@@ -316,13 +316,11 @@ void TV253Line::Close() {
     m_haveCallerId = false;
     m_assembler.Clear();
     if (!m_channel.IsOpen()) return;
-    m_reopening = true;
     m_release.start(0);
 }
 
 void TV253Line::ReleasePort() {
     m_release.stop();
-    m_reopening = false;
     if (m_sink) return;
     m_channel.Close();
     m_lock.reset();

@@ -135,7 +135,6 @@ private:
     // A closed line lets its port go at the next turn of the event loop: the reopening after
     // every call keeps it, and with it whatever the modem sent in between.
     QTimer m_release;
-    bool m_reopening = false;
 };
 
 // Every modem of lines.conf and /dev/serial/by-id as a line device.
