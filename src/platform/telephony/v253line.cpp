@@ -45,6 +45,14 @@ QList<int> Numbers(const QByteArray& text) {
     return expanded;
 }
 
+// "0,1,1.0,2,8" or "(0-2,8)", with or without a "+FCLASS:" in front.
+bool IsClassList(const QByteArray& line) {
+    const QByteArray list = line.startsWith("+FCLASS:") ? line.mid(8).trimmed() : line.trimmed();
+    return !list.isEmpty() && std::all_of(list.begin(), list.end(), [](char c) {
+        return (c >= '0' && c <= '9') || QByteArray(",.()- ").contains(c);
+    });
+}
+
 VARSTRING BinaryId(quint32 id) {
     VARSTRING var;
     var.dwStringFormat = STRINGFORMAT_BINARY;
@@ -178,6 +186,11 @@ void TV253Line::Answered(Step step, const QByteArray& result, const QList<QByteA
             if (ok && !lines.isEmpty()) m_identity = lines.first().left(64);
             return Send(Step::Classes);
         case Step::Classes:
+            // A result the modem still owed a program before (one killed as it sent its last
+            // command) shifts every answer by one: the class list is then some other text, and
+            // the modem would be taken for one without voice. The set-up starts again instead.
+            if (ok && !lines.isEmpty() && !std::any_of(lines.begin(), lines.end(), IsClassList))
+                return OpenFailed("an answer that is no class list");
             m_voice = ok && !lines.isEmpty() && Numbers(lines.join(',')).contains(8);
             if (m_voice) return Send(Step::ProbeVoice);
             ProbeDone();
