@@ -71,13 +71,17 @@ QString CallLogRecord::MessageName() const {
 
 QString FormatNumber(const QString& number) {
     static const QString kTemplate = QStringLiteral("xxx-xxx-xxxx");
+    constexpr int kGroupedDigits = 10;
+    constexpr int kFieldChars = 31;
+    // An international number, or one with an extension, is kept whole: grouping it as a
+    // North American number would cut it and make calling back dial someone else.
+    const QString digits = DigitsOnly(number);
+    if (digits.size() > kGroupedDigits) return digits.left(kFieldChars);
     QString out = QStringLiteral("000-000-0000");
     int written = 0;  // output length after the last written position
     int slot = 0;
-    for (const QChar c : number) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) continue;
-        if (slot < kTemplate.size() && kTemplate[slot] == QLatin1Char('-')) ++slot;
-        if (slot >= kTemplate.size()) break;  // digits beyond ten are dropped
+    for (const QChar c : digits) {
+        if (kTemplate[slot] == QLatin1Char('-')) ++slot;
         out[slot++] = c;
         written = slot;
     }

@@ -101,8 +101,15 @@ private slots:
                                  << "1-800-%s%d" << true;
         QTest::newRow("no area code") << "555-1212"
                                       << "1 555 1212" << false;
+        // The area code is read from the digits, however the number was typed.
         QTest::newRow("parentheses") << "(404) 555-1212"
-                                     << "1 (40 4)555-1212" << false;
+                                     << "555-1212" << true;
+        QTest::newRow("as stored") << "(404)555-1212"
+                                   << "555-1212" << true;
+        QTest::newRow("dots") << "303.555.7000"
+                              << "1 303 555.7000" << false;
+        QTest::newRow("international") << "442071234567"
+                                       << "442071234567" << true;
         QTest::newRow("blanks only") << "   "
                                      << "" << false;
         QTest::newRow("empty") << ""
@@ -126,6 +133,9 @@ private slots:
         QCOMPARE(DialableNumber("303-555-7000", m_config, &local),
                  QString("1010321, 1 303 555-7000"));
         QCOMPARE(DialableNumber("888-555-0000", m_config, &local), QString("1 888 555-0000"));
+        // "1" is the long distance digit itself, not a carrier: it is not dialled twice.
+        m_config.LongDistancePrefix = " 1 ";
+        QCOMPARE(DialableNumber("303-555-7000", m_config, &local), QString("1 303 555-7000"));
         QCOMPARE(LocalAreaCodeTable("404;678 & 770"), (QStringList{"404", "678", "770"}));
         QCOMPARE(LocalAreaCodeTable("4045"), QStringList{"4045"});
         m_config.LocalAreaCodes = "4045";
