@@ -165,3 +165,15 @@ QString KeepAside(const QString& path, bool copy) {
     }
     return {};
 }
+
+QString CharactersOutsideLatin1(const QString& text) {
+    QString outside;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // A character beyond the first 65536 comes as two halves: both are one character.
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString character = text.mid(i, length);
+        i += length - 1;
+        if (character[0].unicode() > 0xFF && !outside.contains(character)) outside += character;
+    }
+    return outside;
+}

@@ -82,3 +82,6 @@ QString KeepAside(const QString& path, bool copy);
 
 // The Latin-1 text of a NUL-terminated buffer of at most width bytes.
 QString BoundedText(const char* data, int width);
+
+// The characters of text that a single-byte field cannot hold, each once, in order.
+QString CharactersOutsideLatin1(const QString& text);

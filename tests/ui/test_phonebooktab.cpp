@@ -25,6 +25,7 @@
 #include "ui/main/phonebooktab.h"
 #include "ui_getnewname.h"
 #include "ui_mainform.h"
+#include "wavefile.h"
 
 namespace {
 PhoneBookEntry Entry(const QString& display, const QString& number, int called = 0) {
@@ -191,7 +192,10 @@ private slots:
             ui->PagemeButton->setChecked(true);
             ui->PersonalGreeting->setText("hello");
             if (ui->HangupButton->text() != "Play greeting then hang up.") return 0;
-            dialog.RunDialog = [](QDialog&) { return int(QDialog::Accepted); };
+            dialog.RunDialog = [](QDialog& recorder) {  // records a sound
+                QFile(recorder.findChild<QLabel*>("WaveFile")->text()).open(QIODevice::WriteOnly);
+                return int(QDialog::Accepted);
+            };
             ui->NewButton->click();  // a notify sound named after the caller
             ui->TimesCalled->setText("3");
             dialog.OKButtonClick();
@@ -243,7 +247,8 @@ private slots:
         QKeyEvent omega(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("Ω"));
         QApplication::sendEvent(ui->Name, &omega);  // cannot be stored: refused
         QCOMPARE(ui->Name->text(), QString::fromUtf8("Zoë "));
-        QCOMPARE(prompts.Count("beep"), 1);
+        QVERIFY(prompts.Texts().last().startsWith(
+            QString::fromUtf8("This field cannot hold these characters: Ω")));
         QStringList recorded;
         dialog.RunDialog = [&](QDialog& opened) {
             recorded << opened.findChild<QLabel*>("WaveFile")->text();
@@ -266,23 +271,49 @@ private slots:
     }
 
     // A greeting named without an extension is recorded as that name with ".wav", inside its
-    // folder, even when the data folder's path has dots of its own.
-    void aNameWithoutAnExtensionInADottedFolder() {
+    // folder, even when the data folder's path has dots of its own; nothing recorded (no
+    // microphone) names no greeting. Browse copies a wave file into the folder and refuses a
+    // text file named ".wav".
+    void soundsOfAnEntryInADottedFolder() {
         const QString dotted = m_dir->filePath(".local/share/Ringvale");
         QVERIFY(QDir().mkpath(dotted + "/Greetings"));
         TProfile::SetFolder(dotted);
+        TScriptedPrompts prompts;
         TGetNewName dialog;
         dialog.SetEntry(PhoneBookEntry(), false);
         Ui::TGetNewName* ui = dialog.Form();
         QStringList recorded;
+        bool microphone = false;
         dialog.RunDialog = [&](QDialog& opened) {
             recorded << opened.findChild<QLabel*>("WaveFile")->text();
+            if (microphone) QFile(recorded.last()).open(QIODevice::WriteOnly);
             return int(QDialog::Accepted);
         };
+        ui->EditPersonalGreeting->click();
+        QCOMPARE(ui->PersonalGreeting->text(), QString());
+        microphone = true;
         ui->PersonalGreeting->setText("Bob");
         ui->EditPersonalGreeting->click();
-        QCOMPARE(recorded, QStringList{dotted + "/Greetings/Bob.wav"});
+        QCOMPARE(recorded.last(), dotted + "/Greetings/Bob.wav");
         QCOMPARE(ui->PersonalGreeting->text(), QString("Bob.wav"));
+
+        QTemporaryDir elsewhere;
+        QFile text(elsewhere.filePath("Hello.wav"));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("Hello, I am not here right now.");
+        text.close();
+        prompts.FileAnswers.enqueue(text.fileName());
+        ui->BrowsePersonalGreetings->click();
+        QCOMPARE(ui->PersonalGreeting->text(), QString("Bob.wav"));
+        QCOMPARE(prompts.Texts().last(),
+                 QString("\"Hello.wav\" can't be used as a sound.\rIt is not a wave file."));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write(Wave(8000, QByteArray(800, char(140))));
+        text.close();
+        prompts.FileAnswers.enqueue(text.fileName());
+        ui->BrowsePersonalGreetings->click();
+        QCOMPARE(ui->PersonalGreeting->text(), QString("Hello.wav"));
+        QVERIFY(QFile::exists(dotted + "/Greetings/Hello.wav"));
         TProfile::SetFolder(m_dir->path());
     }
 

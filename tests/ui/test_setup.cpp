@@ -12,6 +12,7 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include "audio/shippedsounds.h"
 #include "eventloop.h"
 #include "modal.h"
 #include "platform/profile.h"
@@ -19,11 +20,13 @@
 #include "scriptedprompts.h"
 #include "store/calllog.h"
 #include "store/config.h"
+#include "store/greetings.h"
 #include "ui/dialogs/recordwaveform.h"
 #include "ui/dialogs/setup.h"
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
 #include "ui_setup.h"
+#include "wavefile.h"
 
 namespace {
 QByteArray ConfigBytes(const QString& folder) {
@@ -70,7 +73,7 @@ private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         TProfile::SetFolder(m_dir->path());
-        QDir(m_dir->path()).mkdir("Greetings");
+        InstallShippedSounds();  // the default greetings, as every start makes them
         m_provider = std::make_unique<TFakeLineProvider>();
         m_provider->AddLine("Kitchen modem");
         m_provider->AddLine("Desk modem");
@@ -214,6 +217,49 @@ private slots:
     }
 
     // No area code: message 210; OK goes back to the Dialing tab, Cancel saves all the same.
+    // Text the settings file cannot hold is refused where it is typed, and at OK, with the
+    // characters named: a password saved as "?"s would lock the user out after a restart. A
+    // ring sound browsed to in a folder with such a name is copied among the personal sounds.
+    void textTheFilesCannotHold() {
+        SaveSettings();
+        TScriptedPrompts prompts;
+        TShownSetup shown;
+        TSetup& setup = shown.Setup;
+        Ui::TSetup* ui = setup.Form();
+        ui->setupPages->setCurrentIndex(TSetup::Security);
+        ui->Password1->setFocus();
+        for (const QString typed : {"p", "ä", "€", "s"}) {
+            QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, typed);
+            QApplication::sendEvent(ui->Password1, &key);
+        }
+        QCOMPARE(ui->Password1->text(), QString::fromUtf8("päs"));
+        QVERIFY(prompts.Texts().last().startsWith(
+            QString::fromUtf8("This field cannot hold these characters: €\r")));
+        ui->Password1->setText(QString::fromUtf8("Пароль"));
+        ui->Password2->setText(QString::fromUtf8("Пароль"));
+        const QByteArray before = ConfigBytes(m_dir->path());
+        setup.OKBtnClick();
+        QVERIFY(setup.isVisible());
+        QCOMPARE(prompts.Texts().last(),
+                 QString::fromUtf8("These characters cannot be used: Пароль"));
+        QCOMPARE(ConfigBytes(m_dir->path()), before);
+
+        QTemporaryDir music(QDir::tempPath() + QString::fromUtf8("/Музыка-XXXXXX"));
+        QFile ring(music.filePath(QString::fromUtf8("звонок.wav")));
+        QVERIFY(ring.open(QIODevice::WriteOnly));
+        ring.write(Wave(8000, QByteArray(400, char(60))));
+        ring.close();
+        prompts.FileAnswers.enqueue(ring.fileName());
+        ui->BrowseSoundButton->click();
+        QCOMPARE(ui->SoundToPlayWhenPhoneRings->text(), QString("Personal Sounds/______.wav"));
+        ui->Password1->setText("pass");
+        ui->Password2->setText("pass");
+        setup.OKBtnClick();
+        QVERIFY(!setup.isVisible());
+        QCOMPARE(shown.Live.SoundToPlayWhenPhoneRings, QString("Personal Sounds/______.wav"));
+        QVERIFY(QFileInfo(m_dir->filePath("Personal Sounds/______.wav")).size() > 400);
+    }
+
     void missingAreaCodeAsksFirst() {
         SaveSettings([](TConfig& c) { c.LocalAreaCodes.clear(); });
         TScriptedPrompts prompts;
@@ -258,7 +304,7 @@ private slots:
 
     // Without any modem: message 312, one item, everything about the modem disabled, and OK
     // stores no modem.
-    void noModemInstalled() {
+    void noModemPluggedIn() {
         m_provider.reset();
         SaveSettings([](TConfig& c) { c.SelectPortBox = "Gone modem"; });
         TScriptedPrompts prompts;
@@ -267,41 +313,85 @@ private slots:
         TSetup& setup = shown.Setup;
         Ui::TSetup* ui = setup.Form();
         QCOMPARE(prompts.Messages.last().Id, 312);
-        QCOMPARE(ui->SelectPortBox->count(), 1);
-        QCOMPARE(ui->SelectPortBox->currentText(), QString("No modems installed"));
-        QVERIFY(!ui->SelectPortBox->isEnabled());
+        // The chosen modem stays chosen while it is unplugged, so that the program takes it
+        // up again by itself once it is back.
+        QCOMPARE(ui->SelectPortBox->count(), 2);
+        QCOMPARE(ui->SelectPortBox->itemText(0), QString("No modems installed"));
+        QCOMPARE(ui->SelectPortBox->currentText(), QString("Gone modem (not plugged in)"));
         QVERIFY(!ui->ModemInfoButton->isEnabled());
         QVERIFY(!ui->ConnectAtStartupButton->isEnabled());
+        setup.OKBtnClick();
+        QCOMPARE(live.SelectPortBox, QString("Gone modem"));
+        // Choosing "no modem" on purpose is kept too.
+        setup.show();
+        ui->SelectPortBox->setCurrentIndex(0);
         setup.OKBtnClick();
         QCOMPARE(live.SelectPortBox, QString());
     }
 
-    // New proposes the first free name and adds the greeting once recorded; Play/Edit opens the
-    // recorder for each selected greeting; the Delete key removes the selected ones.
+    // New proposes the first free name and adds the greeting once recorded (and only then);
+    // Browse copies a playable wave file into the greetings folder under a name the list can
+    // hold, and refuses anything else; Play/Edit opens the recorder for each selected
+    // greeting; the Delete key removes the selected ones; a listed name without its file is
+    // not shown.
     void editsTheGreetingsList() {
         SaveSettings();
         for (const char* name : {"Default Greeting.wav", "Default Greeting1.wav"})
             QFile(m_dir->filePath(QString("Greetings/") + name)).open(QIODevice::WriteOnly);
+        SaveGreetingList(DefaultGreetings() << "Lost.wav");
+        QTemporaryDir elsewhere;
+        auto file = [&](const QString& name, const QByteArray& bytes) {
+            QFile out(elsewhere.filePath(name));
+            out.open(QIODevice::WriteOnly);
+            out.write(bytes);
+            return out.fileName();
+        };
         TScriptedPrompts prompts;
         QStringList recorded;
+        bool microphone = true;
         TShownSetup shown([&](TSetup& dialog) {
             dialog.RunDialog = [&](QDialog& opened) {
-                if (qobject_cast<TRecordWaveForm*>(&opened))
+                if (qobject_cast<TRecordWaveForm*>(&opened)) {
                     recorded << opened.findChild<QLabel*>("WaveFile")->text();
+                    QFile greeting(recorded.last());
+                    if (microphone && greeting.open(QIODevice::WriteOnly))
+                        greeting.write(Wave(8000, QByteArray(800, char(128))));
+                }
                 return int(QDialog::Accepted);
             };
         });
         TSetup& setup = shown.Setup;
         Ui::TSetup* ui = setup.Form();
+        QCOMPARE(ui->GreetingList->count(), 3);  // "Lost.wav" has no file
         QVERIFY(!ui->DeleteGreetingButton->isEnabled());
         prompts.FileAnswers.enqueue("/elsewhere/Default Greeting2.wav");
         ui->NewGreetingButton->click();
         QCOMPARE(recorded, QStringList{m_dir->filePath("Greetings/Default Greeting2.wav")});
         QCOMPARE(ui->GreetingList->count(), 4);
         QCOMPARE(ui->GreetingList->item(3)->text(), QString("Default Greeting2.wav"));
-        prompts.FileAnswers.enqueue("/music/Hello.wav");
+        microphone = false;
+        prompts.FileAnswers.enqueue("/elsewhere/Default Greeting3.wav");
+        ui->NewGreetingButton->click();
+        QCOMPARE(ui->GreetingList->count(), 4);
+        QCOMPARE(prompts.Texts().last(),
+                 QString("Nothing was recorded, so no greeting was added."));
+
+        prompts.FileAnswers.enqueue(file("Hello.wav", Wave(8000, QByteArray(8000, char(100)))));
         ui->AddGreetingButton->click();
         QCOMPARE(ui->GreetingList->item(4)->text(), QString("Hello.wav"));
+        QVERIFY(QFile::exists(m_dir->filePath("Greetings/Hello.wav")));
+        prompts.FileAnswers.enqueue(file("Grüße ☎.wav", Wave(8000, QByteArray(80, char(90)))));
+        ui->AddGreetingButton->click();
+        QCOMPARE(ui->GreetingList->item(5)->text(), QString("Grüße _.wav"));
+        QVERIFY(QFile::exists(m_dir->filePath("Greetings/Grüße _.wav")));
+        const int boxes = prompts.Count("box");
+        prompts.FileAnswers.enqueue(file("Notes.wav", "this is no sound at all"));
+        ui->AddGreetingButton->click();
+        QCOMPARE(ui->GreetingList->count(), 6);
+        QCOMPARE(prompts.Count("box"), boxes + 1);
+        QCOMPARE(prompts.Texts().last(),
+                 QString("\"Notes.wav\" can't be used as a sound.\rIt is not a wave file."));
+        QVERIFY(!QFile::exists(m_dir->filePath("Greetings/Notes.wav")));
 
         ui->GreetingList->item(1)->setSelected(true);
         ui->GreetingList->item(2)->setSelected(true);
@@ -313,9 +403,11 @@ private slots:
         QStringList left;
         for (int row = 0; row < ui->GreetingList->count(); ++row)
             left << ui->GreetingList->item(row)->text();
-        QCOMPARE(left,
-                 QStringList({"Default Greeting 1.wav", "Default Greeting2.wav", "Hello.wav"}));
-        QVERIFY(QFile::exists(m_dir->filePath("Greetings/Default Greeting1.wav")));
+        QCOMPARE(left, QStringList({"Default Greeting 1.wav", "Default Greeting2.wav", "Hello.wav",
+                                    "Grüße _.wav"}));
+        QVERIFY(QFile::exists(m_dir->filePath("Greetings/Default Greeting 2.wav")));
+        setup.OKBtnClick();
+        QCOMPARE(LoadGreetingList(), left);  // the saved list reads back as it was shown
     }
 
     // Choosing another modem while listening says so (212) and keeps listening on the old one.

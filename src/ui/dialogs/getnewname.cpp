@@ -1,7 +1,9 @@
 #include "ui/dialogs/getnewname.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 
+#include "audio/soundimport.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/prompts.h"
@@ -9,6 +11,7 @@
 #include "platform/wave/sounds.h"
 #include "store/message.h"
 #include "ui/dialogs/helpwindow.h"
+#include "ui/dialogs/latin1text.h"
 #include "ui/dialogs/recordwaveform.h"
 #include "ui/dialogs/showcalleridform.h"
 #include "ui_getnewname.h"
@@ -37,19 +40,6 @@ QString ForceWavExtension(const QString& path) {
     return dot <= name ? path + QStringLiteral(".wav") : path.left(dot + 1) + QStringLiteral("wav");
 }
 
-// The files are single-byte text: a character that cannot be stored is refused as it is typed.
-void KeepLatin1(QLineEdit* field) {
-    QObject::connect(field, &QLineEdit::textEdited, field, [field](const QString& text) {
-        QString kept;
-        for (const QChar c : text)
-            if (c.unicode() <= 0xFF) kept += c;
-        if (kept == text) return;
-        const int caret = field->cursorPosition() - int(text.size() - kept.size());
-        field->setText(kept);
-        field->setCursorPosition(qMax(0, caret));
-        Prompts().Beep();
-    });
-}
 }  // namespace
 
 TGetNewName::TGetNewName(QWidget* parent)
@@ -152,7 +142,9 @@ void TGetNewName::RecordInto(QLineEdit* field, const QString& folder) {
     path = ForceWavExtension(path);
     TRecordWaveForm recorder(this);
     recorder.SetRecordFile(path);
-    if (RunDialog(recorder) == QDialog::Accepted) field->setText(FileNamePart(path));
+    // Nothing recorded (no microphone) names no sound.
+    if (RunDialog(recorder) == QDialog::Accepted && QFileInfo(path).isFile())
+        field->setText(FileNamePart(path));
 }
 
 void TGetNewName::Browse(QLineEdit* field, const QString& folder, const QString& title) {
@@ -161,7 +153,9 @@ void TGetNewName::Browse(QLineEdit* field, const QString& folder, const QString&
     request.Filter = QStringLiteral("Sound files (*.wav)|*.wav;*.WAV");
     request.InitialFolder = TProfile::Path(folder);
     const QString chosen = Prompts().OpenFileName(request);
-    if (!chosen.isEmpty()) field->setText(FileNamePart(chosen).left(kFileLength));
+    QString name;
+    if (!chosen.isEmpty() && TSoundImport::ImportOrSay(chosen, TProfile::Path(folder), &name))
+        field->setText(name.left(kFileLength));
     RefreshEntryButtons();
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/prompts.h"
+#include "ui/dialogs/latin1text.h"
 #include "ui_getquickdialform.h"
 
 namespace {
@@ -32,6 +33,8 @@ TGetQuickDialForm::TGetQuickDialForm(QWidget* parent)
                 [this] { ui->NowButton->setChecked(false); });
     connect(ui->OKButton, &QPushButton::clicked, this, &TGetQuickDialForm::OKButtonClick);
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    for (QLineEdit* field : {ui->NameEdit, ui->NumberEdit, ui->MessageEdit})
+        KeepLatin1(field);
 }
 
 TGetQuickDialForm::~TGetQuickDialForm() = default;

@@ -10,10 +10,12 @@
 #include <cmath>
 
 #include "audio/ctwave.h"
+#include "audio/soundimport.h"
 #include "platform/autostart.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/prompts.h"
+#include "platform/records.h"
 #include "platform/tfile.h"
 #include "platform/wave/sounds.h"
 #include "store/greetings.h"
@@ -22,6 +24,7 @@
 #include "telephony/ttapi.h"
 #include "ui/dialogs/aboutdialog.h"
 #include "ui/dialogs/helpwindow.h"
+#include "ui/dialogs/latin1text.h"
 #include "ui/dialogs/modeminfoform.h"
 #include "ui/dialogs/recordwaveform.h"
 #include "ui/dialogs/showcalleridform.h"
@@ -72,6 +75,20 @@ TSetup::TSetup(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TSetu
         ui->FlashTime->addItem(QString::number(seconds));
     Wire();
     WireGreetings();
+    for (QLineEdit* field : TextFields())
+        KeepLatin1(field);
+}
+
+// The fields whose text goes into the settings file as it stands.
+QList<QLineEdit*> TSetup::TextFields() const {
+    return {ui->SoundToPlayWhenPhoneRings,
+            ui->Password1,
+            ui->Password2,
+            ui->InternetLink,
+            ui->PagerNumber,
+            ui->PostPageNumber,
+            ui->LocalAreaCodes,
+            ui->LongDistancePrefix};
 }
 
 TSetup::~TSetup() = default;
@@ -108,8 +125,7 @@ void TSetup::ShowSettings() {
     ui->InternetLink->setText(c.InternetLink);
 
     FillModemList();
-    const int modem = ui->SelectPortBox->findText(c.SelectPortBox, Qt::MatchExactly);
-    ui->SelectPortBox->setCurrentIndex(modem >= 0 ? modem : 0);
+    ShowChosenModem(c.SelectPortBox);
 
     (c.PageMode() == TConfig::PageNever    ? ui->PageNever
      : c.PageMode() == TConfig::PageAlways ? ui->PageAlways
@@ -136,7 +152,9 @@ void TSetup::ShowSettings() {
     ui->setupPages->setCurrentIndex(qBound(0, int(c.SetupPageIndex), ui->setupPages->count() - 1));
 
     ui->GreetingList->clear();
-    ui->GreetingList->addItems(LoadGreetingList());
+    for (const QString& name : LoadGreetingList())
+        if (QFileInfo(GreetingsFolder() + QLatin1Char('/') + name).isFile())
+            ui->GreetingList->addItem(name);  // a name without its file would never play
     UpdateGreetingButtons();
     ui->RingsToAnswer->setCurrentIndex(c.RingsToAnswer == 0 ? 0
                                                             : qBound(0, c.RingsToAnswer - 1, 9));
@@ -173,6 +191,25 @@ void TSetup::FillModemList() {
          {static_cast<QWidget*>(ui->SelectPortBox), static_cast<QWidget*>(ui->ModemInfoButton),
           static_cast<QWidget*>(ui->ConnectAtStartupButton)})
         control->setEnabled(any);
+}
+
+// A chosen modem that is unplugged stays chosen (the program connects to it by itself once it
+// is plugged in again): it is listed as such, and OK keeps it unless another is chosen.
+void TSetup::ShowChosenModem(const QString& chosen) {
+    int modem = ui->SelectPortBox->findText(chosen, Qt::MatchExactly);
+    if (modem < 0 && !chosen.isEmpty()) {
+        ui->SelectPortBox->addItem(chosen + QStringLiteral(" (not plugged in)"), chosen);
+        ui->SelectPortBox->setEnabled(true);
+        modem = ui->SelectPortBox->count() - 1;
+    }
+    ui->SelectPortBox->setCurrentIndex(modem >= 0 ? modem : 0);
+}
+
+QString TSetup::ChosenModem() const {
+    const QVariant unplugged = ui->SelectPortBox->currentData();
+    if (unplugged.isValid()) return unplugged.toString();
+    return ui->ModemInfoButton->isEnabled() ? ui->SelectPortBox->currentText().left(kModemNameWidth)
+                                            : QString();
 }
 
 QCheckBox* TSetup::HourBox(int hour) const {
@@ -269,6 +306,10 @@ void TSetup::OKBtnClick() {
     }
     // Every number is checked before anything is kept: a refused field keeps the dialog open
     // with nothing stored, the greetings list included.
+    for (QLineEdit* field : TextFields())
+        if (const QString refused = CharactersOutsideLatin1(field->text()); !refused.isEmpty())
+            return void(Refuse(field, PageOf(field),
+                               QStringLiteral("These characters cannot be used: ") + refused));
     TConfig config = m_working;
     if (!ReadNumbers(config) || !CheckAccessCode()) return;
     StoreFields(config);
@@ -284,6 +325,12 @@ void TSetup::OKBtnClick() {
     m_working = config;
     if (m_live) *m_live = m_working;
     accept();
+}
+
+TSetup::Page TSetup::PageOf(const QWidget* field) const {
+    for (int page = 0; page < ui->setupPages->count(); ++page)
+        if (ui->setupPages->widget(page)->isAncestorOf(field)) return Page(page);
+    return General;
 }
 
 bool TSetup::Refuse(QLineEdit* field, Page page, const QString& text) {
@@ -368,9 +415,7 @@ void TSetup::StoreFields(TConfig& config) {
     config.SoundToPlayWhenPhoneRings = ui->SoundToPlayWhenPhoneRings->text();
     config.Password1 = ui->Password1->text();
     config.InternetLink = ui->InternetLink->text();
-    config.SelectPortBox = ui->SelectPortBox->isEnabled()
-                               ? ui->SelectPortBox->currentText().left(kModemNameWidth)
-                               : QString();
+    config.SelectPortBox = ChosenModem();
     config.SetPageMode(ui->PageAlways->isChecked()  ? TConfig::PageAlways
                        : ui->PageNever->isChecked() ? TConfig::PageNever
                                                     : TConfig::PageNormal);
@@ -429,7 +474,10 @@ void TSetup::BrowseRingSound() {
     const QString current = ui->SoundToPlayWhenPhoneRings->text();
     request.FileName = current.isEmpty() ? QStringLiteral("ring.wav") : FileNamePart(current);
     const QString chosen = Prompts().OpenFileName(request);
-    if (!chosen.isEmpty()) ui->SoundToPlayWhenPhoneRings->setText(chosen);
+    const QString folder = QStringLiteral("Personal Sounds");
+    QString name;
+    if (!chosen.isEmpty() && TSoundImport::ImportOrSay(chosen, TProfile::Path(folder), &name))
+        ui->SoundToPlayWhenPhoneRings->setText(folder + QLatin1Char('/') + name);
 }
 
 void TSetup::BrowseDialer() {
@@ -438,7 +486,8 @@ void TSetup::BrowseDialer() {
     request.Filter = QStringLiteral("Programs (*)|*|Desktop entries (*.desktop)|*.desktop");
     request.FileMustExist = true;
     const QString chosen = Prompts().OpenFileName(request);
-    if (!chosen.isEmpty()) ui->InternetLink->setText(chosen);
+    if (!chosen.isEmpty() && StorableText(chosen, QStringLiteral("The program's path")))
+        ui->InternetLink->setText(chosen);
 }
 
 void TSetup::dragEnterEvent(QDragEnterEvent* event) {
@@ -447,7 +496,8 @@ void TSetup::dragEnterEvent(QDragEnterEvent* event) {
 
 void TSetup::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (!urls.isEmpty() && urls.first().isLocalFile())
+    if (!urls.isEmpty() && urls.first().isLocalFile() &&
+        StorableText(urls.first().toLocalFile(), QStringLiteral("The program's path")))
         ui->InternetLink->setText(urls.first().toLocalFile());
 }
 
@@ -465,7 +515,7 @@ void TSetup::ResetMessages() {
 
 void TSetup::ShowModemInfo() {
     TModemInfoForm info(this);
-    info.SetModem(ui->SelectPortBox->currentText());
+    info.SetModem(ChosenModem());
     RunDialog(info);
 }
 
@@ -489,7 +539,10 @@ void TSetup::AddGreeting() {
     request.InitialFolder = GreetingsFolder();
     request.FileName = QStringLiteral("New Greeting");
     const QString chosen = Prompts().OpenFileName(request);
-    if (!chosen.isEmpty()) ui->GreetingList->addItem(FileNamePart(chosen));
+    QString name;
+    if (chosen.isEmpty() || !TSoundImport::ImportOrSay(chosen, GreetingsFolder(), &name)) return;
+    if (ui->GreetingList->findItems(name, Qt::MatchExactly).isEmpty())
+        ui->GreetingList->addItem(name);
 }
 
 // A new greeting gets the first free name "Default Greeting.wav", "Default Greeting1.wav"...
@@ -510,7 +563,12 @@ void TSetup::NewGreeting() {
     const QString name = FileNamePart(chosen);
     TRecordWaveForm recorder(this);
     recorder.SetRecordFile(GreetingsFolder() + QLatin1Char('/') + name);
-    if (RunDialog(recorder) == QDialog::Accepted) ui->GreetingList->addItem(name);
+    if (RunDialog(recorder) != QDialog::Accepted) return;
+    if (QFileInfo(GreetingsFolder() + QLatin1Char('/') + name).isFile())
+        ui->GreetingList->addItem(name);
+    else
+        Prompts().MessageBox(QStringLiteral("Nothing was recorded, so no greeting was added."),
+                             QStringLiteral("Ringvale"), prompt::MB_OK);
 }
 
 void TSetup::EditGreetings() {

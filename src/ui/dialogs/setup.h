@@ -41,6 +41,8 @@ public:
     // The help topic of the tab in front.
     QString HelpTopic() const;
     void FillModemList();
+    void ShowChosenModem(const QString& chosen);
+    QString ChosenModem() const;
     // Shown hours of the chosen weekday (0 = Sunday).
     void ShowDay(int day);
 
@@ -57,6 +59,8 @@ private:
     void StoreShownDay();
     bool ReadNumbers(TConfig& config);
     bool Refuse(QLineEdit* field, Page page, const QString& text);
+    Page PageOf(const QWidget* field) const;
+    QList<QLineEdit*> TextFields() const;
     bool CheckAccessCode();
     void StoreFields(TConfig& config);
     void StoreAnsweringMachine(TConfig& config);
