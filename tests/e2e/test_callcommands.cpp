@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QtTest>
 
+#include "commands.h"
 #include "listeningwindow.h"
 #include "platform/telephony/v253line.h"
 #include "ui/main/historytab.h"
@@ -35,7 +36,7 @@ private slots:
             return dialog.result();
         };
         QMenu* menu = form.History()->BuildPopup();
-        menu->findChild<QAction*>("BlockCaller")->trigger();
+        MenuAction(*menu, "BlockCaller")->trigger();
         delete menu;
         QCOMPARE(form.Session().PhoneBook().Entries.size(), size_t(1));
 

@@ -1,22 +1,27 @@
 // The main window offscreen over the fake line: captions, hints and states after given events,
 // the history list and its commands, the caller ID popup and the port data window.
 
+#include <QClipboard>
 #include <QEventLoop>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include "commands.h"
 #include "eventloop.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/telephony/fakeline.h"
 #include "scriptedprompts.h"
 #include "ui/dialogs/debugform.h"
+#include "ui/dialogs/getnewname.h"
 #include "ui/dialogs/showcalleridform.h"
 #include "ui/dialogs/widgetprompts.h"
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
+#include "ui/main/phonebooktab.h"
+#include "ui_getnewname.h"
 #include "ui_mainform.h"
 
 class TestMainForm : public QObject {
@@ -25,11 +30,12 @@ class TestMainForm : public QObject {
     std::unique_ptr<TFakeLineProvider> m_provider;
     TFakeLine* m_line = nullptr;
 
-    std::unique_ptr<TMainForm> NewForm(const QString& modem) {
+    std::unique_ptr<TMainForm> NewForm(const QString& modem, bool connectAtStart = false) {
         if (!modem.isEmpty()) {
             TConfig config;
             config.SelectPortBox = modem;
             config.SetFlashCaller(false);
+            config.SetConnectAtStartupButton(connectAtStart);
             config.SoundToPlayWhenPhoneRings.clear();
             TConfigFile().SaveConfig(config);
         }
@@ -103,11 +109,11 @@ private slots:
         QVERIFY(!ui->EditCallerPhoneBookButton->isEnabled());
         QCOMPARE(ui->CallCallerButton->toolTip(), QString("Call SMITH J"));
         std::unique_ptr<QMenu> menu(form->History()->BuildPopup());
-        QCOMPARE(menu->findChild<QAction*>("EditMenu")->text(),
+        QCOMPARE(MenuAction(*menu, "EditMenu")->text(),
                  QString("Add \"SMITH J\" To Phone Book..."));
-        QVERIFY(menu->findChild<QAction*>("BlockCaller")->isVisible());
-        QCOMPARE(menu->findChild<QAction*>("ListenToMessageMenu")->text(), QString("Listen..."));
-        QCOMPARE(menu->findChild<QAction*>("CopyToClipboard")->text(), QString("Copy \"SMITH J\""));
+        QVERIFY(MenuAction(*menu, "BlockCaller")->isVisible());
+        QCOMPARE(MenuAction(*menu, "ListenToMessageMenu")->text(), QString("Listen..."));
+        QCOMPARE(MenuAction(*menu, "CopyToClipboard")->text(), QString("Copy \"SMITH J\""));
         QVERIFY(form->History()->CopyText().startsWith("SMITH J,404-555-1212,"));
 
         // A phone book entry names the caller from the next refresh on.
@@ -156,7 +162,7 @@ private slots:
         form->History()->RefreshHistory();
         QCOMPARE(ui->NumMessages->text(), QString("0"));
         std::unique_ptr<QMenu> menu(form->History()->BuildPopup());
-        QCOMPARE(menu->findChild<QAction*>("RestoreToNew")->text(),
+        QCOMPARE(MenuAction(*menu, "RestoreToNew")->text(),
                  QString("Make \"JONES's\" Message \"New\""));
         form->History()->MakeNew();
         QCOMPARE(ui->NumMessages->text(), QString("1"));
@@ -210,10 +216,84 @@ private slots:
         // The Delete key asks as the Delete button does.
         form->History()->SelectOnly(ui->historyList->topLevelItem(0));
         prompts.BoxAnswers << prompt::IDOK;
-        QTest::keyClick(ui->historyList, Qt::Key_Delete);
+        PressKey(ui->historyList, Qt::Key_Delete);
         QCOMPARE(prompts.Count("message"), 1);
         QCOMPARE(order(), (QStringList{"ALPHA", "BRAVO"}));
         QCOMPARE(form->Session().CallLog().Records.size(), size_t(2));
+    }
+
+    // The lists' shortcuts work without their menus; the menus offer what the user needs;
+    // the Call buttons follow the line as it opens by itself and closes; a phone book change
+    // re-sorts the history, and the phone book is sorted again when its tab shows.
+    void commandsOfTheLists() {
+        {
+            TCallLog log;
+            for (const char* name : {"BRAVO", "ALPHA"}) {
+                CallLogRecord call;
+                TCallLog::FillLogRecord(&call, name, name[0] == 'A' ? "4045550001" : "4045550002");
+                call.Time = 1796000000 + name[0];
+                QVERIFY(log.AppendCallLog(call));
+            }
+        }
+        TScriptedPrompts prompts;
+        auto form = NewForm("Fake", true);
+        Ui::TMainForm* ui = form->Form();
+        Pump();
+        QVERIFY(form->Session().Line());
+        QVERIFY(ui->CallCallerButton->isEnabled());  // the newest caller is selected
+        QCOMPARE(ui->CallCallerButton->toolTip(), QString("Call ALPHA"));
+
+        // Ctrl+C copies the selected rows, Ctrl+D calls them, with no menu ever opened.
+        ui->historyList->selectAll();
+        PressKey(ui->historyList, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text().split("\r\n").size(), 2);
+        PressKey(ui->historyList, Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(form->Session().Outgoing().Rows.size(), size_t(2));
+        // Ctrl+E adds the focused caller to the phone book, named ZULU: the history, sorted
+        // by name, takes the new name's place at once.
+        form->History()->SortBy(0);
+        form->History()->SelectOnly(ui->historyList->topLevelItem(0));
+        QCOMPARE(ui->historyList->topLevelItem(0)->text(0), QString("ALPHA"));
+        form->PhoneBook()->RunEntryDialog = [](TGetNewName& dialog) {
+            dialog.Form()->Name->setText("ZULU");
+            dialog.OKButtonClick();
+            return dialog.result();
+        };
+        PressKey(ui->historyList, Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(form->Session().PhoneBook().Entries.size(), size_t(1));
+        QCOMPARE(ui->historyList->topLevelItem(0)->text(0), QString("BRAVO"));
+        QCOMPARE(ui->historyList->topLevelItem(1)->text(0), QString("ZULU"));
+
+        // With no row focused the history menu still exports; Call waits for no line.
+        ui->historyList->setCurrentItem(nullptr);
+        std::unique_ptr<QMenu> menu(form->History()->BuildPopup());
+        QVERIFY(MenuAction(*menu, "ExportToText")->isEnabled());
+        QVERIFY(!MenuAction(*menu, "CallMenu")->isEnabled());
+
+        // The phone book: its menu calls, Ctrl+D too; sorted by display name, it is sorted
+        // again when its tab shows after an entry was added at the end.
+        form->PhoneBook()->SortBy(1);
+        PhoneBookEntry able;
+        able.DisplayName = "ABLE";
+        able.Number = "404-555-0003";
+        form->Session().PhoneBook().Add(able);
+        form->PhoneBook()->LoadRows();  // the new entry's row at the end
+        QCOMPARE(ui->PhoneBookList->topLevelItem(1)->text(1), QString("ABLE"));
+        ui->pageTabs->setCurrentWidget(ui->PhoneBookTab);
+        QCOMPARE(ui->PhoneBookList->topLevelItem(0)->text(1), QString("ABLE"));
+        ui->PhoneBookList->setCurrentItem(ui->PhoneBookList->topLevelItem(1));
+        menu.reset(form->PhoneBook()->BuildPopup());
+        QCOMPARE(MenuAction(*menu, "PhoneBookMenuCall")->text(), QString("Call \"ZULU\"..."));
+        QVERIFY(ui->CallPhoneBookEntryButton->isEnabled());
+        PressKey(ui->PhoneBookList, Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(form->Session().Outgoing().Rows.back()->Call->Name, QString("ZULU"));
+
+        // The line closes under the program: both Call buttons say so at once.
+        m_line->SendLineClose();
+        Pump();
+        form->OnLineClosed();
+        QVERIFY(!ui->CallPhoneBookEntryButton->isEnabled());
+        QVERIFY(!ui->CallCallerButton->isEnabled());
     }
 
     void savesEverythingOnClose() {

@@ -205,9 +205,14 @@ private slots:
     }
 
     // The history's and the phone book's Call commands queue what their rows show, after the
-    // password that guards dialling.
+    // password that guards dialling; so do every command of this tab that dials.
     void callCommandsQueue() {
         {
+            TOutgoingHistory placed;
+            TOCALL patel = Call("Dr. Patel", "770-555-0143", 46001.25);
+            patel.StartTime = 46001.25;
+            patel.EndTime = 46001.25 + 120 * kSecond;
+            placed.AddPlacedCall(patel);
             TCallLog log;
             CallLogRecord call;
             call.Name = "GARCIA MARIA";
@@ -225,6 +230,7 @@ private slots:
         TScriptedPrompts prompts;
         auto form = Form([](TConfig& c) { c.Password1 = "Secret"; });
         Ui::TMainForm* ui = form->Form();
+        QCOMPARE(ui->PlaceCallHistoryList->topLevelItemCount(), 1);
         form->History()->SelectOnly(ui->historyList->topLevelItem(0));
         prompts.PasswordAnswers << "wrong"
                                 << "secret";
@@ -245,6 +251,47 @@ private slots:
         QVERIFY(!ui->CallPhoneBookEntryButton->isEnabled());  // no line open
         QCOMPARE(ui->CallPhoneBookEntryButton->toolTip(),
                  QString("Can't call because you are not connected to a modem"));
+
+        // This tab's commands: Add to list, the placed-call menu, the Call button on a placed
+        // call and on a queued one. A wrong password dials nothing.
+        form->Session().Config().Password1 = "Secret";
+        TOutgoingTab* tab = form->OutgoingCalls();
+        tab->RunQuickDial = [](TGetQuickDialForm& dialog) {
+            dialog.Form()->NumberEdit->setText("404-555-0111");
+            dialog.OKButtonClick();
+            return dialog.result();
+        };
+        ui->PlaceCallHistoryList->topLevelItem(0)->setSelected(true);
+        const QList<std::function<void()>> commands = {
+            [&] { ui->OutgoingCallButton->click(); },
+            [&] {
+                std::unique_ptr<QMenu> menu(tab->BuildPlacedCallMenu());
+                menu->actions().first()->trigger();
+            },
+            [&] { ui->CallOutgoingButton->click(); }};
+        for (const auto& command : commands) {
+            const size_t queued = form->Session().Outgoing().Rows.size();
+            const int asked = prompts.Count("password");
+            prompts.PasswordAnswers << "wrong";
+            command();
+            QCOMPARE(prompts.Count("password"), asked + 1);
+            QCOMPARE(form->Session().Outgoing().Rows.size(), queued);
+            prompts.PasswordAnswers << "secret";
+            command();
+            QCOMPARE(form->Session().Outgoing().Rows.size(), queued + 1);
+        }
+        ui->PlaceCallHistoryList->clearSelection();
+        TOCALL& later = *form->Session().Outgoing().Rows.back()->Call;
+        later.When = TClock::NowDays() + kDay;
+        tab->RefreshQueue();
+        ui->ToCallListView->topLevelItem(ui->ToCallListView->topLevelItemCount() - 1)
+            ->setSelected(true);
+        prompts.PasswordAnswers << "wrong";
+        ui->CallOutgoingButton->click();
+        QCOMPARE(later.When, TClock::NowDays() + kDay);  // not moved to now
+        prompts.PasswordAnswers << "secret";
+        ui->CallOutgoingButton->click();
+        QCOMPARE(later.When, TClock::NowDays());
     }
 };
 

@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "commands.h"
 #include "eventloop.h"
 #include "platform/profile.h"
 #include "scriptedprompts.h"
@@ -138,13 +139,12 @@ private slots:
         tab->BackupPhoneBookButtonClick();
         QVERIFY(ui->LastBackupLabel->text().startsWith("Last backup: "));
 
-        ui->PhoneBookList->topLevelItem(0)->setSelected(true);
+        ui->PhoneBookList->setCurrentItem(ui->PhoneBookList->topLevelItem(0));
         prompts.BoxAnswers.enqueue(prompt::IDOK);
         QMenu* menu = tab->BuildPopup();
-        QCOMPARE(menu->findChild<QAction*>("PhoneBookMenuDelete")->text(),
-                 QString("Delete \"Mom\""));
+        QCOMPARE(MenuAction(*menu, "PhoneBookMenuDelete")->text(), QString("Delete \"Mom\""));
         menu->deleteLater();
-        QTest::keyClick(ui->PhoneBookList, Qt::Key_Delete);
+        PressKey(ui->PhoneBookList, Qt::Key_Delete);
         QCOMPARE(prompts.Messages.last().Text, QString("Delete \"Mom\" from the phone book"));
         QCOMPARE(FileOrder(m_dir->path()), QStringList{"Bob"});
 
@@ -352,7 +352,7 @@ private slots:
         QTreeWidgetItem* pest = ui->historyList->findItems("PEST INC", Qt::MatchExactly)[0];
         form->History()->SelectOnly(pest);
         QMenu* menu = form->History()->BuildPopup();
-        QAction* block = menu->findChild<QAction*>("BlockCaller");
+        QAction* block = MenuAction(*menu, "BlockCaller");
         QCOMPARE(block->text(), QString("Block \"PEST INC\" From Calling Again..."));
         block->trigger();
         menu->deleteLater();

@@ -94,8 +94,13 @@ private slots:
         TCallLog& log = form.Session().CallLog();
         QStringList played;
         QList<int> answers;
-        history->RunPlayer = [&](TPlayWaveForm& player) {
+        bool soundCard = true;
+        history->RunPlayer = [&](TPlayWaveForm& player) -> int {
             played << player.findChild<QLabel*>("CallerLabel")->text();
+            player.Device = soundCard ? kDevice : kDevice + 1;
+            player.PlayButtonClick();
+            if (soundCard && !QTest::qWaitFor([&] { return player.Played(); }, 5000))
+                qWarning("the message did not play");
             return answers.isEmpty() ? int(PLAYER_KEEP) : answers.takeFirst();
         };
         for (const char* name : {"OLDEST", "MIDDLE", "NEWEST"}) {
@@ -109,10 +114,15 @@ private slots:
         history->LoadRows();
         QCOMPARE(history->NewMessages(), 3);
 
-        history->ListenAllowed = [] { return false; };
+        // The listening password guards the walk; a wrong one plays nothing.
+        TConfig& config = form.Session().Config();
+        config.Password1 = "secret";
+        config.SetListenToMessages(true);
+        prompts.PasswordAnswers << "wrong";
         history->NewMessagesButtonClick();
         QVERIFY(played.isEmpty());
-        history->ListenAllowed = [] { return true; };
+        prompts.PasswordAnswers << "secret"
+                                << "secret";  // the walk, then one message
 
         answers = {PLAYER_CLOSED, PLAYER_QUIT};
         history->NewMessagesButtonClick();
@@ -123,6 +133,16 @@ private slots:
         QVERIFY(disk.open(QIODevice::ReadOnly));
         QCOMPARE(CallLogRecord::FromBytes(disk.read(616)).Heard, 1u);  // heard, on disk at once
 
+        // A message that could not be played (no sound card) stays new.
+        played.clear();
+        soundCard = false;
+        prompts.PasswordAnswers << "secret";
+        history->SelectOnly(form.Form()->historyList->topLevelItem(0));  // NEWEST
+        history->ListenToMessage();
+        QCOMPARE(played, QStringList{"NEWEST"});
+        QCOMPARE(history->NewMessages(), 1);
+        soundCard = true;
+
         played.clear();
         answers = {PLAYER_ERASE};
         history->SelectOnly(form.Form()->historyList->topLevelItem(0));  // NEWEST
@@ -131,6 +151,13 @@ private slots:
         QVERIFY(!QFile::exists(m_dir->filePath("Messages/NEWEST.wav")));
         QVERIFY(log.Records.back().MessageFile.isEmpty());
         QCOMPARE(history->NewMessages(), 0);
+
+        // A call without a message has nothing to play: no password is asked for it.
+        played.clear();
+        const int asked = prompts.Count("password");
+        history->ListenToMessage();
+        QCOMPARE(prompts.Count("password"), asked);
+        QVERIFY(played.isEmpty());
     }
 
     // Save copies the message's bytes where the user chose and remembers the folder; export

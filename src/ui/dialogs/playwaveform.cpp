@@ -129,6 +129,7 @@ void TPlayWaveForm::StopButtonClick() {
 }
 
 void TPlayWaveForm::OnWaveOutOpen() {
+    m_played = true;
     ui->StatusLabel->setText(QStringLiteral("Playing"));
     ui->StopButton->setEnabled(true);
     m_timer.setInterval(kPlayingMs);

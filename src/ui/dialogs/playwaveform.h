@@ -32,6 +32,8 @@ public:
     void StopButtonClick();
     QString Status() const;
     bool Playing() const;
+    // Whether any of the message was played (a machine without sound plays none).
+    bool Played() const { return m_played; }
     int Position() const;  // the position bar, 0..100
     void SetPosition(int percent);
 
@@ -51,4 +53,5 @@ private:
     QString m_file;
     qint64 m_fileSize = 0;
     bool m_autoStart = false;
+    bool m_played = false;
 };

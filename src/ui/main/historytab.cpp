@@ -23,6 +23,7 @@
 #include "store/phonebook.h"
 #include "ui/dialogs/plaintext.h"
 #include "ui/main/listexport.h"
+#include "ui/main/tabhost.h"
 #include "ui_mainform.h"
 
 namespace {
@@ -63,9 +64,15 @@ void SetStyleSheet(QWidget* widget, const QString& sheet) {
 }
 }  // namespace
 
-THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TPhoneBook& phoneBook)
-    : QObject(form->historyList), ui(form), m_config(config), m_log(log), m_phoneBook(phoneBook) {
-    ui->historyList->installEventFilter(this);
+THistoryTab::THistoryTab(Ui::TMainForm* form, TTabHost& host, TConfig& config, TCallLog& log,
+                         TPhoneBook& phoneBook)
+    : QObject(form->historyList),
+      ui(form),
+      m_host(host),
+      m_config(config),
+      m_log(log),
+      m_phoneBook(phoneBook) {
+    MakeActions();
     connect(ui->historyList, &QTreeWidget::itemSelectionChanged, this,
             &THistoryTab::UpdateHistoryButtons);
     connect(ui->historyList->header(), &QHeaderView::sectionClicked, this, &THistoryTab::SortBy);
@@ -84,8 +91,7 @@ THistoryTab::THistoryTab(Ui::TMainForm* form, TConfig& config, TCallLog& log, TP
     connect(ui->SaveWaveButton, &QToolButton::clicked, this, &THistoryTab::SaveWaveButtonClick);
     connect(ui->CallCallerButton, &QToolButton::clicked, this, &THistoryTab::CallSelected);
     for (QToolButton* edit : {ui->AddToPhoneBookButton, ui->EditCallerPhoneBookButton})
-        connect(edit, &QToolButton::clicked, this,
-                [this] { emit EditCallersRequested(SelectedRecords()); });
+        connect(edit, &QToolButton::clicked, this, &THistoryTab::EditSelected);
     // The counters of the status panel are buttons for the walk too.
     for (QWidget* counter :
          {static_cast<QWidget*>(ui->NumMessages), static_cast<QWidget*>(ui->CallTimeLabel),
@@ -109,7 +115,7 @@ void THistoryTab::CallSelected() {
         call.When = TClock::NowDays();
         calls << call;
     }
-    if (!calls.isEmpty()) emit CallRequested(calls);
+    if (!calls.isEmpty()) m_host.QueueCalls(calls);
 }
 
 QList<CallLogRecord*> THistoryTab::SelectedRecords() const {
@@ -152,11 +158,7 @@ void THistoryTab::LoadRows() {
     ui->historyList->clear();
     for (CallLogRecord& record : m_log.Records)
         AddHistoryRow(&record);
-    // The order the user last chose; until a header was first clicked, newest at the top.
-    const auto& directions = m_config.HistorySortDirections;
-    if (m_config.HistorySortColumn != 0 ||
-        std::any_of(std::begin(directions), std::end(directions), [](quint8 d) { return d; }))
-        ApplySort();
+    ApplyStoredSort();
     if (ui->historyList->topLevelItemCount() > 0) SelectOnly(ui->historyList->topLevelItem(0));
     RefreshTimeAgo();
     RefreshHistory();
@@ -230,7 +232,7 @@ void THistoryTab::UpdateHistoryButtons() {
     ui->EditCallerPhoneBookButton->setEnabled(selected.size() > 1 || known);
     ui->AddToPhoneBookButton->setEnabled(one && !known);
     ui->DeleteCallerButton->setEnabled(!selected.isEmpty());
-    const bool open = LineOpen && LineOpen();
+    const bool open = m_host.LineOpen();
     ui->CallCallerButton->setEnabled(open && !selected.isEmpty());
     ui->CallCallerButton->setToolTip(
         PlainTip(open && !selected.isEmpty() ? QStringLiteral("Call ") + selected[0]->text(0)
@@ -259,87 +261,120 @@ void THistoryTab::UpdateHistoryButtons() {
                   "Can't save as a wave file because the selected caller does not have a message")
             : QStringLiteral("Save \"") + focused->text(0) +
                   QStringLiteral("\" message as a wave file")));
+    UpdateMenuActions();
+}
+
+QAction* THistoryTab::AddAction(const char* name, const QKeySequence& keys,
+                                void (THistoryTab::*run)()) {
+    auto* action = new QAction(ui->historyList);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(keys);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    ui->historyList->addAction(action);
+    connect(action, &QAction::triggered, this, run);
+    return action;
+}
+
+// Made once: the shortcuts work on the list at any time, not only while the menu is open.
+void THistoryTab::MakeActions() {
+    m_listen = AddAction("ListenToMessageMenu", {}, &THistoryTab::ListenToMessage);
+    m_restore = AddAction("RestoreToNew", {}, &THistoryTab::MakeNew);
+    m_call = AddAction("CallMenu", QKeySequence(Qt::CTRL | Qt::Key_D), &THistoryTab::CallSelected);
+    m_edit = AddAction("EditMenu", QKeySequence(Qt::CTRL | Qt::Key_E), &THistoryTab::EditSelected);
+    m_block = AddAction("BlockCaller", {}, &THistoryTab::BlockFocused);
+    m_copy = AddAction("CopyToClipboard", QKeySequence(Qt::CTRL | Qt::Key_C),
+                       &THistoryTab::CopyToClipboard);
+    m_delete = AddAction("DeleteMenu", QKeySequence(Qt::Key_Delete),
+                         &THistoryTab::DeleteCallerButtonClick);
+    m_save = AddAction("HistorySaveMenu", QKeySequence(Qt::CTRL | Qt::Key_S),
+                       &THistoryTab::SaveWaveButtonClick);
+    m_export = AddAction("ExportToText", {}, &THistoryTab::ExportToText);
+    m_export->setText(QStringLiteral("Export list to a text file..."));
+}
+
+// The commands' captions and states, from the focused row and the selection.
+void THistoryTab::UpdateMenuActions() {
+    QTreeWidgetItem* focused = ui->historyList->currentItem();
+    CallLogRecord* record = RecordOf(focused);
+    if (!record) {
+        const QList<std::pair<QAction*, const char*>> plain = {{m_restore, "Make \"New\""},
+                                                               {m_listen, "Listen..."},
+                                                               {m_save, "Save..."},
+                                                               {m_call, "Call"},
+                                                               {m_edit, "Edit..."},
+                                                               {m_block, "Block..."},
+                                                               {m_copy, "Copy"},
+                                                               {m_delete, "Delete"}};
+        for (const auto& [action, caption] : plain) {
+            action->setText(QLatin1String(caption));
+            action->setEnabled(false);
+            action->setVisible(true);
+        }
+        return;
+    }
+    const int selected = int(ui->historyList->selectedItems().size());
+    const QString name = focused->text(0);
+    const int state = TCallLog::StateOf(*record);
+    const bool known = m_phoneBook.FindCaller(record->Number, record->Name);
+    m_listen->setText(state ? QStringLiteral("Listen to \"") + name +
+                                  QStringLiteral("'s\" Message...")
+                            : QStringLiteral("Listen..."));
+    m_listen->setEnabled(state > 0);
+    m_restore->setText(state == 2 ? QStringLiteral("Make \"") + name +
+                                        QStringLiteral("'s\" Message \"New\"")
+                                  : QStringLiteral("Make \"New\""));
+    m_restore->setEnabled(state == 2);
+    // The queue waits for the line, so a call can be asked for while disconnected.
+    m_call->setText(QStringLiteral("Call \"") + name + QLatin1Char('"'));
+    m_call->setEnabled(true);
+    m_edit->setText(selected > 1 ? QStringLiteral("Edit Selected Callers")
+                    : known
+                        ? QStringLiteral("Edit \"") + name + QStringLiteral("\"...")
+                        : QStringLiteral("Add \"") + name + QStringLiteral("\" To Phone Book..."));
+    m_edit->setEnabled(true);
+    m_block->setText(QStringLiteral("Block \"") + name +
+                     QStringLiteral("\" From Calling Again..."));
+    m_block->setEnabled(true);
+    m_block->setVisible(!known);
+    m_copy->setText(selected > 1 ? QStringLiteral("Copy Selected Callers")
+                                 : QStringLiteral("Copy \"") + name + QLatin1Char('"'));
+    m_copy->setEnabled(true);
+    m_delete->setText(selected > 1 ? QStringLiteral("Delete Selected Callers")
+                                   : QStringLiteral("Delete \"") + name + QLatin1Char('"'));
+    m_delete->setEnabled(true);
+    m_save->setText(state ? QStringLiteral("Save \"") + name +
+                                QStringLiteral("'s\" Message As Wave File...")
+                          : QStringLiteral("Save..."));
+    m_save->setEnabled(state > 0);
 }
 
 QMenu* THistoryTab::BuildPopup() {
+    UpdateMenuActions();
     auto* menu = new QMenu(ui->historyList);
-    QTreeWidgetItem* focused = ui->historyList->currentItem();
-    const int selected = ui->historyList->selectedItems().size();
-    auto add = [menu](const QString& name, const QString& caption, bool enabled,
-                      const QKeySequence& keys = {}) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(name);
-        action->setEnabled(enabled);
-        action->setShortcut(keys);
-        return action;
-    };
-    if (!focused) {
-        for (const char* caption : {"Make \"New\"", "Listen...", "Save...", "Call", "Edit...",
-                                    "Block...", "Copy", "Delete"})
-            menu->addAction(QLatin1String(caption))->setEnabled(false);
-        return menu;
-    }
-    const QString name = focused->text(0);
-    CallLogRecord* record = RecordOf(focused);
-    const int state = TCallLog::StateOf(*record);
-    const bool known = m_phoneBook.FindCaller(record->Number, record->Name);
-    connect(add(QStringLiteral("ListenToMessageMenu"),
-                state ? QStringLiteral("Listen to \"") + name + QStringLiteral("'s\" Message...")
-                      : QStringLiteral("Listen..."),
-                state > 0),
-            &QAction::triggered, this, &THistoryTab::ListenToMessage);
-    QAction* restore =
-        add(QStringLiteral("RestoreToNew"),
-            state == 2 ? QStringLiteral("Make \"") + name + QStringLiteral("'s\" Message \"New\"")
-                       : QStringLiteral("Make \"New\""),
-            state == 2);
-    connect(restore, &QAction::triggered, this, &THistoryTab::MakeNew);
-    connect(add(QStringLiteral("CallMenu"), QStringLiteral("Call \"") + name + QLatin1Char('"'),
-                LineOpen && LineOpen(), QKeySequence(QStringLiteral("Ctrl+D"))),
-            &QAction::triggered, this, &THistoryTab::CallSelected);
+    menu->addActions({m_listen, m_restore, m_call});
     menu->addSeparator();
-    connect(add(QStringLiteral("EditMenu"),
-                selected > 1 ? QStringLiteral("Edit Selected Callers")
-                : known      ? QStringLiteral("Edit \"") + name + QStringLiteral("\"...")
-                        : QStringLiteral("Add \"") + name + QStringLiteral("\" To Phone Book..."),
-                true, QKeySequence(QStringLiteral("Ctrl+E"))),
-            &QAction::triggered, this, [this] { emit EditCallersRequested(SelectedRecords()); });
-    QAction* block =
-        add(QStringLiteral("BlockCaller"),
-            QStringLiteral("Block \"") + name + QStringLiteral("\" From Calling Again..."), true);
-    block->setVisible(!known);
-    const quint64 id = record->Id;
-    connect(block, &QAction::triggered, this, [this, id] {
-        if (CallLogRecord* call = m_log.Find(id)) emit BlockCallerRequested(call);
-    });
+    menu->addActions({m_edit, m_block});
     menu->addSeparator();
-    connect(add(QStringLiteral("CopyToClipboard"),
-                selected > 1 ? QStringLiteral("Copy Selected Callers")
-                             : QStringLiteral("Copy \"") + name + QLatin1Char('"'),
-                true, QKeySequence(QStringLiteral("Ctrl+C"))),
-            &QAction::triggered, this, &THistoryTab::CopyToClipboard);
-    connect(add(QStringLiteral("DeleteMenu"),
-                selected > 1 ? QStringLiteral("Delete Selected Callers")
-                             : QStringLiteral("Delete \"") + name + QLatin1Char('"'),
-                true, QKeySequence(Qt::Key_Delete)),
-            &QAction::triggered, this, &THistoryTab::DeleteCallerButtonClick);
+    menu->addActions({m_copy, m_delete});
     menu->addSeparator();
-    connect(add(QStringLiteral("HistorySaveMenu"),
-                state ? QStringLiteral("Save \"") + name +
-                            QStringLiteral("'s\" Message As Wave File...")
-                      : QStringLiteral("Save..."),
-                state > 0, QKeySequence(QStringLiteral("Ctrl+S"))),
-            &QAction::triggered, this, &THistoryTab::SaveWaveButtonClick);
+    menu->addAction(m_save);
     menu->addSeparator();
-    connect(
-        add(QStringLiteral("ExportToText"), QStringLiteral("Export list to a text file..."), true),
-        &QAction::triggered, this, &THistoryTab::ExportToText);
+    menu->addAction(m_export);
     return menu;
+}
+
+void THistoryTab::EditSelected() {
+    if (!ui->historyList->selectedItems().isEmpty()) emit EditCallersRequested(SelectedRecords());
+}
+
+void THistoryTab::BlockFocused() {
+    if (CallLogRecord* call = RecordOf(ui->historyList->currentItem()))
+        emit BlockCallerRequested(call);
 }
 
 void THistoryTab::DeleteCallerButtonClick() {
     if (ui->historyList->selectedItems().isEmpty()) return;
-    if (DeleteAllowed && !DeleteAllowed()) return;
+    if (!m_host.DeleteAllowed()) return;
     if (ShowManagedMessage(206, QString(), MSG_OK_CANCEL) != prompt::IDOK) return;
     for (QTreeWidgetItem* row : ui->historyList->selectedItems()) {
         m_log.DeleteMessageFile(RecordOf(row));
@@ -350,7 +385,7 @@ void THistoryTab::DeleteCallerButtonClick() {
 }
 
 void THistoryTab::RemoveMessagesButtonClick() {
-    if (DeleteAllowed && !DeleteAllowed()) return;
+    if (m_messages == 0 || !m_host.DeleteAllowed()) return;
     if (ShowManagedMessage(205, QString(), MSG_OK_CANCEL) != prompt::IDOK) return;
     for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i)
         m_log.DeleteMessageFile(RecordOf(ui->historyList->topLevelItem(i)));
@@ -368,8 +403,9 @@ int THistoryTab::Listen(quint64 id, bool walking) {
     player.SetCurrentFile(TCallLog::MessagesFolder() + QLatin1Char('/') + record->MessageName());
     const int result = RunPlayer(player);
     // A call may have come in meanwhile and trimmed the list: the record is looked up again.
+    // A message that could not be played (no sound card) stays new.
     if ((record = m_log.Find(id))) {
-        record->Heard = 1;
+        if (player.Played()) record->Heard = 1;
         if (result == PLAYER_ERASE && m_log.DeleteMessageFile(record)) return result;
         m_log.UpdateRecord(*record);
     }
@@ -377,14 +413,16 @@ int THistoryTab::Listen(quint64 id, bool walking) {
 }
 
 void THistoryTab::ListenToMessage() {
+    // A call without a message has nothing to listen to: no password is asked for it.
     QTreeWidgetItem* focused = ui->historyList->currentItem();
-    if (!focused || (ListenAllowed && !ListenAllowed())) return;
+    const CallLogRecord* record = RecordOf(focused);
+    if (!record || TCallLog::StateOf(*record) == NoMessage || !m_host.ListenAllowed()) return;
     Listen(focused->data(0, Qt::UserRole).toULongLong(), false);
     RefreshHistory();
 }
 
 void THistoryTab::NewMessagesButtonClick() {
-    if (m_newMessages == 0 || (ListenAllowed && !ListenAllowed())) return;
+    if (m_newMessages == 0 || !m_host.ListenAllowed()) return;
     ui->historyList->clearSelection();
     QList<quint64> fresh;
     for (int i = ui->historyList->topLevelItemCount() - 1; i >= 0; --i) {
@@ -451,6 +489,14 @@ void THistoryTab::SortBy(int column) {
     ApplySort();
 }
 
+// The order the user last chose; until a header was first clicked, newest at the top.
+void THistoryTab::ApplyStoredSort() {
+    const auto& directions = m_config.HistorySortDirections;
+    if (m_config.HistorySortColumn != 0 ||
+        std::any_of(std::begin(directions), std::end(directions), [](quint8 d) { return d; }))
+        ApplySort();
+}
+
 void THistoryTab::ApplySort() {
     const int column = qBound(0, m_config.HistorySortColumn, 4);
     QList<THistoryRow> order;
@@ -475,11 +521,6 @@ bool THistoryTab::eventFilter(QObject* watched, QEvent* event) {
         (watched == ui->NumMessages || watched == ui->CallTimeLabel ||
          watched == ui->CallCostLabel || watched == ui->PerMinuteLabel)) {
         NewMessagesButtonClick();
-        return true;
-    }
-    if (event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        DeleteCallerButtonClick();
         return true;
     }
     return QObject::eventFilter(watched, event);

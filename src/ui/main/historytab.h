@@ -9,8 +9,10 @@
 #include "ui/dialogs/gettextfileform.h"
 #include "ui/dialogs/playwaveform.h"
 
+class QAction;
 class QTreeWidgetItem;
 class QMenu;
+class TTabHost;
 class TConfig;
 class TCallLog;
 class TPhoneBook;
@@ -24,11 +26,8 @@ class TMainForm;
 class THistoryTab : public QObject {
     Q_OBJECT
 public:
-    THistoryTab(Ui::TMainForm* ui, TConfig& config, TCallLog& log, TPhoneBook& phoneBook);
-
-    std::function<bool()> LineOpen;
-    std::function<bool()> DeleteAllowed;  // the password guard for deleting from the history
-    std::function<bool()> ListenAllowed;  // the password guard for listening to messages
+    THistoryTab(Ui::TMainForm* ui, TTabHost& host, TConfig& config, TCallLog& log,
+                TPhoneBook& phoneBook);
     // Shows the message player and gives its result; tests answer in its place.
     std::function<int(TPlayWaveForm&)> RunPlayer = [](TPlayWaveForm& player) {
         return player.exec();
@@ -60,10 +59,13 @@ public:
     void CopyToClipboard();
     // A click on a column's header: its direction flips and the list is sorted by it.
     void SortBy(int column);
-    // The list in the stored order.
+    // The list in the stored order (newest at the top until a header was first clicked).
     void ApplySort();
-    // The popup menu as it would open now (captions and states).
+    void ApplyStoredSort();
+    // The popup menu as it would open now (captions and states); its commands are the
+    // list's own actions, whose shortcuts work whether or not the menu is open.
     QMenu* BuildPopup();
+    void UpdateMenuActions();
     int NewMessages() const { return m_newMessages; }
     CallLogRecord* RecordOf(const QTreeWidgetItem* row) const;
     QList<CallLogRecord*> SelectedRecords() const;
@@ -73,8 +75,6 @@ signals:
     // Add or edit the selected callers in the phone book; block the focused one.
     void EditCallersRequested(const QList<CallLogRecord*>& calls);
     void BlockCallerRequested(CallLogRecord* call);
-    // Call the selected callers: their names and numbers as the rows show them.
-    void CallRequested(const QList<TOCALL>& calls);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -84,10 +84,26 @@ private:
     QTreeWidgetItem* RowOf(quint64 id) const;
     void ApplyColumnWidths();
     int Listen(quint64 id, bool walking);
+    QAction* AddAction(const char* name, const QKeySequence& keys, void (THistoryTab::*run)());
+    void MakeActions();
+    void BlockFocused();
+    void EditSelected();
+
     Ui::TMainForm* ui;
+    TTabHost& m_host;
     TConfig& m_config;
     TCallLog& m_log;
     TPhoneBook& m_phoneBook;
     int m_newMessages = 0;
     int m_messages = 0;
+    // The popup menu's commands, in its order.
+    QAction* m_listen = nullptr;
+    QAction* m_restore = nullptr;
+    QAction* m_call = nullptr;
+    QAction* m_edit = nullptr;
+    QAction* m_block = nullptr;
+    QAction* m_copy = nullptr;
+    QAction* m_delete = nullptr;
+    QAction* m_save = nullptr;
+    QAction* m_export = nullptr;
 };

@@ -60,10 +60,10 @@ QIcon LineIcon(bool connected) {
 TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent), m_session(*this), ui(std::make_unique<Ui::TMainForm>()) {
     ui->setupUi(this);
-    m_history =
-        new THistoryTab(ui.get(), m_session.Config(), m_session.CallLog(), m_session.PhoneBook());
-    m_phoneBookTab = new TPhoneBookTab(ui.get(), m_session.Config(), m_session.PhoneBook());
-    m_outgoingTab = new TOutgoingTab(ui.get(), m_session.Config(), m_session.Outgoing(),
+    m_history = new THistoryTab(ui.get(), *this, m_session.Config(), m_session.CallLog(),
+                                m_session.PhoneBook());
+    m_phoneBookTab = new TPhoneBookTab(ui.get(), *this, m_session.Config(), m_session.PhoneBook());
+    m_outgoingTab = new TOutgoingTab(ui.get(), *this, m_session.Config(), m_session.Outgoing(),
                                      m_session.OutgoingHistory());
     m_popup = new TShowCallerIDForm(this);
     m_debug = new TDebugForm(this);
@@ -256,24 +256,15 @@ void TMainForm::WireWindows() {
         m_history->RefreshHistory();
     };
     m_prmessage->SetMainStatus = [this](const QString& text) { ui->StatusLabel->setText(text); };
-    m_history->LineOpen = [this] { return m_session.Line() != nullptr; };
+    // Names may have changed, and with them the order of a list sorted by name.
     connect(m_phoneBookTab, &TPhoneBookTab::PhoneBookChanged, this, [this] {
         m_history->RefreshHistory();
-        m_history->UpdateHistoryButtons();
+        m_history->ApplyStoredSort();
     });
-    m_phoneBookTab->LineOpen = m_history->LineOpen;
-    connect(m_history, &THistoryTab::CallRequested, this, &TMainForm::QueueCalls);
-    connect(m_phoneBookTab, &TPhoneBookTab::CallRequested, this, &TMainForm::QueueCalls);
     connect(m_history, &THistoryTab::EditCallersRequested, m_phoneBookTab,
             &TPhoneBookTab::EditCallers);
     connect(m_history, &THistoryTab::BlockCallerRequested, m_phoneBookTab,
             [this](CallLogRecord* call) { m_phoneBookTab->BlockCaller(*call); });
-    m_history->ListenAllowed = [this] {
-        return PasswordGuard(m_session.Config().ListenToMessages());
-    };
-    m_history->DeleteAllowed = [this] {
-        return PasswordGuard(m_session.Config().DeleteFromHistory());
-    };
 
     connect(ui->ConnectButton, &QPushButton::clicked, this, &TMainForm::ConnectButtonClick);
     connect(ui->AnswerHangupButton, &QPushButton::clicked, this,
@@ -299,12 +290,29 @@ void TMainForm::WireWindows() {
     installEventFilter(this);
 }
 
-// Calls asked for from the history or the phone book join the queue (after the password that
-// guards dialling) and show in the outgoing calls tab at once.
-void TMainForm::QueueCalls(const QList<TOCALL>& calls) {
-    if (!PasswordGuard(m_session.Config().DialNumber())) return;
+bool TMainForm::LineOpen() {
+    return m_session.Line() != nullptr;
+}
+
+bool TMainForm::ListenAllowed() {
+    return PasswordGuard(m_session.Config().ListenToMessages());
+}
+
+bool TMainForm::DeleteAllowed() {
+    return PasswordGuard(m_session.Config().DeleteFromHistory());
+}
+
+bool TMainForm::DialAllowed() {
+    return PasswordGuard(m_session.Config().DialNumber());
+}
+
+// Calls asked for from any tab join the queue (after the password that guards dialling) and
+// show in the outgoing calls tab at once.
+bool TMainForm::QueueCalls(const QList<TOCALL>& calls) {
+    if (!DialAllowed()) return false;
     for (const TOCALL& call : calls)
         m_outgoingTab->Queue(call);
+    return true;
 }
 
 // The settings: asked for the password when one is set, edited in the dialog, and on OK saved
@@ -428,6 +436,9 @@ void TMainForm::RenderConnection() {
         m_tray->SetIcon(icon);
     }
     ui->pageTabs->setTabVisible(2, s.OutgoingTabVisible);
+    // The Call buttons follow the line, whether it opened or closed by itself or by a click.
+    m_history->UpdateHistoryButtons();
+    m_phoneBookTab->UpdatePhoneBookButtons();
 }
 
 void TMainForm::UpdatePagingStatus() {

@@ -11,6 +11,7 @@
 #include "calls/remoteplayform.h"
 #include "calls/session.h"
 #include "calls/sessionview.h"
+#include "ui/main/tabhost.h"
 
 namespace Ui {
 class TMainForm;
@@ -27,7 +28,7 @@ class TSetup;
 class CTrayIcon;
 class TDesktopNotifier;
 
-class TMainForm : public QMainWindow, private TSessionView {
+class TMainForm : public QMainWindow, private TSessionView, private TTabHost {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
@@ -66,7 +67,6 @@ public:
     THistoryTab* History() const { return m_history; }
     TPhoneBookTab* PhoneBook() const { return m_phoneBookTab; }
     TOutgoingTab* OutgoingCalls() const { return m_outgoingTab; }
-    void QueueCalls(const QList<TOCALL>& calls);
     TShowCallerIDForm* CallerPopup() const { return m_popup; }
     TDebugForm* DebugWindow() const { return m_debug; }
     TPRMessageForm* MessageWindow() const { return m_prmessage; }
@@ -103,6 +103,13 @@ private:
     void StartRemoteRetrieval() override;
     void RemoteCommand(int code) override;
     bool StopListeningAllowed() override;
+
+    // TTabHost
+    bool LineOpen() override;
+    bool ListenAllowed() override;
+    bool DeleteAllowed() override;
+    bool DialAllowed() override;
+    bool QueueCalls(const QList<TOCALL>& calls) override;
 
     void FormCreate();
     void SettingsChanged(int oldHistoryLength);

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "store/config.h"
 #include "store/outgoinghistory.h"
+#include "ui/main/tabhost.h"
 #include "ui_mainform.h"
 
 namespace {
@@ -26,10 +27,11 @@ T* PointerOf(const QTreeWidgetItem* item) {
 }
 }  // namespace
 
-TOutgoingTab::TOutgoingTab(Ui::TMainForm* form, TConfig& config, TOutgoingQueue& queue,
-                           TOutgoingHistory& history)
+TOutgoingTab::TOutgoingTab(Ui::TMainForm* form, TTabHost& host, TConfig& config,
+                           TOutgoingQueue& queue, TOutgoingHistory& history)
     : QObject(form->ToCallListView),
       ui(form),
+      m_host(host),
       m_config(config),
       m_queue(queue),
       m_history(history) {
@@ -165,7 +167,7 @@ void TOutgoingTab::OutgoingCallButtonClick() {
     record.When = TClock::NowDays();
     TGetQuickDialForm dialog(ui->ToCallList->window());
     dialog.SetRecord(&record);
-    if (RunQuickDial(dialog) == QDialog::Accepted) Queue(record);
+    if (RunQuickDial(dialog) == QDialog::Accepted) m_host.QueueCalls({record});
 }
 
 void TOutgoingTab::DeleteToCallButtonClick() {
@@ -176,30 +178,34 @@ void TOutgoingTab::DeleteToCallButtonClick() {
 
 void TOutgoingTab::CallOutgoingButtonClick() {
     if (!SelectedPlacedCalls().isEmpty()) {
+        QList<TOCALL> calls;
         for (const TOCALL* placed : SelectedPlacedCalls()) {
             TOCALL record;
             record.Name = placed->Name;
             record.NumberToDial = placed->NumberToDial;
             record.ToPager = placed->ToPager;
             record.When = TClock::NowDays();
-            m_queue.AddToCallList(record);
+            calls << record;
         }
-    } else {
-        for (QTreeWidgetItem* item : ui->ToCallListView->selectedItems())
-            if (TToCallRow* row = RowOf(item); row && row->Call->CallState == 0)
-                row->Call->When = TClock::NowDays();  // at the next tick
+        m_host.QueueCalls(calls);
+        return;
     }
+    if (ui->ToCallListView->selectedItems().isEmpty() || !m_host.DialAllowed()) return;
+    for (QTreeWidgetItem* item : ui->ToCallListView->selectedItems())
+        if (TToCallRow* row = RowOf(item); row && row->Call->CallState == 0)
+            row->Call->When = TClock::NowDays();  // at the next tick
     RefreshQueue();
 }
 
 void TOutgoingTab::CallPlacedCalls() {
+    QList<TOCALL> calls;
     for (const TOCALL* placed : SelectedPlacedCalls()) {
         TOCALL record = *placed;
         record.When = TClock::NowDays();
         record.StartTime = record.EndTime = record.CostFirst = record.CostMore = 0;
-        m_queue.AddToCallList(record);
+        calls << record;
     }
-    RefreshQueue();
+    if (!calls.isEmpty()) m_host.QueueCalls(calls);
 }
 
 QMenu* TOutgoingTab::BuildPlacedCallMenu() {

@@ -15,6 +15,7 @@ class QTreeWidgetItem;
 class TConfig;
 class TOutgoingHistory;
 class TOutgoingQueue;
+class TTabHost;
 struct TOutgoingNode;
 struct TToCallRow;
 
@@ -25,7 +26,7 @@ class TMainForm;
 class TOutgoingTab : public QObject {
     Q_OBJECT
 public:
-    TOutgoingTab(Ui::TMainForm* ui, TConfig& config, TOutgoingQueue& queue,
+    TOutgoingTab(Ui::TMainForm* ui, TTabHost& host, TConfig& config, TOutgoingQueue& queue,
                  TOutgoingHistory& history);
 
     // Shows the quick dial dialog and gives its result; tests answer in its place.
@@ -61,6 +62,7 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     Ui::TMainForm* ui;
+    TTabHost& m_host;
     TConfig& m_config;
     TOutgoingQueue& m_queue;
     TOutgoingHistory& m_history;

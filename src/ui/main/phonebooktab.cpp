@@ -17,6 +17,7 @@
 #include "store/phonebook.h"
 #include "ui/dialogs/plaintext.h"
 #include "ui/main/listexport.h"
+#include "ui/main/tabhost.h"
 #include "ui_mainform.h"
 
 namespace {
@@ -41,9 +42,15 @@ QString Quoted(const QString& text) {
 }
 }  // namespace
 
-TPhoneBookTab::TPhoneBookTab(Ui::TMainForm* form, TConfig& config, TPhoneBook& phoneBook)
-    : QObject(form->PhoneBookList), ui(form), m_config(config), m_phoneBook(phoneBook) {
+TPhoneBookTab::TPhoneBookTab(Ui::TMainForm* form, TTabHost& host, TConfig& config,
+                             TPhoneBook& phoneBook)
+    : QObject(form->PhoneBookList),
+      ui(form),
+      m_host(host),
+      m_config(config),
+      m_phoneBook(phoneBook) {
     QTreeWidget* list = ui->PhoneBookList;
+    MakeActions();
     list->installEventFilter(this);
     list->invisibleRootItem()->setFlags(Qt::ItemIsDropEnabled | Qt::ItemIsEnabled);
     connect(list, &QTreeWidget::itemSelectionChanged, this, &TPhoneBookTab::UpdatePhoneBookButtons);
@@ -57,8 +64,13 @@ TPhoneBookTab::TPhoneBookTab(Ui::TMainForm* form, TConfig& config, TPhoneBook& p
         menu->deleteLater();
     });
     // A drop moves rows; their new order is taken once the move is complete.
+    // Rows dragged into an order of the user's own are not sorted again when the tab shows.
     connect(list->model(), &QAbstractItemModel::rowsInserted, this, [this] {
-        if (!m_arranging) QTimer::singleShot(0, this, &TPhoneBookTab::TakeRowOrder);
+        if (m_arranging) return;
+        m_config.PhoneBookSortColumn = 0;
+        std::fill(std::begin(m_config.PhoneBookSortDirections),
+                  std::end(m_config.PhoneBookSortDirections), 0);
+        QTimer::singleShot(0, this, &TPhoneBookTab::TakeRowOrder);
     });
     connect(ui->AddNewPhoneBookButton, &QToolButton::clicked, this,
             &TPhoneBookTab::AddNewPhoneBookButtonClick);
@@ -70,7 +82,9 @@ TPhoneBookTab::TPhoneBookTab(Ui::TMainForm* form, TConfig& config, TPhoneBook& p
     connect(ui->RestorePhoneBookButton, &QToolButton::clicked, this,
             &TPhoneBookTab::RestorePhoneBookButtonClick);
     connect(ui->pageTabs, &QTabWidget::currentChanged, this, [this](int) {
-        if (ui->pageTabs->currentWidget() == ui->PhoneBookTab) UpdateLastBackupLabel();
+        if (ui->pageTabs->currentWidget() != ui->PhoneBookTab) return;
+        ApplyStoredSort();
+        UpdateLastBackupLabel();
     });
     connect(ui->CallPhoneBookEntryButton, &QToolButton::clicked, this,
             &TPhoneBookTab::CallSelected);
@@ -146,7 +160,7 @@ void TPhoneBookTab::UpdatePhoneBookButtons() {
         selected.isEmpty() ? QStringLiteral("Can't edit because nothing is selected in the list")
         : selected.size() == 1 ? QStringLiteral("Edit ") + name
                                : QStringLiteral("Edit all the selected phonebook entries")));
-    const bool open = LineOpen && LineOpen();
+    const bool open = m_host.LineOpen();
     ui->CallPhoneBookEntryButton->setEnabled(open && !selected.isEmpty());
     ui->CallPhoneBookEntryButton->setToolTip(
         PlainTip(open && !selected.isEmpty()
@@ -159,6 +173,7 @@ void TPhoneBookTab::UpdatePhoneBookButtons() {
         : selected.size() == 1
             ? QStringLiteral("Delete ") + name + QStringLiteral(" from the phone book")
             : QStringLiteral("Delete all the selected phonebook entries")));
+    UpdateMenuActions();
 }
 
 void TPhoneBookTab::UpdateLastBackupLabel() {
@@ -168,47 +183,70 @@ void TPhoneBookTab::UpdateLastBackupLabel() {
     if (any) ui->LastBackupLabel->setText(TPhoneBook::LastBackupText(m_config.LastBackupTime));
 }
 
-QMenu* TPhoneBookTab::BuildPopup() {
-    auto* menu = new QMenu(ui->PhoneBookList);
+QAction* TPhoneBookTab::AddAction(const char* name, const QKeySequence& keys,
+                                  void (TPhoneBookTab::*run)()) {
+    auto* action = new QAction(ui->PhoneBookList);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(keys);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    ui->PhoneBookList->addAction(action);
+    connect(action, &QAction::triggered, this, run);
+    return action;
+}
+
+// Made once: the shortcuts work on the list at any time, not only while the menu is open.
+void TPhoneBookTab::MakeActions() {
+    m_call = AddAction("PhoneBookMenuCall", QKeySequence(Qt::CTRL | Qt::Key_D),
+                       &TPhoneBookTab::CallSelected);
+    m_edit = AddAction("PhoneBookMenuEdit", QKeySequence(Qt::CTRL | Qt::Key_E),
+                       &TPhoneBookTab::EditSelected);
+    m_new = AddAction("PhoneBookMenuNew", {}, &TPhoneBookTab::AddNewPhoneBookButtonClick);
+    m_new->setText(QStringLiteral("New"));
+    m_copy = AddAction("PhoneBookMenuCopy", QKeySequence(Qt::CTRL | Qt::Key_C),
+                       &TPhoneBookTab::CopyToClipboard);
+    m_delete = AddAction("PhoneBookMenuDelete", QKeySequence(Qt::Key_Delete),
+                         &TPhoneBookTab::DeleteSelected);
+    m_export = AddAction("Exportlisttotextfile1", {}, &TPhoneBookTab::ExportToText);
+    m_export->setText(QStringLiteral("Export list to text file..."));
+}
+
+void TPhoneBookTab::UpdateMenuActions() {
     const QList<QTreeWidgetItem*> selected = ui->PhoneBookList->selectedItems();
     const QString name =
         selected.size() == 1 ? Quoted(EntryOf(selected[0])->DisplayName) : QString();
-    auto add = [menu](const QString& objectName, const QString& caption, bool enabled,
-                      const QKeySequence& keys = {}) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(objectName);
-        action->setEnabled(enabled);
-        action->setShortcut(keys);
-        return action;
-    };
     auto caption = [&](const QString& verb, const QString& many, const QString& suffix) {
         return selected.size() > 1    ? many
                : selected.size() == 1 ? verb + QLatin1Char(' ') + name + suffix
                                       : verb + suffix;
     };
-    connect(
-        add(QStringLiteral("PhoneBookMenuEdit"),
-            caption(QStringLiteral("Edit"), QStringLiteral("Edit Selected Phone Book Entries..."),
-                    QStringLiteral("...")),
-            !selected.isEmpty(), QKeySequence(QStringLiteral("Ctrl+E"))),
-        &QAction::triggered, this, &TPhoneBookTab::EditSelected);
-    connect(add(QStringLiteral("PhoneBookMenuNew"), QStringLiteral("New"), true),
-            &QAction::triggered, this, &TPhoneBookTab::AddNewPhoneBookButtonClick);
+    const PhoneBookEntry* focused = EntryOf(ui->PhoneBookList->currentItem());
+    const bool callable = m_host.LineOpen() && focused;
+    m_call->setText(callable ? QStringLiteral("Call ") + Quoted(focused->DisplayName) +
+                                   QStringLiteral("...")
+                             : QStringLiteral("Call"));
+    m_call->setEnabled(callable);
+    m_edit->setText(caption(QStringLiteral("Edit"),
+                            QStringLiteral("Edit Selected Phone Book Entries..."),
+                            QStringLiteral("...")));
+    m_edit->setEnabled(!selected.isEmpty());
+    m_copy->setText(caption(QStringLiteral("Copy"),
+                            QStringLiteral("Copy Selected Phone Book Entries"), QString()));
+    m_copy->setEnabled(!selected.isEmpty());
+    m_delete->setText(caption(QStringLiteral("Delete"),
+                              QStringLiteral("Delete Selected Phone Book Entries"), QString()));
+    m_delete->setEnabled(!selected.isEmpty());
+}
+
+QMenu* TPhoneBookTab::BuildPopup() {
+    UpdateMenuActions();
+    auto* menu = new QMenu(ui->PhoneBookList);
+    menu->addAction(m_call);
     menu->addSeparator();
-    connect(add(QStringLiteral("PhoneBookMenuCopy"),
-                caption(QStringLiteral("Copy"), QStringLiteral("Copy Selected Phone Book Entries"),
-                        QString()),
-                !selected.isEmpty(), QKeySequence(QStringLiteral("Ctrl+C"))),
-            &QAction::triggered, this, &TPhoneBookTab::CopyToClipboard);
-    connect(add(QStringLiteral("PhoneBookMenuDelete"),
-                caption(QStringLiteral("Delete"),
-                        QStringLiteral("Delete Selected Phone Book Entries"), QString()),
-                !selected.isEmpty(), QKeySequence(Qt::Key_Delete)),
-            &QAction::triggered, this, &TPhoneBookTab::DeleteSelected);
+    menu->addActions({m_edit, m_new});
     menu->addSeparator();
-    connect(add(QStringLiteral("Exportlisttotextfile1"),
-                QStringLiteral("Export list to text file..."), true),
-            &QAction::triggered, this, &TPhoneBookTab::ExportToText);
+    menu->addActions({m_copy, m_delete});
+    menu->addSeparator();
+    menu->addAction(m_export);
     return menu;
 }
 
@@ -340,7 +378,7 @@ void TPhoneBookTab::CallSelected() {
         call.When = TClock::NowDays();
         calls << call;
     }
-    if (!calls.isEmpty()) emit CallRequested(calls);
+    if (!calls.isEmpty()) m_host.QueueCalls(calls);
 }
 
 void TPhoneBookTab::CopyToClipboard() {
@@ -351,6 +389,18 @@ void TPhoneBookTab::SortBy(int column) {
     if (column < 0 || column >= kColumns) return;
     m_config.PhoneBookSortDirections[column] ^= 1;
     m_config.PhoneBookSortColumn = column;
+    SortRows(column);
+}
+
+void TPhoneBookTab::ApplyStoredSort() {
+    const auto& directions = m_config.PhoneBookSortDirections;
+    if (m_config.PhoneBookSortColumn == 0 &&
+        std::none_of(std::begin(directions), std::end(directions), [](quint8 d) { return d; }))
+        return;  // the order the user arranged by hand
+    SortRows(qBound(0, int(m_config.PhoneBookSortColumn), kColumns - 1));
+}
+
+void TPhoneBookTab::SortRows(int column) {
     // The first click on a column sorts it ascending, the next descending.
     const bool descending = m_config.PhoneBookSortDirections[column] == 0;
     QList<QTreeWidgetItem*> rows;
@@ -421,10 +471,6 @@ bool TPhoneBookTab::eventFilter(QObject* watched, QEvent* event) {
         watched == ui->PhoneBookList) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
-        if (key->key() == Qt::Key_Delete) {
-            if (event->type() == QEvent::KeyPress) DeleteSelected();
-            return true;
-        }
         const bool searchable = (key->key() >= Qt::Key_0 && key->key() <= Qt::Key_9) ||
                                 (key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z);
         if (!searchable) return false;

@@ -11,8 +11,10 @@
 #include "ui/dialogs/getnewname.h"
 #include "ui/dialogs/gettextfileform.h"
 
+class QAction;
 class QMenu;
 class QTreeWidgetItem;
+class TTabHost;
 class TConfig;
 class TPhoneBook;
 #include "store/calllog.h"
@@ -28,14 +30,12 @@ class TPhoneBookTab : public QObject {
 public:
     static constexpr int kColumns = 7;
 
-    TPhoneBookTab(Ui::TMainForm* ui, TConfig& config, TPhoneBook& phoneBook);
+    TPhoneBookTab(Ui::TMainForm* ui, TTabHost& host, TConfig& config, TPhoneBook& phoneBook);
 
     // Shows the entry dialog and gives its result; tests answer in its place.
     std::function<int(TGetNewName&)> RunEntryDialog = [](TGetNewName& dialog) {
         return dialog.exec();
     };
-    // Whether the line is open, for the call command.
-    std::function<bool()> LineOpen;
     std::function<int(TGetTextFileForm&)> RunTextFileForm = [](TGetTextFileForm& form) {
         return form.exec();
     };
@@ -61,19 +61,22 @@ public:
     // A click on a column's header: its direction flips, the rows are sorted by it and the
     // phone book takes that order.
     void SortBy(int column);
+    // The rows sorted again by the column the user last chose, if any (when the tab shows).
+    void ApplyStoredSort();
     // The rows' order, after a drag, becomes the look-up order.
     void TakeRowOrder();
     void UpdatePhoneBookButtons();
     void UpdateLastBackupLabel();
+    // The popup menu as it would open now; its commands are the list's own actions, whose
+    // shortcuts work whether or not the menu is open.
     QMenu* BuildPopup();
+    void UpdateMenuActions();
     // The letter or digit key jump: true when the key was taken.
     bool SearchKey(int key);
 
 signals:
     // Names in the call history may have changed.
     void PhoneBookChanged();
-    // Call the selected entries.
-    void CallRequested(const QList<TOCALL>& calls);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -86,9 +89,20 @@ private:
     void EntriesChanged();
     int CheckDuplicateEntries();
     void ApplyColumnWidths();
+    void SortRows(int column);
+    QAction* AddAction(const char* name, const QKeySequence& keys, void (TPhoneBookTab::*run)());
+    void MakeActions();
 
     Ui::TMainForm* ui;
+    TTabHost& m_host;
     TConfig& m_config;
     TPhoneBook& m_phoneBook;
     bool m_arranging = false;  // rows are moved by the program, not dragged
+    // The popup menu's commands.
+    QAction* m_call = nullptr;
+    QAction* m_edit = nullptr;
+    QAction* m_new = nullptr;
+    QAction* m_copy = nullptr;
+    QAction* m_delete = nullptr;
+    QAction* m_export = nullptr;
 };
