@@ -277,7 +277,7 @@ void TCallHandler::HangUpOnce() {
 // Every way a call ends (the far end, our hang-up, the line closing under it, the line
 // reopening) comes here: a placed call reaches the history and leaves no mark behind.
 void TCallHandler::EndOfCall() {
-    m_outgoing.OnOutgoingEnded();
+    m_outgoing.OnOutgoingEnded(std::exchange(m_disconnectMode, 0u));
 }
 
 // The call is over for good (hung up, the line closed or reopened): whatever still serves it
@@ -303,6 +303,7 @@ qint64 TCallHandler::RemoteAccessLockedUntil() const {
 }
 
 void TCallHandler::OnDisconnected() {
+    if (TTapi* line = m_lines.CurrentLine()) m_disconnectMode = line->DisconnectMode;
     EndOfCall();
     m_controls.TakeMessageVisible = false;
     Changed();

@@ -115,8 +115,9 @@ private:
     QString m_greetingPath;
     QString m_digits;
     bool m_remoteRetrieval = false;
-    bool m_answering = false;  // the answering window runs for this call
-    bool m_hungUp = false;     // this call's hang-up is on its way
+    bool m_answering = false;      // the answering window runs for this call
+    bool m_hungUp = false;         // this call's hang-up is on its way
+    quint32 m_disconnectMode = 0;  // why the line said the call ended, for a placed call
     TAccessGuard m_access;
     bool m_connected = false;  // a call is up: the answer button hangs up
     TCallControls m_controls;

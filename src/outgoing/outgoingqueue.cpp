@@ -150,11 +150,17 @@ bool TOutgoingQueue::PlaceCall(TToCallRow* row) {
         m_host.CallStatus(status);
         return true;
     }
-    if (++call.RetryCount >= kMaxAttempts) return true;  // given up: stays placed, never retried
+    return !RetryLater(row);  // given up: stays placed, never retried
+}
+
+// A failed attempt: the call waits for the next, unless this was the last one.
+bool TOutgoingQueue::RetryLater(TToCallRow* row) {
+    TOCALL& call = *row->Call;
+    if (++call.RetryCount >= kMaxAttempts) return false;
     call.CallState = 0;
     row->Status = QStringLiteral("Retry ") + QString::number(call.RetryCount);
     call.When = TClock::NowDays() + kRetrySeconds / kSecondsPerDay;
-    return false;
+    return true;
 }
 
 void TOutgoingQueue::OnOutgoingConnected() {
@@ -165,10 +171,15 @@ void TOutgoingQueue::OnOutgoingConnected() {
     if (HangUpAfterConnect) QueueAction(ACTION_HANG_UP, kPageHangUpSeconds);
 }
 
-void TOutgoingQueue::OnOutgoingEnded() {
+void TOutgoingQueue::OnOutgoingEnded(quint32 disconnectMode) {
     HangUpAfterConnect = false;
     if (!CurrentOutgoing) return;
     TToCallRow* row = std::exchange(CurrentOutgoing, nullptr);
+    // A busy number or a dead line never got through: tried again as a failed attempt is.
+    const bool unreached =
+        row->Call->StartTime == 0 &&
+        (disconnectMode & (LINEDISCONNECTMODE_BUSY | LINEDISCONNECTMODE_NODIALTONE));
+    if (unreached && RetryLater(row)) return;
     row->Call->EndTime = TClock::NowDays();
     m_history.AddPlacedCall(*row->Call);
     HangUpAfterConnect = false;

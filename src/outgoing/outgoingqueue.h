@@ -78,7 +78,9 @@ public:
     // caller who hung up frees the line for the next one at once.
     void QueueAction(int kind, int delaySeconds);
     void OnOutgoingConnected();
-    void OnOutgoingEnded();
+    // The call in progress ended; disconnectMode says why (LINEDISCONNECTMODE_*, 0 for a
+    // hang-up of our own).
+    void OnOutgoingEnded(quint32 disconnectMode);
     void UpdateCallCost();
     static TTotals UpdateTotals(const QList<TOCALL*>& calls);
 
@@ -91,6 +93,7 @@ public:
     bool PagingStatus(bool lineOpen, QString* text) const;
 
 private:
+    bool RetryLater(TToCallRow* row);
     bool RunDueAction();
     void SortRows();
     TConfig& m_config;

@@ -134,7 +134,9 @@ QStringList TOutgoingHistory::RowTexts(const TOCALL& call) {
             call.NumberToDial,
             call.ToPager,
             DayCountText(call.When),
-            timed ? ElapsedText(call.EndTime - call.StartTime) : QStringLiteral("0"),
+            timed                 ? ElapsedText(call.EndTime - call.StartTime)
+            : call.StartTime == 0 ? QStringLiteral("Not connected")
+                                  : QStringLiteral("0"),
             DollarText(call.CostFirst + call.CostMore)};
 }
 

@@ -141,6 +141,7 @@ int TTapi::IsVoiceLine(quint32 deviceId) {
 int TTapi::OpenLine(quint32 deviceId, QString* errorText) {
     ClearRequests();
     Incoming = 0;
+    DisconnectMode = 0;
     LINEEXTENSIONID extension;
     qint32 result = lineNegotiateAPIVersion(hLineApp, deviceId, TAPI_VERSION_1_4, TAPI_VERSION_1_4,
                                             &LineApiVersion, &extension);
@@ -310,7 +311,7 @@ void TTapi::OnLineMessage(quint32 hDevice, quint32 message, quintptr p1, quintpt
                 ReportCallerId(hDevice);
             return;
         case LINE_CALLSTATE:
-            return OnCallState(hDevice, quint32(p1), quint32(p3));
+            return OnCallState(hDevice, quint32(p1), quint32(p2), quint32(p3));
         case LINE_CLOSE:
             return LineEvent(3, QStringLiteral("Line Close"));
         case LINE_DEVSPECIFIC:
@@ -347,7 +348,7 @@ void TTapi::OnLineMessage(quint32 hDevice, quint32 message, quintptr p1, quintpt
     }
 }
 
-void TTapi::OnCallState(HCALL call, quint32 state, quint32 privilege) {
+void TTapi::OnCallState(HCALL call, quint32 state, quint32 detail, quint32 privilege) {
     switch (state) {
         case LINECALLSTATE_IDLE:
             // Every finished call closes and reopens the line, which resets all call state.
@@ -388,6 +389,7 @@ void TTapi::OnCallState(HCALL call, quint32 state, quint32 privilege) {
             return;
         case LINECALLSTATE_DISCONNECTED:
             // Not dropped here: the owner queues the drop.
+            DisconnectMode = detail;
             return LineEvent(0x4000, QStringLiteral("Call State Disconnected"));
         default:
             return LineEvent(0, QStringLiteral("Unknown Call State"));

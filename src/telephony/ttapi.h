@@ -72,6 +72,8 @@ public:
     HLINEAPP hLineApp = 0;
     HPHONEAPP hPhoneApp = 0;
     qint32 Incoming = 0;
+    // Why the last call was disconnected (LINEDISCONNECTMODE_*), 0 while none was.
+    quint32 DisconnectMode = 0;
     HCALL hCall = 0;
     HLINE hLine = 0;
     HPHONE hPhone = 0;
@@ -117,7 +119,7 @@ private:
     void LineEvent(int code, const QString& text);
     void Trace(int code, const QString& text);
     void OnLineMessage(quint32 hDevice, quint32 message, quintptr p1, quintptr p2, quintptr p3);
-    void OnCallState(HCALL call, quint32 state, quint32 privilege);
+    void OnCallState(HCALL call, quint32 state, quint32 detail, quint32 privilege);
     void OnReply(qint32 requestId, qint32 result);
     void OnPhoneMessage(quint32 message, quintptr p1, quintptr p2);
     static qint64 DecodeId(const VARSTRING& id);

@@ -8,9 +8,12 @@
 
 #include "commands.h"
 #include "listeningwindow.h"
+#include "outgoing/outgoingqueue.h"
+#include "platform/clock.h"
 #include "platform/telephony/v253line.h"
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
+#include "ui/main/outgoingtab.h"
 #include "ui/main/phonebooktab.h"
 #include "ui_mainform.h"
 
@@ -98,6 +101,34 @@ private slots:
         QVERIFY2(seconds > 2 && seconds < 20, qPrintable(QString::number(seconds)));
         QVERIFY(!placed.IsLocal());  // no area codes set: long distance
         QVERIFY(placed.CostFirst > 0);
+        form.SaveAll();
+    }
+
+    // A busy number is tried again, as a failed attempt is, and a call that never got through
+    // reaches the placed calls as such.
+    void aBusyNumberIsTriedAgain() {
+        TListeningWindow window;
+        TSimulator& sim = window.Sim;
+        TMainForm& form = window.Form;
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        sim.Script("dialresult busy");
+        TOCALL call;
+        call.Name = "PATEL R";
+        call.NumberToDial = "770-555-0143";
+        call.When = TClock::NowDays();
+        form.OutgoingCalls()->Queue(call);
+        TOutgoingQueue& queue = form.Session().Outgoing();
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !queue.Rows.empty() && queue.Rows.front()->Status == "Retry 1"; }, 20000));
+        QCOMPARE(sim.Commands().filter("ATD").size(), 1);
+        QVERIFY(form.Session().OutgoingHistory().Root()->Children.empty());
+
+        // Due again (as "Call" on the row does), it meets no dial tone: still queued.
+        sim.Script("dialresult nodialtone");
+        queue.Rows.front()->Call->When = TClock::NowDays();
+        QVERIFY(QTest::qWaitFor([&] { return queue.Rows.front()->Status == "Retry 2"; }, 20000));
+        QCOMPARE(sim.Commands().filter("ATD").size(), 2);
+        QVERIFY(form.Session().OutgoingHistory().Root()->Children.empty());
         form.SaveAll();
     }
 };

@@ -171,7 +171,7 @@ private slots:
         QCOMPARE(m_queue->CallDisplay.CallTime, QString("00:01:30"));
         QVERIFY(!m_queue->CallDisplay.ShowCost);  // local
         m_tapi->Hangup();
-        m_queue->OnOutgoingEnded();
+        m_queue->OnOutgoingEnded(0);
         Pump();
         QCOMPARE(m_queue->Rows.size(), size_t(2));
         QCOMPARE(TOutgoingHistory::CallsUnder(m_history->Root()).size(), 1);
@@ -277,7 +277,7 @@ private slots:
         // Deleting the row of the call in progress keeps its record until the call ends.
         m_queue->DeleteRow(m_queue->CurrentOutgoing);
         QVERIFY(m_queue->CurrentOutgoing);
-        m_queue->OnOutgoingEnded();
+        m_queue->OnOutgoingEnded(0);
         QVERIFY(m_queue->Rows.empty());
         const QList<TOCALL*> history = TOutgoingHistory::CallsUnder(m_history->Root());
         QCOMPARE(history.size(), 1);

@@ -95,9 +95,12 @@ private slots:
         QStringList row = TOutgoingHistory::RowTexts(call);
         QCOMPARE(row[4], QString("1 days 12:00:00"));
         QCOMPARE(row[5], QString("$2.25"));
-        call.StartTime = 0;
+        call.EndTime = 0;
         row = TOutgoingHistory::RowTexts(call);
         QCOMPARE(row[4], QString("0"));
+        call.StartTime = 0;  // never got through
+        row = TOutgoingHistory::RowTexts(call);
+        QCOMPARE(row[4], QString("Not connected"));
         qint64 seconds = 0;
         QCOMPARE(ElapsedText(90.0 / 86400, &seconds), QString("00:01:30"));
         QCOMPARE(seconds, 90);
