@@ -56,6 +56,9 @@ void TCallHandler::CallEventHandler(int code, const QString& text) {
     switch (code) {
         case EV_LINE_OPENED:
             return ResetCallState();
+        case EV_CAPS_KNOWN:
+            TestSpeakerPhone();
+            return Changed();
         case EV_RINGING: {
             OnRing();
             const QString ringing = QStringLiteral("Ringing ") + QString::number(m_ringCount);
@@ -113,6 +116,14 @@ void TCallHandler::ResetCallState() {
     m_controls.AnswerHangupVisible = true;
     m_controls.AnswerHangupEnabled = false;
     m_controls.SpeakerPhoneVisible = true;
+    TestSpeakerPhone();
+    m_lines.LineOpened();
+    Changed();
+}
+
+// A modem opened for the first time says what it can do only a moment after its line opened:
+// the speaker phone is tested again then.
+void TCallHandler::TestSpeakerPhone() {
     TTapi* line = m_lines.CurrentLine();
     if (line && line->SetSpeakerPhone(SPK_TEST)) {
         line->SetSpeakerPhone(SPK_OFF);
@@ -122,8 +133,6 @@ void TCallHandler::ResetCallState() {
         m_controls.SpeakerPhoneEnabled = false;
         m_controls.SpeakerPhoneHint = QStringLiteral("Your modem does not support speaker phone");
     }
-    m_lines.LineOpened();
-    Changed();
 }
 
 void TCallHandler::OnRing() {

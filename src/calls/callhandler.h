@@ -87,6 +87,7 @@ public:
 
 private:
     void ResetCallState();
+    void TestSpeakerPhone();
     void OnRing();
     void NewIncomingCall();
     void ChooseCallAction(CallLogRecord* record);

@@ -74,6 +74,9 @@ private slots:
         TAnsweringFolder& folder = window.Folder;
         TMainForm& form = window.Form;
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        // Connected by itself at start, the speaker phone can be chosen at once.
+        QVERIFY(
+            QTest::qWaitFor([&] { return form.Form()->UseSpeakerPhoneButton->isEnabled(); }, 5000));
         sim.Script("ring");
         sim.Script("cid 7705550143 PATEL R");
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().count("AT+VCID=1") == 2; }, 30000));
