@@ -18,8 +18,8 @@ namespace {
 
 constexpr qint64 kLongestStallMs = 100;
 
-// The simulator behind a link that survives its being unplugged and plugged in again, as a
-// USB modem's device name does.
+// The simulator behind a link that goes when it is unplugged and comes back when it is plugged
+// in again, as a USB modem's device name does.
 struct TUnpluggableModem {
     // With a lock of another program on the port before the window opens the modem.
     explicit TUnpluggableModem(bool heldByAnother = false) : HeldByAnother(heldByAnother) {}
@@ -74,9 +74,12 @@ private slots:
         modem.Sim.Script("wait 0.2");
         modem.Sim.Script("close");
         QVERIFY(QTest::qWaitFor([&] { return modem.Status() == "Waiting for modem"; }, 10000));
+        // Its device name is gone while it is unplugged, as a USB modem's is, and comes back.
+        QVERIFY(!QFileInfo(modem.Link).isSymLink());
         modem.Sim.Script("wait 1");
         modem.Sim.Script("replug");
         QVERIFY(modem.Listening(2));
+        QVERIFY(QFileInfo(modem.Link).isSymLink());
         QVERIFY(QTest::qWaitFor([&] { return modem.Status().startsWith("Listening"); }, 5000));
 
         modem.Ring("3125550112", "IN RECORDING");

@@ -507,10 +507,13 @@ bool TModemSim::LoadVoice(const QString& file) {
     return true;
 }
 
+// As a USB modem's device name disappears when it is unplugged, the link goes too: left in
+// place it would name a freed terminal that another program may take next.
 void TModemSim::Unplug() {
     delete m_reader;
     m_reader = nullptr;
     m_hostWatch.stop();
     if (m_master >= 0) ::close(m_master);
     m_master = -1;
+    if (!m_link.isEmpty()) QFile::remove(m_link);
 }
