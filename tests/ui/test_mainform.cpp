@@ -18,6 +18,7 @@
 #include "ui/dialogs/getnewname.h"
 #include "ui/dialogs/showcalleridform.h"
 #include "ui/dialogs/widgetprompts.h"
+#include "ui/main/ctrayicon.h"
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
 #include "ui/main/phonebooktab.h"
@@ -316,6 +317,25 @@ private slots:
         form->showMinimized();
         Pump();
         QVERIFY(form->isVisible());  // offscreen has no tray: the window stays on the task bar
+    }
+
+    // With a tray, minimising hides the window behind a tray icon, and one click on the icon
+    // (all many Linux trays send) brings the window back and removes the icon.
+    void aClickOnTheTrayIcon() {
+        CTrayIcon::AssumeAvailable(true);
+        auto form = NewForm(QString());
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->showMinimized();
+        QVERIFY(QTest::qWaitFor([&] { return form->Tray() != nullptr; }, 2000));
+        QVERIFY(!form->isVisible());
+        emit form->Tray()->Icon().activated(QSystemTrayIcon::Context);  // the menu, nothing else
+        QVERIFY(!form->isVisible());
+        emit form->Tray()->Icon().activated(QSystemTrayIcon::Trigger);
+        QVERIFY(form->isVisible());
+        QVERIFY(!form->isMinimized());
+        QVERIFY(!form->Tray());
+        CTrayIcon::AssumeAvailable(false);
     }
 
     // "Exit" with the window in the tray (hidden): the program ends, having saved once.

@@ -13,6 +13,10 @@ CTrayIcon::CTrayIcon(QObject* owner, const QIcon& icon, const QString& tip)
     m_icon.setToolTip(PlainTip(m_tip));
 }
 
+bool CTrayIcon::Available() {
+    return s_assumed || QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 CTrayIcon::~CTrayIcon() {
     if (m_shown) m_icon.hide();
 }

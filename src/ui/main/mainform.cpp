@@ -519,8 +519,7 @@ void TMainForm::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || !isMinimized()) return;
     // Minimised to the tray only where there is one; otherwise the window stays on the task bar.
-    if (!m_session.Config().MinimizeToSysTray() || !QSystemTrayIcon::isSystemTrayAvailable())
-        return;
+    if (!m_session.Config().MinimizeToSysTray() || !CTrayIcon::Available()) return;
     QTimer::singleShot(0, this, [this] {
         hide();
         delete m_tray;
@@ -528,12 +527,18 @@ void TMainForm::changeEvent(QEvent* event) {
         if (!m_trayMenu) m_trayMenu = TrayMenu();
         m_tray->Icon().setContextMenu(m_trayMenu);
         m_tray->Show();
-        connect(&m_tray->Icon(), &QSystemTrayIcon::activated, this,
-                [this](QSystemTrayIcon::ActivationReason why) {
-                    if (why == QSystemTrayIcon::DoubleClick) ShowFromTray();
-                });
+        connect(&m_tray->Icon(), &QSystemTrayIcon::activated, this, &TMainForm::TrayActivated);
         RenderConnection();
     });
+}
+
+// Most Linux trays send a single click only, others a double click: either shows the window
+// (in front). The menu comes with the right button.
+void TMainForm::TrayActivated(QSystemTrayIcon::ActivationReason why) {
+    if (why != QSystemTrayIcon::Trigger && why != QSystemTrayIcon::DoubleClick) return;
+    ShowFromTray();
+    raise();
+    activateWindow();
 }
 
 // The tray's menu: the first item switches the line, then "Restore" and "Exit".

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <memory>
 
@@ -72,6 +73,7 @@ public:
     TPRMessageForm* MessageWindow() const { return m_prmessage; }
     TDesktopNotifier* Notifier() const { return m_notifier; }
     TRemotePlayForm* RemotePlayer() const { return m_remote; }
+    CTrayIcon* Tray() const { return m_tray; }
     Ui::TMainForm* Form() const { return ui.get(); }
 
 protected:
@@ -118,6 +120,7 @@ private:
     void RefreshGeometry(TConfig& config);
     void UpdatePagingStatus();
     void ShowFromTray();
+    void TrayActivated(QSystemTrayIcon::ActivationReason why);
     QMenu* TrayMenu();
 
     TSession m_session;
