@@ -207,6 +207,27 @@ private slots:
                                          "SMITH J" + d + "404-555-1212" + d + "\r\n");
             QVERIFY(prompts.Texts().last().startsWith("Success\r\n\"" + target));
         }
+
+        // The name proposed is in the documents folder, never the program's working folder,
+        // and the message gives its whole path.
+        const QByteArray home = qgetenv("HOME"), config = qgetenv("XDG_CONFIG_HOME");
+        qputenv("HOME", m_dir->filePath("home").toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_dir->filePath("home/.config").toUtf8());
+        QVERIFY(QDir().mkpath(m_dir->filePath("home/Documents")));
+        QString proposed;
+        history->RunTextFileForm = [&](TGetTextFileForm& chooser) {
+            proposed = chooser.findChild<QLineEdit*>("ExportFileName")->text();
+            chooser.OKButtonClick();
+            return int(QDialog::Accepted);
+        };
+        prompts.BoxAnswers << prompt::IDNO;
+        history->ExportToText();
+        qputenv("HOME", home);
+        qputenv("XDG_CONFIG_HOME", config);
+        QVERIFY2(proposed.startsWith(m_dir->filePath("home/Documents/History List ")),
+                 qPrintable(proposed));
+        QVERIFY(QFile::exists(proposed));
+        QVERIFY(prompts.Texts().last().startsWith("Success\r\n\"" + proposed + "\""));
     }
 
     // The history's columns are wide enough for their texts in the font in use, until the

@@ -1,6 +1,9 @@
 #include "ui/dialogs/gettextfileform.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include "platform/prompts.h"
 #include "ui_gettextfileform.h"
@@ -15,8 +18,15 @@ TGetTextFileForm::TGetTextFileForm(QWidget* parent)
 
 TGetTextFileForm::~TGetTextFileForm() = default;
 
+// The user's documents folder, or home where there is none: never the program's working
+// folder, which the user does not know.
+QString TGetTextFileForm::DefaultFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 void TGetTextFileForm::Offer(const QStringList& columns, const QString& fileName) {
-    ui->ExportFileName->setText(fileName);
+    ui->ExportFileName->setText(QDir(DefaultFolder()).filePath(fileName));
     for (int i = 0; i < kMaxColumns; ++i) {
         auto* box = findChild<QCheckBox*>(QStringLiteral("Column%1").arg(i + 1));
         const bool offered = i < columns.size();
@@ -38,7 +48,8 @@ void TGetTextFileForm::BrowseButtonClick() {
 }
 
 void TGetTextFileForm::OKButtonClick() {
-    m_fileName = ui->ExportFileName->text();
+    // A bare name is written where the proposed one would be, and said with its full path.
+    m_fileName = QDir(DefaultFolder()).absoluteFilePath(ui->ExportFileName->text().trimmed());
     m_delimiter = ui->CommaDelimitOption->isChecked() ? ','
                   : ui->TabDelimitOption->isChecked() ? '\t'
                                                       : ' ';

@@ -19,7 +19,10 @@ public:
     explicit TGetTextFileForm(QWidget* parent = nullptr);
     ~TGetTextFileForm() override;
 
-    // The list's column captions (the first eight are offered, ticked) and a proposed name.
+    // Where a list is exported unless the user chooses otherwise.
+    static QString DefaultFolder();
+    // The list's column captions (the first eight are offered, ticked) and a proposed name,
+    // offered in the default folder.
     void Offer(const QStringList& columns, const QString& fileName);
 
     // After OK: the file, the delimiter and, per offered column, whether to write it.
