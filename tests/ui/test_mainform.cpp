@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QEventLoop>
 #include <QMenu>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -22,6 +23,7 @@
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
 #include "ui/main/phonebooktab.h"
+#include "ui/main/windowplace.h"
 #include "ui_getnewname.h"
 #include "ui_mainform.h"
 
@@ -336,6 +338,38 @@ private slots:
         QVERIFY(!form->isMinimized());
         QVERIFY(!form->Tray());
         CTrayIcon::AssumeAvailable(false);
+    }
+
+    // The window opens where it was left when that is still on a screen, else in the middle of
+    // the screen; a window never shown keeps no place.
+    void windowPlacement() {
+        const QRect screen(0, 0, 1920, 1080), size(0, 0, 600, 300);
+        const QPoint middle = screen.center() - QPoint(300, 150);
+        QCOMPARE(TWindowPlace::Choose({}, size.size(), {screen}, screen), middle);
+        QCOMPARE(TWindowPlace::Choose({100, 80, 600, 300}, size.size(), {screen}, screen),
+                 QPoint(100, 80));
+        // The title bar above the screen, or on a monitor that has gone.
+        QCOMPARE(TWindowPlace::Choose({100, -20, 600, 300}, size.size(), {screen}, screen), middle);
+        QCOMPARE(TWindowPlace::Choose({2500, 80, 600, 300}, size.size(), {screen}, screen), middle);
+        QCOMPARE(TWindowPlace::Choose({2500, 80, 600, 300}, size.size(),
+                                      {screen, QRect(1920, 0, 1280, 1024)}, screen),
+                 QPoint(2500, 80));
+
+        auto form = NewForm(QString());
+        form->SaveAll();  // never shown: no place of (0,0) is kept
+        QCOMPARE(form->Session().Config().MainWindowBounds[0], 0);
+        QCOMPARE(form->Session().Config().MainWindowBounds[2], 0);
+        form.reset();
+        form = NewForm(QString());
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(qAbs(form->pos().x() + form->width() / 2 - available.center().x()) < 5);
+        form->move(120, 90);
+        form->SaveAll();
+        form.reset();
+        form = NewForm(QString());
+        QCOMPARE(form->pos(), QPoint(120, 90));
     }
 
     // "Exit" with the window in the tray (hidden): the program ends, having saved once.

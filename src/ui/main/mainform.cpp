@@ -27,6 +27,7 @@
 #include "ui/main/historytab.h"
 #include "ui/main/outgoingtab.h"
 #include "ui/main/phonebooktab.h"
+#include "ui/main/windowplace.h"
 #include "ui_mainform.h"
 
 namespace {
@@ -83,9 +84,7 @@ void TMainForm::FormCreate() {
     StartFolder = TProfile::Folder();
     ConfigValid = m_session.Load();
     const TConfig& config = m_session.Config();
-    if (config.MainWindowBounds[2] && config.MainWindowBounds[3])
-        setGeometry(config.MainWindowBounds[0], config.MainWindowBounds[1],
-                    config.MainWindowBounds[2], config.MainWindowBounds[3]);
+    TWindowPlace::Restore(this, config.MainWindowBounds);
     ui->UseSpeakerPhoneButton->setChecked(config.UseSpeakerPhoneButton());
     m_history->LoadRows();
     m_phoneBookTab->LoadRows();
@@ -457,12 +456,9 @@ bool TMainForm::PasswordGuard(bool protectedAction) {
 }
 
 void TMainForm::RefreshGeometry(TConfig& config) {
-    if (!isMinimized() && !isMaximized()) {
-        config.MainWindowBounds[0] = geometry().x();
-        config.MainWindowBounds[1] = geometry().y();
-        config.MainWindowBounds[2] = geometry().width();
-        config.MainWindowBounds[3] = geometry().height();
-    }
+    // A window never shown (the headless demo) has no place of its own to keep.
+    if (m_placed && !isMinimized() && !isMaximized())
+        TWindowPlace::Store(this, config.MainWindowBounds);
     for (int column = 0; column < 5; ++column)
         config.HistoryColumnWidths[column] = ui->historyList->columnWidth(column);
     for (int column = 0; column < 4; ++column)
@@ -513,6 +509,11 @@ void TMainForm::ShowFromTray() {
     delete std::exchange(m_tray, nullptr);
     show();
     setWindowState(windowState() & ~Qt::WindowMinimized);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    m_placed = true;
 }
 
 void TMainForm::changeEvent(QEvent* event) {

@@ -79,6 +79,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -141,6 +142,7 @@ private:
     QString m_pendingPopup;
     qint64 m_refreshDue = 0;
     bool m_shuttingDown = false;
+    bool m_placed = false;  // shown at least once: its place is the user's
     QIcon m_connectedIcon;
     QIcon m_disconnectedIcon;
 };
