@@ -90,6 +90,29 @@ private slots:
         QCOMPARE(THelpWindow::ShowTopic("No_such_topic")->Topic(), QString("Contents"));
     }
 
+    // Help asked for from a modal dialog can be used while the dialog is open: a key reaches
+    // it through the window system (Escape closes it), where the dialog would block it.
+    void helpFromAModalDialog() {
+        TScriptedPrompts prompts;
+        TConfig live;
+        TSetup setup;
+        setup.SetConfig(&live);
+        bool closedByKey = false;
+        QTimer::singleShot(200, &setup, [&] {
+            setup.Form()->HelpButton->click();
+            THelpWindow* help = OpenHelp();
+            if (help && QTest::qWaitForWindowExposed(help)) {
+                QTest::keyClick(help->windowHandle(), Qt::Key_Escape);
+                closedByKey = !help->isVisible();
+            }
+            setup.reject();
+        });
+        setup.exec();
+        QVERIFY(closedByKey);
+        // Asked for again from the main window, it is its own window once more.
+        QVERIFY(!THelpWindow::ShowTopic("Contents")->parentWidget());
+    }
+
     // A caller and a new message reach the service with their texts; its default action
     // brings the window back; switched off, nothing is sent.
     void notificationsReachTheService() {

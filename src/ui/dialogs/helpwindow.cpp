@@ -1,5 +1,6 @@
 #include "ui/dialogs/helpwindow.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QPointer>
 #include <QTextBrowser>
@@ -39,6 +40,14 @@ THelpWindow* THelpWindow::ShowTopic(const QString& topic) {
     LoadManual();
     static QPointer<THelpWindow> window;
     if (!window) window = new THelpWindow;
+    // A modal dialog blocks every window but its own: help asked for from one (the settings,
+    // an entry) becomes its window, so that it can be read, scrolled and closed meanwhile.
+    if (QWidget* modal = QApplication::activeModalWidget();
+        modal != window->parentWidget() && modal != window.data()) {
+        const bool shown = window->isVisible();
+        window->setParent(modal, window->windowFlags());
+        if (shown) window->show();
+    }
     const QString anchor = Topics().contains(topic) ? topic : QStringLiteral("Contents");
     window->m_browser->setSource(QUrl(kManual + QLatin1Char('#') + anchor));
     window->m_browser->scrollToAnchor(anchor);
