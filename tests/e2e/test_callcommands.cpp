@@ -107,23 +107,29 @@ private slots:
         form.SaveAll();
     }
 
-    // A busy number is tried again, as a failed attempt is, and a call that never got through
-    // reaches the placed calls as such.
-    void aBusyNumberIsTriedAgain() {
+    // An international caller is logged and called back by the whole number; a busy number
+    // is tried again, as a failed attempt is.
+    void anInternationalCallerCalledBackMeetsBusy() {
         TListeningWindow window;
         TSimulator& sim = window.Sim;
         TMainForm& form = window.Form;
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
+        sim.Script("ring");
+        sim.Script("cid 442079460958 LONDON OFFICE");
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().count("AT+VCID=1") == 2; }, 30000));
+        QTreeWidgetItem* row = form.Form()->historyList->topLevelItem(0);
+        QCOMPARE(row->text(1), QString("442079460958"));
+        QCOMPARE(window.Folder.Records().last().Number, QString("442079460958"));
+
         sim.Script("dialresult busy");
-        TOCALL call;
-        call.Name = "PATEL R";
-        call.NumberToDial = "770-555-0143";
-        call.When = TClock::NowDays();
-        form.OutgoingCalls()->Queue(call);
+        form.History()->SelectOnly(row);
+        form.History()->CallSelected();
         TOutgoingQueue& queue = form.Session().Outgoing();
         QVERIFY(QTest::qWaitFor(
             [&] { return !queue.Rows.empty() && queue.Rows.front()->Status == "Retry 1"; }, 20000));
         QCOMPARE(sim.Commands().filter("ATD").size(), 1);
+        QVERIFY2(sim.Commands().filter("ATD").first().endsWith("442079460958"),
+                 qPrintable(sim.Commands().filter("ATD").first()));
         QVERIFY(form.Session().OutgoingHistory().Root()->Children.empty());
 
         // Due again (as "Call" on the row does), it meets no dial tone: still queued.

@@ -221,6 +221,10 @@ private slots:
     // characters named: a password saved as "?"s would lock the user out after a restart. A
     // ring sound browsed to in a folder with such a name is copied among the personal sounds.
     void textTheFilesCannotHold() {
+        const QString home = m_dir->filePath(QString::fromUtf8("Данные"));  // the data folder
+        QVERIFY(QDir().mkpath(home));
+        TProfile::SetFolder(home);
+        InstallShippedSounds();
         SaveSettings();
         TScriptedPrompts prompts;
         TShownSetup shown;
@@ -257,7 +261,13 @@ private slots:
         setup.OKBtnClick();
         QVERIFY(!setup.isVisible());
         QCOMPARE(shown.Live.SoundToPlayWhenPhoneRings, QString("Personal Sounds/______.wav"));
-        QVERIFY(QFileInfo(m_dir->filePath("Personal Sounds/______.wav")).size() > 400);
+        QVERIFY(QFileInfo(home + "/Personal Sounds/______.wav").size() > 400);
+        // A sound already among the personal sounds is taken as it is, by its own name.
+        setup.show();
+        prompts.FileAnswers.enqueue(home + "/Personal Sounds/ring.wav");
+        ui->BrowseSoundButton->click();
+        QCOMPARE(ui->SoundToPlayWhenPhoneRings->text(), QString("Personal Sounds/ring.wav"));
+        TProfile::SetFolder(m_dir->path());
     }
 
     void missingAreaCodeAsksFirst() {
