@@ -100,10 +100,10 @@ private slots:
         bool closedByKey = false;
         QTimer::singleShot(200, &setup, [&] {
             setup.Form()->HelpButton->click();
-            THelpWindow* help = OpenHelp();
+            QPointer<THelpWindow> help = OpenHelp();  // closed, it frees itself
             if (help && QTest::qWaitForWindowExposed(help)) {
                 QTest::keyClick(help->windowHandle(), Qt::Key_Escape);
-                closedByKey = !help->isVisible();
+                closedByKey = !help || !help->isVisible();
             }
             setup.reject();
         });
