@@ -48,7 +48,7 @@ public:
     virtual void LineOpened() = 0;
 };
 
-class TCallHandler {
+class TCallHandler : public TRemotePlayerListener {
 public:
     TCallHandler(TConfig& config, TCallLog& log, TPhoneBook& phoneBook, TOutgoingQueue& outgoing,
                  TLineSource& lines, TSessionView& view);
@@ -79,7 +79,7 @@ public:
     // all): its call's record says so on disk at once, even when the caller has hung up.
     void MessageSaved(const QString& name);
     // The remote player was closed: the call it served ends, unless it has ended already.
-    void RemotePlayerClosed();
+    void RemotePlayerClosed() override;
     // Remote access is locked after too many wrong access codes (0: it is not).
     qint64 RemoteAccessLockedUntil() const;
     // True once, when a lock has run out (the status line drops its notice).

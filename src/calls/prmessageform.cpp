@@ -29,8 +29,11 @@ QString TPRMessageForm::IndexFile() {
     return TProfile::Path(QStringLiteral("msg.ndx"));
 }
 
-TPRMessageForm::TPRMessageForm(QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TPRMessageForm>()), m_wave(&m_callbacks) {
+TPRMessageForm::TPRMessageForm(TAnsweringListener& listener, QWidget* parent)
+    : QDialog(parent),
+      ui(std::make_unique<Ui::TPRMessageForm>()),
+      m_listener(&listener),
+      m_wave(&m_callbacks) {
     ui->setupUi(this);
     m_setUpTimer.setSingleShot(true);
     connect(&m_setUpTimer, &QTimer::timeout, this, &TPRMessageForm::PlayCurrent);
@@ -46,9 +49,7 @@ TPRMessageForm::TPRMessageForm(QWidget* parent)
 
 // Those who hear the run may be gone already: the recording is kept on disk, nobody is told.
 TPRMessageForm::~TPRMessageForm() {
-    MessageSaved = nullptr;
-    Completion = nullptr;
-    SetMainStatus = nullptr;
+    m_listener = nullptr;
     EndRun();
     m_wave.Clear();
 }
@@ -62,7 +63,11 @@ void TPRMessageForm::SetStatus(const QString& text) {
 }
 
 void TPRMessageForm::TellMainStatus(const QString& text) {
-    if (SetMainStatus) SetMainStatus(text);
+    if (m_listener) m_listener->MainStatus(text);
+}
+
+void TPRMessageForm::SaidSaved(const QString& name) {
+    if (m_listener) m_listener->MessageSaved(name);
 }
 
 // Only a file of the data folder's own sound folders is played to a caller: a link there that
@@ -252,7 +257,7 @@ void TPRMessageForm::OpenMessageFile() {
     qWarning().noquote() << status;
     SetStatus(status);
     TellMainStatus(status);
-    if (MessageSaved) MessageSaved(QString());
+    SaidSaved(QString());
 }
 
 // What the modem has delivered since the last look goes to the disk. A disk that fills up is
@@ -264,8 +269,8 @@ void TPRMessageForm::WriteRecorded() {
     const bool first = m_message.DataSize() == 0, failedBefore = m_message.Failed();
     m_message.Append(m_wave.Data().mid(m_written, recorded - m_written));
     m_written = recorded;
-    if (first && m_recording && m_message.DataSize() > 0 && m_messageInMessages && MessageSaved)
-        MessageSaved(m_message.Name());
+    if (first && m_recording && m_message.DataSize() > 0 && m_messageInMessages)
+        SaidSaved(m_message.Name());
     if (failedBefore || !m_message.Failed()) return;
     const QString status = QStringLiteral("Can't save all of the message (") +
                            m_message.ErrorText() +
@@ -286,7 +291,7 @@ void TPRMessageForm::FinishMessage() {
     }
     if (!m_messageInMessages) return;
     AppendIndex();
-    if (MessageSaved) MessageSaved(m_message.Name());
+    SaidSaved(m_message.Name());
 }
 
 void TPRMessageForm::OnWaveInOpen() {
@@ -327,7 +332,7 @@ void TPRMessageForm::AppendIndex() {
 
 void TPRMessageForm::Complete(int outcome) {
     m_running = false;
-    if (Completion) Completion(outcome);
+    if (m_listener) m_listener->Completed(outcome);
 }
 
 void TPRMessageForm::CallerGone() {
@@ -367,7 +372,7 @@ void TPRMessageForm::StopButtonClick() {
     if (m_message.IsOpen()) {
         const bool tied = m_messageInMessages;
         m_message.Discard();
-        if (tied && MessageSaved) MessageSaved(QString());
+        if (tied) SaidSaved(QString());
     }
     hide();
     if (m_running) Complete(2);

@@ -7,7 +7,6 @@
 
 #include <QDialog>
 #include <QTimer>
-#include <functional>
 #include <memory>
 
 #include "audio/ctwave.h"
@@ -21,13 +20,31 @@ class TConfig;
 class TPhoneBook;
 struct CallLogRecord;
 
+// What the answering window tells the program; the main window listens. Every method is
+// needed, so a listener that leaves one out does not compile.
+class TAnsweringListener {
+public:
+    // The run has ended with this outcome (OUTCOME_*).
+    virtual void Completed(int outcome) = 0;
+    // The recording is on disk as "Messages/" + name: said with its first second of audio (so
+    // that the call names it from then on) and again when it is complete. An empty name when
+    // the call has no message (it could not be kept there: it was then kept in the data folder
+    // if that could be written; or the user threw it away).
+    virtual void MessageSaved(const QString& name) = 0;
+    // A line for the main window's status.
+    virtual void MainStatus(const QString& text) = 0;
+
+protected:
+    ~TAnsweringListener() = default;
+};
+
 class TPRMessageForm : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kIndexRecordSize = 628;
     static QString IndexFile();
 
-    explicit TPRMessageForm(QWidget* parent = nullptr);
+    explicit TPRMessageForm(TAnsweringListener& listener, QWidget* parent = nullptr);
     ~TPRMessageForm() override;
 
     qint32 RecordSeconds = 0;
@@ -41,14 +58,6 @@ public:
     QByteArray IndexRecord;
     QString CallerName;
     QString CallerNumber;
-    std::function<void(int outcome)> Completion;
-    // The recording is on disk as "Messages/" + name: said with its first second of audio (so
-    // that the call names it from then on) and again when it is complete. An empty name when
-    // the call has no message (it could not be kept there: it was then kept in the data folder
-    // if that could be written; or the user threw it away).
-    std::function<void(const QString& name)> MessageSaved;
-    // The main window's StatusLabel.
-    std::function<void(const QString&)> SetMainStatus;
 
     // Greeting only. greetingPath may be changed to the default greeting.
     void PlayGreeting(TTapi& line, QString& greetingPath);
@@ -90,11 +99,13 @@ private:
     void WriteRecorded();
     void FinishMessage();
     void TellMainStatus(const QString& text);
+    void SaidSaved(const QString& name);
     void StartDeadline(qint64 lengthMs);
     void OnDeadline();
     void Complete(int outcome);
 
     std::unique_ptr<Ui::TPRMessageForm> ui;
+    TAnsweringListener* m_listener;  // null once the form is being destroyed
     CtWaveCallbacks m_callbacks;
     CtWave m_wave;
     QTimer m_setUpTimer;

@@ -86,8 +86,11 @@ namespace {
 constexpr int kPositionMs = 500;
 }  // namespace
 
-TRemotePlayForm::TRemotePlayForm(QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TRemotePlayForm>()), m_wave(&m_callbacks) {
+TRemotePlayForm::TRemotePlayForm(TRemotePlayerListener& listener, QWidget* parent)
+    : QDialog(parent),
+      ui(std::make_unique<Ui::TRemotePlayForm>()),
+      m_listener(listener),
+      m_wave(&m_callbacks) {
     ui->setupUi(this);
     setModal(false);
     m_callbacks.OnWaveOutOpen = [this] { OnWaveOutOpen(); };
@@ -248,5 +251,5 @@ void TRemotePlayForm::closeEvent(QCloseEvent* event) {
     m_wave.Stop();
     m_wave.Clear();
     event->accept();
-    if (!std::exchange(m_closed, true) && Closed) Closed();
+    if (!std::exchange(m_closed, true)) m_listener.RemotePlayerClosed();
 }

@@ -7,7 +7,6 @@
 
 #include <QDialog>
 #include <QTimer>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -37,12 +36,11 @@ class TRemotePlayForm : public QDialog {
 public:
     static int WaitMs;  // how long an entry that has played waits for a key
 
-    explicit TRemotePlayForm(QWidget* parent = nullptr);
+    TRemotePlayForm(TRemotePlayerListener& listener, QWidget* parent = nullptr);
     ~TRemotePlayForm() override;
 
-    // The modem's voice channel; closing the window calls Closed (the main window hangs up).
+    // The modem's voice channel.
     quint32 Device = 0;
-    std::function<void()> Closed;
 
     // The new messages of the call history, oldest first, each announced by its number, and
     // the closing "No more messages" entry.
@@ -75,6 +73,7 @@ private:
     void PlayButtonClick();
 
     std::unique_ptr<Ui::TRemotePlayForm> ui;
+    TRemotePlayerListener& m_listener;
     CtWaveCallbacks m_callbacks;
     CtWave m_wave;
     std::vector<RemoteMessageEntry> m_entries;

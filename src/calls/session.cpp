@@ -11,9 +11,7 @@ TSession::TSession(TSessionView& view)
     : m_view(view),
       m_outgoing(m_config, m_outgoingHistory, *this),
       m_calls(m_config, m_callLog, m_phoneBook, m_outgoing, *this, view),
-      m_connection(m_config, m_calls, view) {
-    m_configFile.RefreshGeometry = [this](TConfig& config) { m_view.StoreGeometry(config); };
-}
+      m_connection(m_config, m_calls, view) {}
 
 TSession::~TSession() = default;
 
@@ -51,7 +49,7 @@ void TSession::SaveData() {
     QString problem;  // a data folder deleted under the program is made again to save into
     if (!TProfile::Prepare(TProfile::Folder(), &problem))
         qWarning().noquote() << "The data folder cannot be made again:" << problem;
-    m_configFile.SaveConfig(m_config);
+    SaveConfig();
     m_callLog.SaveCallLog();
     m_phoneBook.SavePhoneBook();
     m_outgoingHistory.SaveOutgoingHistory();
@@ -59,8 +57,14 @@ void TSession::SaveData() {
 
 bool TSession::ApplySettings() {
     m_config.MaxItems = m_config.ClampedMaxItems();
-    m_configFile.SaveConfig(m_config);
+    SaveConfig();
     return Line() && Line()->LineName != m_config.SelectPortBox;
+}
+
+// The window's place and the lists' column widths are brought up to date before each save.
+void TSession::SaveConfig() {
+    m_view.StoreGeometry(m_config);
+    m_configFile.SaveConfig(m_config);
 }
 
 void TSession::PortDataLine(const QString& text) {

@@ -45,6 +45,7 @@ public:
     TTapi* Line() { return m_connection.Line.get(); }
 
 private:
+    void SaveConfig();
     TTapi* CurrentLine() override { return Line(); }
     void LineOpened() override { m_connection.UpdateConnectionStatus(); }
     void CallStatus(const QString& text) override { m_view.CallStatus(text); }

@@ -18,6 +18,15 @@ enum RemoteCommandCode : int {
     RC_QUIT = 107,
 };
 
+// Told when the player closes: closing it ends the call (the call handler hangs up).
+class TRemotePlayerListener {
+public:
+    virtual void RemotePlayerClosed() = 0;
+
+protected:
+    ~TRemotePlayerListener() = default;
+};
+
 class TSessionView {
 public:
     virtual ~TSessionView() = default;

@@ -267,7 +267,6 @@ void TConfig::ClampLoaded() {
 }
 
 bool TConfigFile::SaveConfig(TConfig& config) {
-    if (RefreshGeometry) RefreshGeometry(config);
     config.ConfigVersion = TConfig::kVersion;
     return RewriteFile(FileName(), config.ToBytes());
 }

@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <functional>
 
 class TConfig {
 public:
@@ -114,8 +113,6 @@ private:
 class TConfigFile {
 public:
     static QString FileName();
-    // Before each save the main window brings the geometry fields up to date here.
-    std::function<void(TConfig&)> RefreshGeometry;
 
     // True when a valid file was read; otherwise the defaults (or the bytes read, restamped)
     // are written and false is returned.

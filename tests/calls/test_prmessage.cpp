@@ -32,6 +32,16 @@ QByteArray ReadWave(const QString& path) {
 
 // The call handler with this form as its answering window, as the main window wires them: the
 // handler's request to take a message runs the form, and the call's end stops it.
+// Hears the answering window: each report goes to the function the test set for it.
+struct TRunListener : TAnsweringListener {
+    std::function<void(int)> OnCompleted = [](int) {};
+    std::function<void(const QString&)> OnSaved = [](const QString&) {};
+    std::function<void(const QString&)> OnStatus = [](const QString&) {};
+    void Completed(int outcome) override { OnCompleted(outcome); }
+    void MessageSaved(const QString& name) override { OnSaved(name); }
+    void MainStatus(const QString& text) override { OnStatus(text); }
+};
+
 struct TAnswering {
     struct TView : TRecordingView {
         TAnswering* Owner = nullptr;
@@ -43,7 +53,8 @@ struct TAnswering {
     TPhoneBook& Book;
     TCallLog Log;
     TOutgoingHistory History;
-    TPRMessageForm Form;
+    TRunListener Run;
+    TPRMessageForm Form{Run};
     TView View;
     TTestLines Lines{View};
     TOutgoingQueue Queue{Config, History, Lines};
@@ -54,7 +65,7 @@ struct TAnswering {
         : Line(line), Config(config), Book(book) {
         View.Owner = this;
         Lines.Line = &line;
-        Form.Completion = [this](int outcome) { Calls.Completion(outcome); };
+        Run.OnCompleted = [this](int outcome) { Calls.Completion(outcome); };
         line.Events = &Events;
     }
     void Take() {
@@ -74,6 +85,7 @@ class TestPRMessage : public QObject {
     TPhoneBook m_book;
     QList<int> m_outcomes;
     CallLogRecord m_record;
+    TRunListener m_run;
 
     void Devices(bool realTime) {
         m_out = std::make_unique<TTestWaveDevice>(true, false);
@@ -86,8 +98,8 @@ class TestPRMessage : public QObject {
     // A message taken after a greeting as short as the beep; the names it is saved under go to
     // saved, the outcomes to m_outcomes.
     bool TakeAfterABeep(TPRMessageForm& form, QStringList& saved) {
-        form.MessageSaved = [&saved](const QString& name) { saved << name; };
-        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        m_run.OnSaved = [&saved](const QString& name) { saved << name; };
+        m_run.OnCompleted = [this](int outcome) { m_outcomes << outcome; };
         QString greeting = "Greetings/short.wav";
         QFile::copy(m_dir->filePath("System Sounds/beep.wav"), m_dir->filePath(greeting));
         return form.TakeMessage(*m_tapi, greeting, &m_record, m_book, m_config);
@@ -109,6 +121,7 @@ private slots:
         Devices(false);
         m_config = TConfig();
         m_outcomes.clear();
+        m_run = TRunListener();
         TClock::Set(1765000000);
     }
     void cleanup() {
@@ -120,8 +133,8 @@ private slots:
     }
 
     void greetingOnly() {
-        TPRMessageForm form;
-        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        TPRMessageForm form(m_run);
+        m_run.OnCompleted = [this](int outcome) { m_outcomes << outcome; };
         QString greeting = "Greetings/none such.wav";  // missing: the default greeting plays
         form.PlayGreeting(*m_tapi, greeting);
         QCOMPARE(greeting, QString("Greetings/Default Greeting 1.wav"));
@@ -142,7 +155,7 @@ private slots:
         QFile message(m_dir->filePath("Messages/msg1.wav"));
         QVERIFY(QFile::copy(m_dir->filePath("System Sounds/beep.wav"), message.fileName()));
         QVERIFY(QFile::link(message.fileName(), m_dir->filePath("Greetings/planted.wav")));
-        TPRMessageForm form;
+        TPRMessageForm form(m_run);
         QString greeting = "Greetings/planted.wav";
         form.PlayGreeting(*m_tapi, greeting);
         QCOMPARE(greeting, QString("Greetings/Default Greeting 1.wav"));
@@ -158,16 +171,16 @@ private slots:
         mom.Number = "4045551212";
         m_book.Add(mom);
         m_config.MaximumRecordTimeComboBox = 1;  // 15 seconds
-        TPRMessageForm form;
-        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        TPRMessageForm form(m_run);
+        m_run.OnCompleted = [this](int outcome) { m_outcomes << outcome; };
         QString status;
-        form.SetMainStatus = [&](const QString& text) { status = text; };
+        m_run.OnStatus = [&](const QString& text) { status = text; };
         QString greeting = "Greetings/Default Greeting 2.wav";
         QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
         QCOMPARE(status, QString("Taking Message"));
         QVERIFY(record.MessageFile.isEmpty());  // named once its file is there
         QStringList saved;
-        form.MessageSaved = [&](const QString& name) {
+        m_run.OnSaved = [&](const QString& name) {
             saved << name;
             QVERIFY(m_outcomes.isEmpty());  // told before the last beep
         };
@@ -210,11 +223,11 @@ private slots:
             }
             m_config.MaximumRecordTimeComboBox = 1;
             CallLogRecord record;
-            TPRMessageForm form;
+            TPRMessageForm form(m_run);
             QStringList saved;
-            form.MessageSaved = [&](const QString& name) { saved << name; };
+            m_run.OnSaved = [&](const QString& name) { saved << name; };
             m_outcomes.clear();
-            form.Completion = [this](int outcome) { m_outcomes << outcome; };
+            m_run.OnCompleted = [this](int outcome) { m_outcomes << outcome; };
             QString greeting = "Greetings/Default Greeting 2.wav";
             QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
             QVERIFY(QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 10000));
@@ -236,11 +249,11 @@ private slots:
         victim.close();
         QVERIFY(QFile::remove(m_dir->filePath("Messages/msg1765000000.wav")));
         QVERIFY(QFile::link(victim.fileName(), m_dir->filePath("Messages/msg1765000000.wav")));
-        TPRMessageForm form;
+        TPRMessageForm form(m_run);
         QStringList saved;
-        form.MessageSaved = [&](const QString& name) { saved << name; };
+        m_run.OnSaved = [&](const QString& name) { saved << name; };
         m_outcomes.clear();
-        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        m_run.OnCompleted = [this](int outcome) { m_outcomes << outcome; };
         QString greeting = "Greetings/Default Greeting 2.wav";
         QVERIFY(form.TakeMessage(*m_tapi, greeting, nullptr, m_book, m_config));
         QVERIFY(QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 10000));
@@ -255,7 +268,7 @@ private slots:
     void theCallEndsDuringTheRecording() {
         Devices(true);
         m_config.MaximumRecordTimeComboBox = 4;
-        TPRMessageForm form;
+        TPRMessageForm form(m_run);
         QStringList saved;
         QVERIFY(TakeAfterABeep(form, saved));
         QVERIFY(QTest::qWaitFor([&] { return saved.size() == 1; }, 5000));
@@ -283,7 +296,7 @@ private slots:
         m_in->StallAfter = 11025;
         m_config.MaximumRecordTimeComboBox = 1;
         TPRMessageForm::TransferMarginMs = 500;
-        TPRMessageForm form;
+        TPRMessageForm form(m_run);
         QStringList saved;
         QVERIFY(TakeAfterABeep(form, saved));
         const bool ended = QTest::qWaitFor([&] { return !m_outcomes.isEmpty(); }, 20000);
@@ -303,8 +316,8 @@ private slots:
         QVERIFY(bad.open(QIODevice::WriteOnly));
         bad.write("not a wave file");
         bad.close();
-        TPRMessageForm form;
-        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        TPRMessageForm form(m_run);
+        m_run.OnCompleted = [this](int outcome) { m_outcomes << outcome; };
         QString greeting = "Greetings/bad.wav";
         form.PlayGreeting(*m_tapi, greeting);
         QTRY_VERIFY(form.Status() == "Can't play beep");
@@ -321,8 +334,8 @@ private slots:
         Devices(true);
         m_config.MaximumRecordTimeComboBox = 4;
         CallLogRecord record;
-        TPRMessageForm form;
-        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        TPRMessageForm form(m_run);
+        m_run.OnCompleted = [this](int outcome) { m_outcomes << outcome; };
         QString greeting = "Greetings/Default Greeting 3.wav";
         QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
         QVERIFY(QTest::qWaitFor([&] { return form.Status() == "Recording Message"; }, 5000));
@@ -339,10 +352,10 @@ private slots:
         QFile::remove(m_dir->filePath("System Sounds/beep.wav"));
         m_config.MaximumRecordTimeComboBox = 1;
         CallLogRecord record;
-        TPRMessageForm form;
-        form.Completion = [this](int outcome) { m_outcomes << outcome; };
+        TPRMessageForm form(m_run);
+        m_run.OnCompleted = [this](int outcome) { m_outcomes << outcome; };
         QString saved;
-        form.MessageSaved = [&](const QString& name) { saved = name; };
+        m_run.OnSaved = [&](const QString& name) { saved = name; };
         QString greeting = "Greetings/Default Greeting 1.wav";
         QVERIFY(form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));
         QVERIFY(QTest::qWaitFor([&] { return form.Status() == "Can't play beep"; }, 5000));
@@ -357,9 +370,9 @@ private slots:
     void modemWithoutSound() {
         TScriptedPrompts prompts;
         m_line->Ids.clear();
-        TPRMessageForm form;
+        TPRMessageForm form(m_run);
         QString status;
-        form.SetMainStatus = [&](const QString& text) { status = text; };
+        m_run.OnStatus = [&](const QString& text) { status = text; };
         QString greeting = "Greetings/Default Greeting 1.wav";
         CallLogRecord record;
         QVERIFY(!form.TakeMessage(*m_tapi, greeting, &record, m_book, m_config));

@@ -24,6 +24,12 @@ namespace {
 constexpr int kOut = 2200;
 }  // namespace
 
+// Counts the player's closings.
+struct TClosings : TRemotePlayerListener {
+    int Count = 0;
+    void RemotePlayerClosed() override { ++Count; }
+};
+
 class TestRemotePlay : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -226,7 +232,8 @@ private slots:
         QCOMPARE(entries[3].MessageFile, QString("System Sounds/menu.wav"));
         QCOMPARE(entries[3].MenuFile, QString("0"));
 
-        TRemotePlayForm player;
+        TClosings closings;
+        TRemotePlayForm player(closings);
         player.Device = kOut;
         for (const RemoteMessageEntry& entry : entries)
             player.AddRemoteMessage(entry);
@@ -272,11 +279,11 @@ private slots:
         m_out = std::make_unique<TTestWaveDevice>(true, true);  // real time
         TWaveDevices::Register(kOut, m_out.get());
         TRemotePlayForm::WaitMs = 300;
-        auto* player = new TRemotePlayForm;
+        TClosings closings;
+        int& closed = closings.Count;
+        auto* player = new TRemotePlayForm(closings);
         player->setAttribute(Qt::WA_DeleteOnClose);
         QPointer<TRemotePlayForm> alive(player);
-        int closed = 0;
-        player->Closed = [&] { ++closed; };
         player->Device = kOut;
         for (const RemoteMessageEntry& entry :
              TRemotePlayForm::NewMessages(m_log, m_book, "System Sounds/menu.wav"))

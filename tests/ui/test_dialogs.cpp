@@ -75,7 +75,10 @@ private slots:
         TModemInfoForm modemInfo;
         TGetTextFileForm exportList;
         TGetPassword password;
-        TRemotePlayForm remote;
+        struct : TRemotePlayerListener {
+            void RemotePlayerClosed() override {}
+        } nobody;
+        TRemotePlayForm remote(nobody);
         TShowAppMessage notice;
         int labels = 0;
         for (QWidget* widget : QApplication::allWidgets()) {

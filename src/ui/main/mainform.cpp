@@ -68,7 +68,7 @@ TMainForm::TMainForm(QWidget* parent)
                                      m_session.OutgoingHistory());
     m_popup = new TShowCallerIDForm(this);
     m_debug = new TDebugForm(this);
-    m_prmessage = new TPRMessageForm(this);
+    m_prmessage = new TPRMessageForm(*this, this);
     m_notifier = new TDesktopNotifier(this);
     m_connectedIcon = LineIcon(true);
     m_disconnectedIcon = LineIcon(false);
@@ -214,12 +214,11 @@ void TMainForm::RemoteAccessChanged() {
 void TMainForm::StartRemoteRetrieval() {
     TTapi* line = m_session.Line();
     if (!line || m_remote) return;
-    m_remote = new TRemotePlayForm(this);
+    // Closing the player hangs up, while its call lasts.
+    m_remote = new TRemotePlayForm(m_session.Calls(), this);
     m_remote->setAttribute(Qt::WA_DeleteOnClose);
     line->GetWaveId(QStringLiteral("wave/out"));
     m_remote->Device = line->WaveId;
-    // Closing the player hangs up, while its call lasts.
-    m_remote->Closed = [this] { m_session.Calls().RemotePlayerClosed(); };
     if (m_prmessage->isVisible()) m_prmessage->StopButtonClick();
     const TConfig& config = m_session.Config();
     const QString menu = TRemotePlayForm::MenuFor(
@@ -238,23 +237,27 @@ bool TMainForm::StopListeningAllowed() {
     return PasswordGuard(m_session.Config().StopListening());
 }
 
+void TMainForm::MessageSaved(const QString& name) {
+    m_session.Calls().MessageSaved(name);
+    m_history->RefreshHistory();
+    if (name.isEmpty() || m_prmessage->Recording()) return;  // told once, when complete
+    if (PrintCalls) PrintLine(QStringLiteral("    took a message: Messages/") + name);
+    m_notifier->Notify(QStringLiteral("New message"),
+                       QStringLiteral("%1 new message(s) waiting").arg(m_history->NewMessages()));
+}
+
+void TMainForm::Completed(int outcome) {
+    m_session.Calls().Completion(outcome);
+    m_history->RefreshHistory();
+}
+
+void TMainForm::MainStatus(const QString& text) {
+    ui->StatusLabel->setText(text);
+}
+
 void TMainForm::WireWindows() {
     TCallHandler& calls = m_session.Calls();
-    m_prmessage->MessageSaved = [this, &calls](const QString& name) {
-        calls.MessageSaved(name);
-        m_history->RefreshHistory();
-        if (name.isEmpty() || m_prmessage->Recording()) return;  // told once, when complete
-        if (PrintCalls) PrintLine(QStringLiteral("    took a message: Messages/") + name);
-        m_notifier->Notify(
-            QStringLiteral("New message"),
-            QStringLiteral("%1 new message(s) waiting").arg(m_history->NewMessages()));
-    };
     connect(m_notifier, &TDesktopNotifier::Activated, this, &TMainForm::ShowWindow);
-    m_prmessage->Completion = [this, &calls](int outcome) {
-        calls.Completion(outcome);
-        m_history->RefreshHistory();
-    };
-    m_prmessage->SetMainStatus = [this](const QString& text) { ui->StatusLabel->setText(text); };
     // Names may have changed, and with them the order of a list sorted by name.
     connect(m_phoneBookTab, &TPhoneBookTab::PhoneBookChanged, this, [this] {
         m_history->RefreshHistory();

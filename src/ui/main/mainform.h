@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "calls/prmessageform.h"
 #include "calls/remoteplayform.h"
 #include "calls/session.h"
 #include "calls/sessionview.h"
@@ -29,7 +30,10 @@ class TSetup;
 class CTrayIcon;
 class TDesktopNotifier;
 
-class TMainForm : public QMainWindow, private TSessionView, private TTabHost {
+class TMainForm : public QMainWindow,
+                  private TSessionView,
+                  private TTabHost,
+                  private TAnsweringListener {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
@@ -106,6 +110,11 @@ private:
     void StartRemoteRetrieval() override;
     void RemoteCommand(int code) override;
     bool StopListeningAllowed() override;
+
+    // TAnsweringListener
+    void Completed(int outcome) override;
+    void MessageSaved(const QString& name) override;
+    void MainStatus(const QString& text) override;
 
     // TTabHost
     bool LineOpen() override;
