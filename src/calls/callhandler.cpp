@@ -153,7 +153,7 @@ void TCallHandler::OnRing() {
         if (m_ringCount == quint32(m_config.RingsToAnswer)) TakeMessageButtonClick();
     }
     if (m_ringCount == 3 && IsBlank(m_callerId.CallerName) && IsBlank(m_callerId.CallerNumber))
-        CallerIdHandler(0, QStringLiteral("Unknown"), QStringLiteral("000-000-0000"));
+        CallerIdHandler(0, QStringLiteral("Unknown"), QLatin1String(kNoNumber));
 }
 
 void TCallHandler::CallerIdHandler(quint32, const QString& name, const QString& number) {
@@ -209,7 +209,7 @@ void TCallHandler::ChooseCallAction(CallLogRecord* record) {
 
 void TCallHandler::TakeMessageButtonClick() {
     if (IsBlank(m_callerId.CallerName) && IsBlank(m_callerId.CallerNumber))
-        CallerIdHandler(0, QStringLiteral("Unknown"), QStringLiteral("000-000-0000"));
+        CallerIdHandler(0, QStringLiteral("Unknown"), QLatin1String(kNoNumber));
     m_callMode |= CM_TAKE_MESSAGE | CM_LISTEN_IN;
     if (TTapi* line = m_lines.CurrentLine()) line->Answer();
 }

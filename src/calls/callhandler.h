@@ -2,8 +2,9 @@
 // What the program does with the line's events, from the first ring of an incoming call to
 // the logged, answered or dropped call: ring counting, the caller ID (or "Unknown" at the
 // third ring), the log record, the caller's phone book rule, answering to take a message,
-// hanging up on marked callers, paging, the call buttons and touch-tone digits. The main
-// window installs Events() in its TTapi and renders Controls; other windows fill the hooks.
+// hanging up on marked callers, paging, the call buttons and touch-tone digits. The connection
+// installs Events() in its TTapi; the main window renders Controls and does, through
+// TSessionView, what only a window can.
 
 #include <QString>
 
@@ -55,7 +56,6 @@ public:
 
     quint32 RingCount() const { return m_ringCount; }
     quint32 CallMode() const { return m_callMode; }
-    const TCallerIdRecord& CallerIdRecord() const { return m_callerId; }
     // The record of the call under way, or null (none, or the user deleted it).
     CallLogRecord* CurrentLogRecord() const;
     QString GreetingPath() const { return m_greetingPath; }

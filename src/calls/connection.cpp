@@ -67,7 +67,8 @@ bool TConnection::Connect(bool showErrors) {
 void TConnection::ReportDataOnlyModem() {
     if (!std::exchange(m_reportDataOnly, false) || !Line) return;
     if (Line->IsVoiceLine(Line->DeviceId) == 0)
-        ShowManagedMessage(311, FormatText(StringTableText(311), QStringList{Line->LineName}));
+        ShowManagedMessage(MSG_NOT_A_VOICE_MODEM, FormatText(StringTableText(MSG_NOT_A_VOICE_MODEM),
+                                                             QStringList{Line->LineName}));
 }
 
 void TConnection::Disconnect() {

@@ -102,7 +102,7 @@ bool TPRMessageForm::TakeMessage(TTapi& line, QString& greetingPath, CallLogReco
     const quint32 in = line.WaveId;
     if (out == 0 || in == 0) {
         TellMainStatus(QStringLiteral("Can't take message modem does not support sound"));
-        ShowManagedMessage(207);
+        ShowManagedMessage(MSG_NO_VOICE);
         return false;
     }
     // The call names its message once the file is there, not before.

@@ -14,7 +14,6 @@ public:
     // False only when another live program holds the folder. A folder where no lock can be
     // made (read-only) is used unlocked: nothing can be written there by anyone.
     bool Acquire();
-    qint64 OwnerPid() const { return m_owner; }
     QString ErrorText;
 
 private:

@@ -77,7 +77,7 @@ QString FormatNumber(const QString& number) {
     // North American number would cut it and make calling back dial someone else.
     const QString digits = DigitsOnly(number);
     if (digits.size() > kGroupedDigits) return digits.left(kFieldChars);
-    QString out = QStringLiteral("000-000-0000");
+    QString out = QLatin1String(kNoNumber);
     int written = 0;  // output length after the last written position
     int slot = 0;
     for (const QChar c : digits) {
@@ -265,7 +265,7 @@ int TCallLog::LoadCallLog(int maxItems) {
     RememberFile();
     for (qsizetype i = 0; i < load.Records.size(); ++i) {
         CallLogRecord record = CallLogRecord::FromBytes(load.Records[i]);
-        if (record.Number.isEmpty()) record.Number = QStringLiteral("000-000-0000");
+        if (record.Number.isEmpty()) record.Number = QLatin1String(kNoNumber);
         record.Offset = load.Offsets[i];
         Records.push_back(record);
         Adopt(Records.back());
@@ -298,7 +298,8 @@ bool TCallLog::SaveCallLog() {
         }
         return true;
     }
-    ShowManagedMessage(306, FormatText(StringTableText(306), {QStringLiteral("CALL.LOG"), reason}));
+    ShowManagedMessage(MSG_CANT_OPEN_HISTORY, FormatText(StringTableText(MSG_CANT_OPEN_HISTORY),
+                                                         {QStringLiteral("CALL.LOG"), reason}));
     return false;
 }
 

@@ -41,6 +41,8 @@ struct CallLogRecord {
     QString MessageName() const;
 };
 
+// The number of a caller whose caller ID gave none.
+inline constexpr char kNoNumber[] = "000-000-0000";
 QString FormatNumber(const QString& number);
 QString FormatCallTime(qint64 now);
 QString FormatTimeAgo(qint64 time, qint64 now);
@@ -59,7 +61,7 @@ struct THistoryRow {
 
 // The five texts of a call history row: "Name" (the phone book display name when the caller is
 // known), "Number", "When", "Time Ago" and "Action Taken".
-enum HistoryColumn { ColName = 0, ColNumber, ColWhen, ColTimeAgo, ColAction };
+enum HistoryColumn { ColName = 0, ColNumber, ColWhen, ColTimeAgo, ColAction, kHistoryColumns };
 
 class TCallLog {
 public:

@@ -15,7 +15,7 @@ static void InitStringTable() {
 
 namespace {
 constexpr int kRecordSize = 12;
-constexpr int kNeverRemembered = 213;  // the message about the message manager itself
+constexpr int kNeverRemembered = MSG_ABOUT_MESSAGES;  // about the message manager itself
 
 QString Unescaped(const QString& text) {
     QString out;

@@ -6,6 +6,28 @@
 
 #include <QString>
 
+// The messages, by the ids that name them in the string table and in "MESSAGES.MSG".
+enum MessageId : int {
+    MSG_PAGER_NUMBER_TIP = 100,
+    MSG_AFTER_NUMBER_TIP = 101,
+    MSG_AREA_CODE_TIP = 102,
+    MSG_REMOVE_MESSAGES = 205,
+    MSG_DELETE_CALLERS = 206,
+    MSG_NO_VOICE = 207,
+    MSG_DUPLICATE_ENTRIES = 208,
+    MSG_KEYED_BY_NAME = 209,
+    MSG_NO_AREA_CODE = 210,
+    MSG_SWITCHED_MODEMS = 212,
+    MSG_ABOUT_MESSAGES = 213,
+    MSG_CANT_OPEN_PHONE_BOOK = 300,
+    MSG_BACKUP_SAVED = 303,
+    MSG_DELETE_ENTRY = 304,
+    MSG_CANT_OPEN_HISTORY = 306,
+    MSG_CANT_OPEN_EXPORT = 308,
+    MSG_NOT_A_VOICE_MODEM = 311,
+    MSG_NO_MODEMS = 312,
+};
+
 // The string table text of an id, empty when there is none. "%s" in a text is filled by the
 // caller with FormatText, never by a printf-style format.
 QString StringTableText(int id);

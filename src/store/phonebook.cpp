@@ -132,7 +132,8 @@ bool TPhoneBook::SavePhoneBook() {
         contents += entry->ToBytes();
     QString reason;
     if (RewriteFile(FileName(), contents, &reason)) return true;
-    ShowManagedMessage(300, FormatText(StringTableText(300), {FileName(), reason}));
+    ShowManagedMessage(MSG_CANT_OPEN_PHONE_BOOK,
+                       FormatText(StringTableText(MSG_CANT_OPEN_PHONE_BOOK), {FileName(), reason}));
     return false;
 }
 
@@ -219,7 +220,7 @@ bool TPhoneBook::CallerDisplayName(const QString& number, const QString& name, Q
 
 QList<TPhoneBook::DuplicatePair> TPhoneBook::CheckDuplicateEntries() const {
     QList<DuplicatePair> pairs;
-    const QString text = StringTableText(208);
+    const QString text = StringTableText(MSG_DUPLICATE_ENTRIES);
     for (size_t j = 0; j < Entries.size(); ++j) {
         for (size_t k = j + 1; k < Entries.size(); ++k) {
             const PhoneBookEntry& a = *Entries[j];
@@ -268,12 +269,12 @@ bool TPhoneBook::BackupPhoneBook(TConfig& config, const QString& shortDate) {
     const bool ok = file.Copy(FileName(), target);
     if (ok) config.LastBackupTime = qint32(TClock::Now());
     const QString text =
-        ok ? FormatText(StringTableText(303), {target})
+        ok ? FormatText(StringTableText(MSG_BACKUP_SAVED), {target})
            : FormatText(QStringLiteral("There was an error saving the backup to\r\"%s\""),
                         {target});
     RegistrySetting(QStringLiteral("LastPhoneBkDir"),
                     target.left(qMax<qsizetype>(target.lastIndexOf(QLatin1Char('/')), 0)), true);
-    ShowManagedMessage(303, text);
+    ShowManagedMessage(MSG_BACKUP_SAVED, text);
     return ok;
 }
 

@@ -12,7 +12,7 @@
 #include "platform/telephony/v253line.h"
 #include "ui/dialogs/modeminfoform.h"
 #include "ui/dialogs/setup.h"
-#include "ui/dialogs/welomedialog.h"
+#include "ui/dialogs/welcomedialog.h"
 #include "ui/main/mainform.h"
 #include "ui_setup.h"
 
@@ -50,7 +50,7 @@ private slots:
         TMainForm form;
         QVERIFY(!form.ConfigValid);
         bool welcomed = false, chosen = false;
-        WhenShown<TWelomeDialog>([&](TWelomeDialog& welcome) {
+        WhenShown<TWelcomeDialog>([&](TWelcomeDialog& welcome) {
             welcomed = welcome.windowTitle() == "Welcome";
             WhenShown<TSetup>([&](TSetup& setup) {
                 Ui::TSetup* ui = setup.Form();

@@ -20,7 +20,7 @@
 #include "ui/dialogs/modeminfoform.h"
 #include "ui/dialogs/playwaveform.h"
 #include "ui/dialogs/setup.h"
-#include "ui/dialogs/welomedialog.h"
+#include "ui/dialogs/welcomedialog.h"
 #include "ui/dialogs/widgetprompts.h"
 #include "ui/main/mainform.h"
 #include "ui_mainform.h"
@@ -164,7 +164,7 @@ int main(int argc, char* argv[]) {
         ok &= Save(*help, QStringLiteral("help"));
         help->close();
     }
-    TWelomeDialog welcome;
+    TWelcomeDialog welcome;
     ok &= Save(welcome, QStringLiteral("welcome"));
     welcome.hide();
     TModemInfoForm info;

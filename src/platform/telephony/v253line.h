@@ -96,7 +96,6 @@ private:
     // A block with no call to go to yet: the next ring's, unless it expires first.
     void HoldForNextRing(const TCallerId& id);
     void FarEndGone(quint32 mode);
-    void EndCall(quint32 disconnectMode);
     void Idle();
 
     QString m_name;

@@ -67,7 +67,6 @@ struct WAVEFORMATEX {
     static WAVEFORMATEX Pcm(quint32 rate, quint16 bits, quint16 channels);
     // Read from a format block as stored in a file's "fmt " chunk (at least 14 bytes).
     static bool FromBlock(const QByteArray& block, WAVEFORMATEX* format);
-    bool IsPlayablePcm() const;
     bool operator==(const WAVEFORMATEX&) const = default;
 };
 

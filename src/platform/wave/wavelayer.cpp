@@ -37,10 +37,6 @@ bool WAVEFORMATEX::FromBlock(const QByteArray& block, WAVEFORMATEX* f) {
     return true;
 }
 
-bool WAVEFORMATEX::IsPlayablePcm() const {
-    return TWaveConverter::Supported(*this);
-}
-
 namespace {
 // Reads the header's samples, converted to the device's format, looping when asked. A sound
 // played once before is not converted again.

@@ -215,7 +215,7 @@ void TGetNewName::OKButtonClick() {
             return;
         }
         entry.KeyType = KeyName;
-        ShowManagedMessage(209);
+        ShowManagedMessage(MSG_KEYED_BY_NAME);
     }
     entry.ActionFlags = (ui->HangupButton->isChecked() ? ActionHangUp : 0u) |
                         (ui->PagemeButton->isChecked() ? ActionPageMe : 0u);

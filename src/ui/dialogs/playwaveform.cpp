@@ -59,10 +59,6 @@ bool TPlayWaveForm::Playing() const {
     return ui->StopButton->isEnabled();
 }
 
-int TPlayWaveForm::Position() const {
-    return ui->positionBar->value();
-}
-
 void TPlayWaveForm::SetPosition(int percent) {
     ui->positionBar->setValue(percent);
 }

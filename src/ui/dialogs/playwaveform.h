@@ -34,7 +34,6 @@ public:
     bool Playing() const;
     // Whether any of the message was played (a machine without sound plays none).
     bool Played() const { return m_played; }
-    int Position() const;  // the position bar, 0..100
     void SetPosition(int percent);
 
 protected:

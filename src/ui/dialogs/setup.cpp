@@ -184,7 +184,7 @@ void TSetup::FillModemList() {
     }
     const bool any = tapi.NumLineDevices > 0;
     if (!any) {
-        ShowManagedMessage(312);
+        ShowManagedMessage(MSG_NO_MODEMS);
         ui->SelectPortBox->addItem(QStringLiteral("No modems installed"));
     }
     for (QWidget* control :
@@ -245,9 +245,12 @@ void TSetup::Wire() {
     };
     connect(ui->SelectAll, &QPushButton::clicked, this, [setAll] { setAll(1); });
     connect(ui->UnselectAll, &QPushButton::clicked, this, [setAll] { setAll(0); });
-    connect(ui->PageTip, &QPushButton::clicked, this, [] { ShowPlainMessage(100); });
-    connect(ui->HelpPageDelimit, &QPushButton::clicked, this, [] { ShowPlainMessage(101); });
-    connect(ui->AreaCodeHelp, &QPushButton::clicked, this, [] { ShowPlainMessage(102); });
+    connect(ui->PageTip, &QPushButton::clicked, this,
+            [] { ShowPlainMessage(MSG_PAGER_NUMBER_TIP); });
+    connect(ui->HelpPageDelimit, &QPushButton::clicked, this,
+            [] { ShowPlainMessage(MSG_AFTER_NUMBER_TIP); });
+    connect(ui->AreaCodeHelp, &QPushButton::clicked, this,
+            [] { ShowPlainMessage(MSG_AREA_CODE_TIP); });
     connect(ui->previewFlashButton, &QPushButton::clicked, this, &TSetup::PreviewFlashWindow);
     connect(ui->resetMessagesButton, &QPushButton::clicked, this, &TSetup::ResetMessages);
     connect(ui->ModemInfoButton, &QPushButton::clicked, this, &TSetup::ShowModemInfo);
@@ -293,7 +296,7 @@ void TSetup::CheckMaxItems() {
 
 void TSetup::OKBtnClick() {
     if (ui->LocalAreaCodes->text().isEmpty() &&
-        ShowManagedMessage(210, QString(), MSG_OK_CANCEL) == prompt::IDOK) {
+        ShowManagedMessage(MSG_NO_AREA_CODE, QString(), MSG_OK_CANCEL) == prompt::IDOK) {
         ui->setupPages->setCurrentIndex(Dialing);
         ui->LocalAreaCodes->setFocus();
         return;
@@ -510,7 +513,8 @@ void TSetup::PreviewFlashWindow() {
 }
 
 void TSetup::ResetMessages() {
-    if (ShowManagedMessage(213, QString(), MSG_OK_CANCEL) == prompt::IDOK) TMessageStore::Reset();
+    if (ShowManagedMessage(MSG_ABOUT_MESSAGES, QString(), MSG_OK_CANCEL) == prompt::IDOK)
+        TMessageStore::Reset();
 }
 
 void TSetup::ShowModemInfo() {

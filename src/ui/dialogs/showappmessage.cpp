@@ -44,6 +44,6 @@ void TShowAppMessage::FitToText(bool longText) {
     document->setTextWidth(width - scrollBar - 2 * document->documentMargin());
     const int textHeight = int(document->size().height()) + 8;
     const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight);
-    height = qBound(120, textHeight + ui->Panel1->sizeHint().height() + 2 * caption, 600);
+    height = qBound(120, textHeight + ui->buttonPanel->sizeHint().height() + 2 * caption, 600);
     resize(width, height);
 }

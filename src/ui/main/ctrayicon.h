@@ -18,7 +18,6 @@ public:
     void SetIcon(const QIcon& icon);
     void SetTip(const QString& tip);
     bool Shown() const { return m_shown; }
-    QString Tip() const { return m_tip; }
     QSystemTrayIcon& Icon() { return m_icon; }
 
 private:

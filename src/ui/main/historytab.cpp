@@ -34,10 +34,10 @@ constexpr int kShownStateRole = Qt::UserRole + 1;
 QIcon DrawStateIcon(int state) {
     QPixmap pixmap(12, 12);
     pixmap.fill(Qt::transparent);
-    if (state > 0) {
+    if (state != NoMessage) {
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setBrush(state == 1 ? QColor(0, 170, 0) : QColor(160, 160, 160));
+        painter.setBrush(state == NewMessage ? QColor(0, 170, 0) : QColor(160, 160, 160));
         painter.setPen(Qt::NoPen);
         painter.drawEllipse(1, 1, 10, 10);
     }
@@ -110,8 +110,8 @@ void THistoryTab::CallSelected() {
         const QTreeWidgetItem* row = ui->historyList->topLevelItem(i);
         if (!row->isSelected()) continue;
         TOCALL call;
-        call.Name = row->text(0);
-        call.NumberToDial = row->text(1);
+        call.Name = row->text(ColName);
+        call.NumberToDial = row->text(ColNumber);
         call.When = TClock::NowDays();
         calls << call;
     }
@@ -141,9 +141,9 @@ void THistoryTab::ApplyColumnWidths() {
     const bool userSet = std::any_of(std::begin(stored), std::end(stored),
                                      [](qint32 w) { return w != 0 && w != 100; });
     const QFontMetrics metrics(ui->historyList->font());
-    const char* const samples[] = {"JONES ROBERT ALLEN", "000-000-0000", "Wed Sep 30 12:00 PM",
+    const char* const samples[] = {"JONES ROBERT ALLEN", kNoNumber, "Wed Sep 30 12:00 PM",
                                    "00:00:00", "Hung up , Took message"};
-    for (int column = 0; column < 5; ++column) {
+    for (int column = 0; column < kHistoryColumns; ++column) {
         if (userSet && stored[column]) {
             ui->historyList->setColumnWidth(column, stored[column]);
             continue;
@@ -203,13 +203,13 @@ void THistoryTab::RefreshHistory() {
         CallLogRecord* record = RecordOf(row);
         QString caption;
         m_phoneBook.CallerDisplayName(record->Number, record->Name, &caption);
-        if (row->text(0) != caption) row->setText(0, caption);
+        if (row->text(ColName) != caption) row->setText(ColName, caption);
         const int state = TCallLog::StateOf(*record);
         ShowState(row, state);
-        if (state == 1 && row->text(4) != LogActionText(record->Actions))
-            row->setText(4, LogActionText(record->Actions));
-        if (state == 1) ++m_newMessages;
-        if (state > 0) ++m_messages;
+        if (state == NewMessage && row->text(ColAction) != LogActionText(record->Actions))
+            row->setText(ColAction, LogActionText(record->Actions));
+        if (state == NewMessage) ++m_newMessages;
+        if (state != NoMessage) ++m_messages;
     }
     ui->NumMessages->setText(QString::number(m_newMessages));
     ui->ConnectToInternetButton->setVisible(!m_config.InternetLink.isEmpty());
@@ -220,7 +220,7 @@ void THistoryTab::RefreshTimeAgo() {
     const qint64 now = TClock::Now();
     for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i) {
         QTreeWidgetItem* row = ui->historyList->topLevelItem(i);
-        row->setText(3, FormatTimeAgo(RecordOf(row)->Time, now));
+        row->setText(ColTimeAgo, FormatTimeAgo(RecordOf(row)->Time, now));
     }
 }
 
@@ -316,14 +316,14 @@ void THistoryTab::UpdateMenuActions() {
     const QString name = focused->text(0);
     const int state = TCallLog::StateOf(*record);
     const bool known = m_phoneBook.FindCaller(record->Number, record->Name);
-    m_listen->setText(state ? QStringLiteral("Listen to \"") + name +
-                                  QStringLiteral("'s\" Message...")
-                            : QStringLiteral("Listen..."));
-    m_listen->setEnabled(state > 0);
-    m_restore->setText(state == 2 ? QStringLiteral("Make \"") + name +
-                                        QStringLiteral("'s\" Message \"New\"")
-                                  : QStringLiteral("Make \"New\""));
-    m_restore->setEnabled(state == 2);
+    m_listen->setText(state != NoMessage ? QStringLiteral("Listen to \"") + name +
+                                               QStringLiteral("'s\" Message...")
+                                         : QStringLiteral("Listen..."));
+    m_listen->setEnabled(state != NoMessage);
+    m_restore->setText(state == HeardMessage ? QStringLiteral("Make \"") + name +
+                                                   QStringLiteral("'s\" Message \"New\"")
+                                             : QStringLiteral("Make \"New\""));
+    m_restore->setEnabled(state == HeardMessage);
     // The queue waits for the line, so a call can be asked for while disconnected.
     m_call->setText(QStringLiteral("Call \"") + name + QLatin1Char('"'));
     m_call->setEnabled(true);
@@ -342,10 +342,10 @@ void THistoryTab::UpdateMenuActions() {
     m_delete->setText(selected > 1 ? QStringLiteral("Delete Selected Callers")
                                    : QStringLiteral("Delete \"") + name + QLatin1Char('"'));
     m_delete->setEnabled(true);
-    m_save->setText(state ? QStringLiteral("Save \"") + name +
-                                QStringLiteral("'s\" Message As Wave File...")
-                          : QStringLiteral("Save..."));
-    m_save->setEnabled(state > 0);
+    m_save->setText(state != NoMessage ? QStringLiteral("Save \"") + name +
+                                             QStringLiteral("'s\" Message As Wave File...")
+                                       : QStringLiteral("Save..."));
+    m_save->setEnabled(state != NoMessage);
 }
 
 QMenu* THistoryTab::BuildPopup() {
@@ -375,7 +375,7 @@ void THistoryTab::BlockFocused() {
 void THistoryTab::DeleteCallerButtonClick() {
     if (ui->historyList->selectedItems().isEmpty()) return;
     if (!m_host.DeleteAllowed()) return;
-    if (ShowManagedMessage(206, QString(), MSG_OK_CANCEL) != prompt::IDOK) return;
+    if (ShowManagedMessage(MSG_DELETE_CALLERS, QString(), MSG_OK_CANCEL) != prompt::IDOK) return;
     for (QTreeWidgetItem* row : ui->historyList->selectedItems()) {
         m_log.DeleteMessageFile(RecordOf(row));
         RemoveRow(row);
@@ -386,7 +386,7 @@ void THistoryTab::DeleteCallerButtonClick() {
 
 void THistoryTab::RemoveMessagesButtonClick() {
     if (m_messages == 0 || !m_host.DeleteAllowed()) return;
-    if (ShowManagedMessage(205, QString(), MSG_OK_CANCEL) != prompt::IDOK) return;
+    if (ShowManagedMessage(MSG_REMOVE_MESSAGES, QString(), MSG_OK_CANCEL) != prompt::IDOK) return;
     for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i)
         m_log.DeleteMessageFile(RecordOf(ui->historyList->topLevelItem(i)));
     RefreshHistory();
@@ -498,12 +498,12 @@ void THistoryTab::ApplyStoredSort() {
 }
 
 void THistoryTab::ApplySort() {
-    const int column = qBound(0, m_config.HistorySortColumn, 4);
+    const int column = qBound(0, m_config.HistorySortColumn, kHistoryColumns - 1);
     QList<THistoryRow> order;
     for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = ui->historyList->topLevelItem(i);
         THistoryRow sorted{row->data(0, Qt::UserRole).toULongLong(), {}};
-        for (int c = 0; c < 5; ++c)
+        for (int c = 0; c < kHistoryColumns; ++c)
             sorted.Texts << row->text(c);
         order << sorted;
     }

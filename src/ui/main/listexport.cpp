@@ -49,7 +49,8 @@ void ExportListToText(QTreeWidget* list, const QString& proposedName,
     }
     QString reason;
     if (!RewriteFile(form.FileName(), text, &reason)) {
-        ShowManagedMessage(308, FormatText(StringTableText(308), {form.FileName(), reason}));
+        ShowManagedMessage(MSG_CANT_OPEN_EXPORT, FormatText(StringTableText(MSG_CANT_OPEN_EXPORT),
+                                                            {form.FileName(), reason}));
         return;
     }
     const QString done =

@@ -21,7 +21,7 @@
 #include "ui/dialogs/helpwindow.h"
 #include "ui/dialogs/setup.h"
 #include "ui/dialogs/showcalleridform.h"
-#include "ui/dialogs/welomedialog.h"
+#include "ui/dialogs/welcomedialog.h"
 #include "ui/main/ctrayicon.h"
 #include "ui/main/desktopnotifier.h"
 #include "ui/main/historytab.h"
@@ -31,8 +31,8 @@
 #include "ui_mainform.h"
 
 namespace {
-constexpr int kTimer1Ms = 2000;
-constexpr int kTimer2Ms = 1000;
+constexpr int kTickMs = 2000;        // the one periodic timer
+constexpr int kLineClosedMs = 1000;  // a line that closed is let go this much later
 constexpr int kRefreshSeconds = 62;
 constexpr int kWelcomeDelayMs = 500;
 
@@ -100,11 +100,11 @@ void TMainForm::FormCreate() {
     // A first start is led to the settings, so that a modem is chosen.
     if (!ConfigValid) QTimer::singleShot(kWelcomeDelayMs, this, &TMainForm::WelcomeNewUser);
 
-    m_tickTimer.setInterval(kTimer1Ms);
+    m_tickTimer.setInterval(kTickMs);
     connect(&m_tickTimer, &QTimer::timeout, this, &TMainForm::OnTick);
     m_tickTimer.start();
     m_lineClosedTimer.setSingleShot(true);
-    m_lineClosedTimer.setInterval(kTimer2Ms);
+    m_lineClosedTimer.setInterval(kLineClosedMs);
     connect(&m_lineClosedTimer, &QTimer::timeout, this, &TMainForm::OnLineClosed);
     m_refreshDue = TClock::Now() + kRefreshSeconds;
 }
@@ -350,14 +350,14 @@ void TMainForm::SettingsChanged(int oldHistoryLength) {
     m_notifier->Enabled = DesktopNotificationsOn();
     ui->ConnectToInternetButton->setVisible(!config.InternetLink.trimmed().isEmpty());
     UpdatePagingStatus();
-    if (switched) ShowManagedMessage(212);
+    if (switched) ShowManagedMessage(MSG_SWITCHED_MODEMS);
 }
 
 // After a start without settings: the welcome, then the settings; a modem chosen there is
 // connected to at once. The welcome holds nothing up: calls are taken while it shows.
 void TMainForm::WelcomeNewUser() {
     if (m_shuttingDown) return;
-    auto* welcome = new TWelomeDialog(this);
+    auto* welcome = new TWelcomeDialog(this);
     welcome->setAttribute(Qt::WA_DeleteOnClose);
     connect(welcome, &QDialog::finished, this, [this] {
         if (!m_shuttingDown && SetupButtonClick(true)) m_session.Connection().ConnectSoon();
@@ -437,7 +437,7 @@ void TMainForm::RenderConnection() {
         m_tray->SetTip(s.TrayTip);
         m_tray->SetIcon(icon);
     }
-    ui->pageTabs->setTabVisible(2, s.OutgoingTabVisible);
+    ui->pageTabs->setTabVisible(ui->pageTabs->indexOf(ui->ToCallList), s.OutgoingTabVisible);
     // The Call buttons follow the line, whether it opened or closed by itself or by a click.
     m_history->UpdateHistoryButtons();
     m_phoneBookTab->UpdatePhoneBookButtons();
@@ -462,7 +462,7 @@ void TMainForm::RefreshGeometry(TConfig& config) {
     // A window never shown (the headless demo) has no place of its own to keep.
     if (m_placed && !isMinimized() && !isMaximized())
         TWindowPlace::Store(this, config.MainWindowBounds);
-    for (int column = 0; column < 5; ++column)
+    for (int column = 0; column < kHistoryColumns; ++column)
         config.HistoryColumnWidths[column] = ui->historyList->columnWidth(column);
     for (int column = 0; column < 4; ++column)
         config.PhoneBookColumnWidths[column] = ui->PhoneBookList->columnWidth(column);
@@ -569,7 +569,7 @@ QMenu* TMainForm::TrayMenu() {
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == this && event->type() == QEvent::WindowActivate) {
-        ui->pageTabs->setCurrentIndex(0);  // the call history, focused
+        ui->pageTabs->setCurrentWidget(ui->HistoryTab);  // the call history, focused
         ui->historyList->setFocus();
     }
     if (watched == ui->statusGroup && event->type() == QEvent::MouseButtonDblClick)

@@ -293,9 +293,10 @@ void TPhoneBookTab::DeleteSelected() {
     const QList<QTreeWidgetItem*> selected = ui->PhoneBookList->selectedItems();
     if (selected.isEmpty()) return;
     const QString question =
-        selected.size() == 1 ? FormatText(StringTableText(304), {EntryOf(selected[0])->DisplayName})
-                             : QStringLiteral("Delete all selected phone book entries?");
-    if (ShowManagedMessage(304, question, MSG_OK_CANCEL) != prompt::IDOK) return;
+        selected.size() == 1
+            ? FormatText(StringTableText(MSG_DELETE_ENTRY), {EntryOf(selected[0])->DisplayName})
+            : QStringLiteral("Delete all selected phone book entries?");
+    if (ShowManagedMessage(MSG_DELETE_ENTRY, question, MSG_OK_CANCEL) != prompt::IDOK) return;
     for (QTreeWidgetItem* row : selected) {
         const PhoneBookEntry* entry = EntryOf(row);
         delete row;
