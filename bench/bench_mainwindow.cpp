@@ -7,12 +7,15 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWidget>
 #include <QtTest>
 #include <cstdio>
 
+#include "controls.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/telephony/portlock.h"
@@ -20,7 +23,6 @@
 #include "simulator.h"
 #include "ui/main/mainform.h"
 #include "ui/main/phonebooktab.h"
-#include "ui_mainform.h"
 
 namespace {
 double CpuSeconds() {
@@ -97,7 +99,8 @@ int main(int argc, char** argv) {
         std::printf(
             "start-up to the window shown (200 calls, 10,000 phone book entries): %lld ms\n",
             static_cast<long long>(clock.elapsed()));
-        form.Form()->pageTabs->setCurrentWidget(form.Form()->PhoneBookTab);
+        ControlOf<QTabWidget>(form, "pageTabs")
+            ->setCurrentWidget(ControlOf<QWidget>(form, "PhoneBookTab"));
         clock.restart();
         form.PhoneBook()->LoadRows();
         QCoreApplication::processEvents();
@@ -108,7 +111,8 @@ int main(int argc, char** argv) {
         std::printf("phone book tab filled with 10,000 entries: %lld ms, sorted by name: %lld ms\n",
                     static_cast<long long>(filled), static_cast<long long>(clock.elapsed()));
         // The two-second tick with 1,000 calls waiting in the shown queue.
-        form.Form()->pageTabs->setCurrentWidget(form.Form()->ToCallList);
+        ControlOf<QTabWidget>(form, "pageTabs")
+            ->setCurrentWidget(ControlOf<QWidget>(form, "ToCallList"));
         for (int i = 0; i < 1000; ++i) {
             TOCALL call;
             call.Name = QStringLiteral("Caller %1").arg(i);
@@ -138,7 +142,7 @@ int main(int argc, char** argv) {
                     qPrintable(form.Session().Connection().Status.StatusText));
         return 1;
     }
-    QTreeWidget* list = form.Form()->historyList;
+    QTreeWidget* list = ControlOf<QTreeWidget>(form, "historyList");
 
     // Caller ID to the screen and the disk, ten calls.
     QList<double> samples;

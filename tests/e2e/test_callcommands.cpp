@@ -3,10 +3,14 @@
 // no message, and logged "Hung up") and calling back (the call is placed, answered, timed and
 // costed, and reaches the placed-call history file).
 
+#include <QCheckBox>
+#include <QGroupBox>
 #include <QMenu>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include "commands.h"
+#include "controls.h"
 #include "listeningwindow.h"
 #include "outgoing/outgoingqueue.h"
 #include "platform/clock.h"
@@ -15,7 +19,6 @@
 #include "ui/main/mainform.h"
 #include "ui/main/outgoingtab.h"
 #include "ui/main/phonebooktab.h"
-#include "ui_mainform.h"
 
 class TestCallCommands : public QObject {
     Q_OBJECT
@@ -31,7 +34,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return folder.Records().size() == 1; }, 10000));
 
         // The caller gave up after one ring; the row is blocked from the history.
-        QTreeWidgetItem* row = form.Form()->historyList->topLevelItem(0);
+        QTreeWidgetItem* row = ControlOf<QTreeWidget>(form, "historyList")->topLevelItem(0);
         QCOMPARE(row->text(0), QString("PEST INC"));
         form.History()->SelectOnly(row);
         form.PhoneBook()->RunEntryDialog = [](TGetNewName& dialog) {
@@ -75,25 +78,27 @@ private slots:
         TMainForm& form = window.Form;
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
         // Connected by itself at start, the speaker phone can be chosen at once.
-        QVERIFY(
-            QTest::qWaitFor([&] { return form.Form()->UseSpeakerPhoneButton->isEnabled(); }, 5000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return ControlOf<QCheckBox>(form, "UseSpeakerPhoneButton")->isEnabled(); },
+            5000));
         sim.Script("ring");
         sim.Script("cid 7705550143 PATEL R");
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().count("AT+VCID=1") == 2; }, 30000));
 
         sim.Script("dialresult answer");
-        form.History()->SelectOnly(form.Form()->historyList->topLevelItem(0));
+        form.History()->SelectOnly(ControlOf<QTreeWidget>(form, "historyList")->topLevelItem(0));
         form.History()->CallSelected();
-        QCOMPARE(form.Form()->ToCallListView->topLevelItemCount(), 1);
+        QCOMPARE(ControlOf<QTreeWidget>(form, "ToCallListView")->topLevelItemCount(), 1);
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().join(' ').contains("ATD"); }, 10000));
         QVERIFY(sim.Commands().join(' ').contains("7705550143"));
-        QVERIFY(
-            QTest::qWaitFor([&] { return form.Form()->ThisCallGroup->isVisibleTo(&form); }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return ControlOf<QGroupBox>(form, "ThisCallGroup")->isVisibleTo(&form); },
+            10000));
         sim.Script("wait 5");
         sim.Script("hangup");
         QVERIFY(QTest::qWaitFor(
             [&] { return form.Session().OutgoingHistory().Root()->Children.size() == 1; }, 20000));
-        QCOMPARE(form.Form()->ToCallListView->topLevelItemCount(), 0);
+        QCOMPARE(ControlOf<QTreeWidget>(form, "ToCallListView")->topLevelItemCount(), 0);
         QFile file(folder.Data + "/Outgoing call history.och");
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
@@ -117,7 +122,7 @@ private slots:
         sim.Script("ring");
         sim.Script("cid 442079460958 LONDON OFFICE");
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().count("AT+VCID=1") == 2; }, 30000));
-        QTreeWidgetItem* row = form.Form()->historyList->topLevelItem(0);
+        QTreeWidgetItem* row = ControlOf<QTreeWidget>(form, "historyList")->topLevelItem(0);
         QCOMPARE(row->text(1), QString("442079460958"));
         QCOMPARE(window.Folder.Records().last().Number, QString("442079460958"));
 

@@ -5,14 +5,15 @@
 
 #include <unistd.h>
 
+#include <QLabel>
 #include <QtTest>
 
+#include "controls.h"
 #include "platform/telephony/portlock.h"
 #include "platform/telephony/v253line.h"
 #include "program.h"
 #include "stallmeter.h"
 #include "ui/main/mainform.h"
-#include "ui_mainform.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ struct TUnpluggableModem {
                lock.write(QByteArray::number(qint64(getppid())).rightJustified(10, ' ') + "\n") > 0;
     }
 
-    QString Status() { return Form.Form()->StatusLabel->text(); }
+    QString Status() { return ControlOf<QLabel>(Form, "StatusLabel")->text(); }
     bool Listening(int times, int timeoutMs = 15000) {
         return QTest::qWaitFor([&] { return Sim.Commands().count("AT+VCID=1") >= times; },
                                timeoutMs);
@@ -141,7 +142,7 @@ private slots:
         QVERIFY(modem.Locked);
         QFile lock(TPortLock(modem.Link).Path());
         QVERIFY(QTest::qWaitFor([&] { return modem.Status() == "Waiting for modem"; }, 10000));
-        const QString why = modem.Form.Form()->StatusLabel->toolTip();
+        const QString why = ControlOf<QLabel>(modem.Form, "StatusLabel")->toolTip();
         QVERIFY2(why.contains("unavailable"), qPrintable(why));
         QVERIFY(modem.Sim.Commands().isEmpty());  // the modem was left alone
         QVERIFY(lock.remove());

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "controls.h"
 #include "listeningwindow.h"
 #include "modal.h"
 #include "platform/telephony/v253line.h"
@@ -14,7 +15,6 @@
 #include "ui/dialogs/setup.h"
 #include "ui/dialogs/welcomedialog.h"
 #include "ui/main/mainform.h"
-#include "ui_setup.h"
 
 namespace {
 const QString kCallerId = QStringLiteral(
@@ -53,10 +53,10 @@ private slots:
         WhenShown<TWelcomeDialog>([&](TWelcomeDialog& welcome) {
             welcomed = welcome.windowTitle() == "Welcome";
             WhenShown<TSetup>([&](TSetup& setup) {
-                Ui::TSetup* ui = setup.Form();
-                chosen = ui->SelectPortBox->findText("Sim modem") >= 0;
-                ui->SelectPortBox->setCurrentText("Sim modem");
-                ui->LocalAreaCodes->setText("404");
+                const QObject& ui = setup;
+                chosen = ControlOf<QComboBox>(ui, "SelectPortBox")->findText("Sim modem") >= 0;
+                ControlOf<QComboBox>(ui, "SelectPortBox")->setCurrentText("Sim modem");
+                ControlOf<QLineEdit>(ui, "LocalAreaCodes")->setText("404");
                 setup.OKBtnClick();
             });
             welcome.findChild<QPushButton*>("OKButton")->click();

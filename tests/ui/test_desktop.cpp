@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "controls.h"
 #include "platform/autostart.h"
 #include "platform/profile.h"
 #include "scriptedprompts.h"
@@ -20,8 +21,6 @@
 #include "ui/main/desktopnotifier.h"
 #include "ui/main/firstinstance.h"
 #include "ui/main/mainform.h"
-#include "ui_mainform.h"
-#include "ui_setup.h"
 
 // The notification service as a desktop offers it, recording what it is asked to show.
 class TNotificationServer : public QObject {
@@ -67,7 +66,7 @@ private slots:
         for (const QString& topic : THelpWindow::Topics())
             QVERIFY2(manual.contains("<a name=\"" + topic + "\">"), qPrintable(topic));
         TMainForm form;
-        form.Form()->HelpButton->click();
+        ControlOf<QPushButton>(form, "HelpButton")->click();
         QVERIFY(OpenHelp());
         QCOMPARE(OpenHelp()->Topic(), QString("Contents"));
         TScriptedPrompts prompts;
@@ -78,8 +77,8 @@ private slots:
         const QStringList tabs = {"General_Setup",  "Paging_Setup", "Dialing_Setup",
                                   "Security_Setup", "AOL_Users",    "Greeting_Setup"};
         for (int page = 0; page < tabs.size(); ++page) {
-            setup.Form()->setupPages->setCurrentIndex(page);
-            setup.Form()->HelpButton->click();
+            ControlOf<QTabWidget>(setup, "setupPages")->setCurrentIndex(page);
+            ControlOf<QPushButton>(setup, "HelpButton")->click();
             THelpWindow* help = OpenHelp();
             QVERIFY(help);
             QCOMPARE(help->Topic(), tabs[page]);
@@ -99,7 +98,7 @@ private slots:
         setup.SetConfig(&live);
         bool closedByKey = false;
         QTimer::singleShot(200, &setup, [&] {
-            setup.Form()->HelpButton->click();
+            ControlOf<QPushButton>(setup, "HelpButton")->click();
             QPointer<THelpWindow> help = OpenHelp();  // closed, it frees itself
             if (help && QTest::qWaitForWindowExposed(help)) {
                 QTest::keyClick(help->windowHandle(), Qt::Key_Escape);

@@ -1,15 +1,24 @@
 // The main window offscreen over the fake line: captions, hints and states after given events,
 // the history list and its commands, the caller ID popup and the port data window.
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QWidget>
 #include <QtTest>
 
 #include "commands.h"
+#include "controls.h"
 #include "eventloop.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
@@ -24,8 +33,6 @@
 #include "ui/main/mainform.h"
 #include "ui/main/phonebooktab.h"
 #include "ui/main/windowplace.h"
-#include "ui_getnewname.h"
-#include "ui_mainform.h"
 
 class TestMainForm : public QObject {
     Q_OBJECT
@@ -62,55 +69,61 @@ private slots:
         auto form = NewForm(QString());
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        Ui::TMainForm* ui = form->Form();
+        const QObject& ui = *form;
         QCOMPARE(form->windowTitle(), QString("Ringvale"));
-        QCOMPARE(ui->ConnectButton->text(), QString("Connect"));
-        QVERIFY(!ui->ConnectButton->isEnabled());  // no modem chosen
-        QCOMPARE(ui->StatusLabel->text(), QString("Not connected"));
-        QCOMPARE(ui->StatusLabel->toolTip(),
+        QCOMPARE(ControlOf<QPushButton>(ui, "ConnectButton")->text(), QString("Connect"));
+        QVERIFY(!ControlOf<QPushButton>(ui, "ConnectButton")->isEnabled());  // no modem chosen
+        QCOMPARE(ControlOf<QLabel>(ui, "StatusLabel")->text(), QString("Not connected"));
+        QCOMPARE(ControlOf<QLabel>(ui, "StatusLabel")->toolTip(),
                  QString("Click connect button below to begin waiting for calls"));
-        QCOMPARE(ui->pageTabs->tabText(0), QString("Call History"));
+        QCOMPARE(ControlOf<QTabWidget>(ui, "pageTabs")->tabText(0), QString("Call History"));
         QVERIFY(!form->ConfigValid);  // first start: the defaults were written
         QVERIFY(QFile::exists(m_dir->filePath("RINGVALE.CNF")));
         for (const char* folder : {"Messages", "Greetings", "Personal Sounds", "System Sounds"})
             QVERIFY(QDir(m_dir->filePath(folder)).exists());
-        QVERIFY(!ui->NewMessagesButton->isEnabled());
-        QCOMPARE(ui->NewMessagesButton->toolTip(), QString("You don't have any new messages"));
-        QCOMPARE(ui->SaveWaveButton->toolTip(),
+        QVERIFY(!ControlOf<QToolButton>(ui, "NewMessagesButton")->isEnabled());
+        QCOMPARE(ControlOf<QToolButton>(ui, "NewMessagesButton")->toolTip(),
+                 QString("You don't have any new messages"));
+        QCOMPARE(ControlOf<QToolButton>(ui, "SaveWaveButton")->toolTip(),
                  QString("Can't save as a wave file because a caller is not selected"));
     }
 
     void aCallArrivesAndIsLogged() {
         TScriptedPrompts prompts;
         auto form = NewForm("Fake");
-        Ui::TMainForm* ui = form->Form();
+        const QObject& ui = *form;
         QVERIFY(form->ConfigValid);
         form->ConnectButtonClick();
         Pump();
-        QCOMPARE(ui->ConnectButton->text(), QString("Disconnect"));
-        QCOMPARE(ui->ConnectButton->toolTip(), QString("Click to disconnect"));
-        QCOMPARE(ui->StatusLabel->text(), QString("Listening for calls on Fake"));
-        QVERIFY(ui->UseSpeakerPhoneButton->isEnabled());
-        QCOMPARE(ui->CallCallerButton->toolTip(), QString("Call the selected caller"));
+        QCOMPARE(ControlOf<QPushButton>(ui, "ConnectButton")->text(), QString("Disconnect"));
+        QCOMPARE(ControlOf<QPushButton>(ui, "ConnectButton")->toolTip(),
+                 QString("Click to disconnect"));
+        QCOMPARE(ControlOf<QLabel>(ui, "StatusLabel")->text(),
+                 QString("Listening for calls on Fake"));
+        QVERIFY(ControlOf<QCheckBox>(ui, "UseSpeakerPhoneButton")->isEnabled());
+        QCOMPARE(ControlOf<QToolButton>(ui, "CallCallerButton")->toolTip(),
+                 QString("Call the selected caller"));
 
         const HCALL call = m_line->Offer();
         m_line->Ring();
         Pump();
-        QCOMPARE(ui->StatusLabel->text(), QString("Ringing 1"));
-        QVERIFY(ui->AnswerHangupButton->isEnabled());
-        QCOMPARE(ui->AnswerHangupButton->toolTip(), QString("Answer this incoming call"));
+        QCOMPARE(ControlOf<QLabel>(ui, "StatusLabel")->text(), QString("Ringing 1"));
+        QVERIFY(ControlOf<QPushButton>(ui, "AnswerHangupButton")->isEnabled());
+        QCOMPARE(ControlOf<QPushButton>(ui, "AnswerHangupButton")->toolTip(),
+                 QString("Answer this incoming call"));
         const QByteArray name = "SMITH J";
         m_line->CallerId(call, LINECALLPARTYID_NAME | LINECALLPARTYID_ADDRESS, "4045551212", &name);
         Pump();
-        QCOMPARE(ui->historyList->topLevelItemCount(), 1);
-        QTreeWidgetItem* row = ui->historyList->topLevelItem(0);
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "historyList")->topLevelItemCount(), 1);
+        QTreeWidgetItem* row = ControlOf<QTreeWidget>(ui, "historyList")->topLevelItem(0);
         QCOMPARE(row->text(0), QString("SMITH J"));
         QCOMPARE(row->text(1), QString("404-555-1212"));
         QVERIFY(row->isSelected());
         // One caller not in the phone book: only Add; the menu offers adding and blocking.
-        QVERIFY(ui->AddToPhoneBookButton->isEnabled());
-        QVERIFY(!ui->EditCallerPhoneBookButton->isEnabled());
-        QCOMPARE(ui->CallCallerButton->toolTip(), QString("Call SMITH J"));
+        QVERIFY(ControlOf<QToolButton>(ui, "AddToPhoneBookButton")->isEnabled());
+        QVERIFY(!ControlOf<QToolButton>(ui, "EditCallerPhoneBookButton")->isEnabled());
+        QCOMPARE(ControlOf<QToolButton>(ui, "CallCallerButton")->toolTip(),
+                 QString("Call SMITH J"));
         std::unique_ptr<QMenu> menu(form->History()->BuildPopup());
         QCOMPARE(MenuAction(*menu, "EditMenu")->text(),
                  QString("Add \"SMITH J\" To Phone Book..."));
@@ -126,14 +139,14 @@ private slots:
         form->Session().PhoneBook().Add(mom);
         form->History()->RefreshHistory();
         QCOMPARE(row->text(0), QString("Mom"));
-        QVERIFY(ui->EditCallerPhoneBookButton->isEnabled());
+        QVERIFY(ControlOf<QToolButton>(ui, "EditCallerPhoneBookButton")->isEnabled());
 
         // Deleting asks first (message 206).
         prompts.BoxAnswers << prompt::IDOK;
         form->History()->DeleteCallerButtonClick();
         QCOMPARE(prompts.Texts("message").last(),
                  QString("Delete the selected callers from the history list?"));
-        QCOMPARE(ui->historyList->topLevelItemCount(), 0);
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "historyList")->topLevelItemCount(), 0);
         QVERIFY(!form->Session().Calls().CurrentLogRecord());  // the call no longer points at it
 
         // The line closes under the program: one second later it is disconnected and waits
@@ -141,13 +154,13 @@ private slots:
         m_line->SendLineClose();
         Pump();
         form->OnLineClosed();
-        QCOMPARE(ui->StatusLabel->text(), QString("Waiting for modem"));
-        QCOMPARE(ui->ConnectButton->text(), QString("Connect"));
+        QCOMPARE(ControlOf<QLabel>(ui, "StatusLabel")->text(), QString("Waiting for modem"));
+        QCOMPARE(ControlOf<QPushButton>(ui, "ConnectButton")->text(), QString("Connect"));
     }
 
     void messagesOnTheList() {
         auto form = NewForm(QString());
-        Ui::TMainForm* ui = form->Form();
+        const QObject& ui = *form;
         CallLogRecord* record = form->Session().CallLog().NewLogRecord();
         TCallLog::FillLogRecord(record, "JONES", "7705550000");
         record->MessageFile = "msg1.wav";
@@ -157,24 +170,26 @@ private slots:
         QTreeWidgetItem* row = form->History()->AddHistoryRow(record);
         form->History()->SelectOnly(row);
         form->History()->RefreshHistory();
-        QCOMPARE(ui->NumMessages->text(), QString("1"));
-        QVERIFY(ui->NewMessagesButton->isEnabled());
-        QCOMPARE(ui->NewMessagesButton->toolTip(), QString("Click to listen to your new messages"));
-        QCOMPARE(ui->SaveWaveButton->toolTip(), QString("Save \"JONES\" message as a wave file"));
+        QCOMPARE(ControlOf<QLabel>(ui, "NumMessages")->text(), QString("1"));
+        QVERIFY(ControlOf<QToolButton>(ui, "NewMessagesButton")->isEnabled());
+        QCOMPARE(ControlOf<QToolButton>(ui, "NewMessagesButton")->toolTip(),
+                 QString("Click to listen to your new messages"));
+        QCOMPARE(ControlOf<QToolButton>(ui, "SaveWaveButton")->toolTip(),
+                 QString("Save \"JONES\" message as a wave file"));
         record->Heard = 1;
         form->History()->RefreshHistory();
-        QCOMPARE(ui->NumMessages->text(), QString("0"));
+        QCOMPARE(ControlOf<QLabel>(ui, "NumMessages")->text(), QString("0"));
         std::unique_ptr<QMenu> menu(form->History()->BuildPopup());
         QCOMPARE(MenuAction(*menu, "RestoreToNew")->text(),
                  QString("Make \"JONES's\" Message \"New\""));
         form->History()->MakeNew();
-        QCOMPARE(ui->NumMessages->text(), QString("1"));
+        QCOMPARE(ControlOf<QLabel>(ui, "NumMessages")->text(), QString("1"));
         // The file deleted behind the program's back: the next refresh clears the message.
         QFile::remove(m_dir->filePath("Messages/msg1.wav"));
         form->History()->RefreshHistory();
-        QCOMPARE(ui->NumMessages->text(), QString("0"));
+        QCOMPARE(ControlOf<QLabel>(ui, "NumMessages")->text(), QString("0"));
         QCOMPARE(
-            ui->SaveWaveButton->toolTip(),
+            ControlOf<QToolButton>(ui, "SaveWaveButton")->toolTip(),
             QString(
                 "Can't save as a wave file because the selected caller does not have a message"));
     }
@@ -182,17 +197,17 @@ private slots:
     void sortingAndTheDeleteKey() {
         TScriptedPrompts prompts;
         auto form = NewForm(QString());
-        Ui::TMainForm* ui = form->Form();
         for (const char* name : {"BRAVO", "ALPHA", "CHARLIE"}) {
             CallLogRecord* record = form->Session().CallLog().NewLogRecord();
             TCallLog::FillLogRecord(record, name, "5551212");
             record->Time = 1765000000 + int(form->Session().CallLog().Records.size());
             form->History()->AddHistoryRow(record);
         }
-        auto order = [&ui] {
+        auto order = [&form] {
+            const QObject& ui = *form;
             QStringList names;
-            for (int i = 0; i < ui->historyList->topLevelItemCount(); ++i)
-                names << ui->historyList->topLevelItem(i)->text(0);
+            for (int i = 0; i < ControlOf<QTreeWidget>(ui, "historyList")->topLevelItemCount(); ++i)
+                names << ControlOf<QTreeWidget>(ui, "historyList")->topLevelItem(i)->text(0);
             return names;
         };
         QCOMPARE(order(), (QStringList{"CHARLIE", "ALPHA", "BRAVO"}));  // newest first
@@ -211,15 +226,15 @@ private slots:
         form->SaveAll();
         form.reset();
         form = NewForm(QString());
-        ui = form->Form();
+        const QObject& ui = *form;
         QCOMPARE(order(), (QStringList{"BRAVO", "ALPHA", "CHARLIE"}));
         form->History()->SortBy(2);
         QCOMPARE(order(), (QStringList{"CHARLIE", "ALPHA", "BRAVO"}));
 
         // The Delete key asks as the Delete button does.
-        form->History()->SelectOnly(ui->historyList->topLevelItem(0));
+        form->History()->SelectOnly(ControlOf<QTreeWidget>(ui, "historyList")->topLevelItem(0));
         prompts.BoxAnswers << prompt::IDOK;
-        PressKey(ui->historyList, Qt::Key_Delete);
+        PressKey(ControlOf<QTreeWidget>(ui, "historyList"), Qt::Key_Delete);
         QCOMPARE(prompts.Count("message"), 1);
         QCOMPARE(order(), (QStringList{"ALPHA", "BRAVO"}));
         QCOMPARE(form->Session().CallLog().Records.size(), size_t(2));
@@ -240,35 +255,39 @@ private slots:
         }
         TScriptedPrompts prompts;
         auto form = NewForm("Fake", true);
-        Ui::TMainForm* ui = form->Form();
+        const QObject& ui = *form;
         Pump();
         QVERIFY(form->Session().Line());
-        QVERIFY(ui->CallCallerButton->isEnabled());  // the newest caller is selected
-        QCOMPARE(ui->CallCallerButton->toolTip(), QString("Call ALPHA"));
+        QVERIFY(ControlOf<QToolButton>(ui, "CallCallerButton")
+                    ->isEnabled());  // the newest caller is selected
+        QCOMPARE(ControlOf<QToolButton>(ui, "CallCallerButton")->toolTip(), QString("Call ALPHA"));
 
         // Ctrl+C copies the selected rows, Ctrl+D calls them, with no menu ever opened.
-        ui->historyList->selectAll();
-        PressKey(ui->historyList, Qt::Key_C, Qt::ControlModifier);
+        ControlOf<QTreeWidget>(ui, "historyList")->selectAll();
+        PressKey(ControlOf<QTreeWidget>(ui, "historyList"), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text().split("\r\n").size(), 2);
-        PressKey(ui->historyList, Qt::Key_D, Qt::ControlModifier);
+        PressKey(ControlOf<QTreeWidget>(ui, "historyList"), Qt::Key_D, Qt::ControlModifier);
         QCOMPARE(form->Session().Outgoing().Rows.size(), size_t(2));
         // Ctrl+E adds the focused caller to the phone book, named ZULU: the history, sorted
         // by name, takes the new name's place at once.
         form->History()->SortBy(0);
-        form->History()->SelectOnly(ui->historyList->topLevelItem(0));
-        QCOMPARE(ui->historyList->topLevelItem(0)->text(0), QString("ALPHA"));
+        form->History()->SelectOnly(ControlOf<QTreeWidget>(ui, "historyList")->topLevelItem(0));
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "historyList")->topLevelItem(0)->text(0),
+                 QString("ALPHA"));
         form->PhoneBook()->RunEntryDialog = [](TGetNewName& dialog) {
-            dialog.Form()->Name->setText("ZULU");
+            ControlOf<QLineEdit>(dialog, "Name")->setText("ZULU");
             dialog.OKButtonClick();
             return dialog.result();
         };
-        PressKey(ui->historyList, Qt::Key_E, Qt::ControlModifier);
+        PressKey(ControlOf<QTreeWidget>(ui, "historyList"), Qt::Key_E, Qt::ControlModifier);
         QCOMPARE(form->Session().PhoneBook().Entries.size(), size_t(1));
-        QCOMPARE(ui->historyList->topLevelItem(0)->text(0), QString("BRAVO"));
-        QCOMPARE(ui->historyList->topLevelItem(1)->text(0), QString("ZULU"));
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "historyList")->topLevelItem(0)->text(0),
+                 QString("BRAVO"));
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "historyList")->topLevelItem(1)->text(0),
+                 QString("ZULU"));
 
         // With no row focused the history menu still exports; Call waits for no line.
-        ui->historyList->setCurrentItem(nullptr);
+        ControlOf<QTreeWidget>(ui, "historyList")->setCurrentItem(nullptr);
         std::unique_ptr<QMenu> menu(form->History()->BuildPopup());
         QVERIFY(MenuAction(*menu, "ExportToText")->isEnabled());
         QVERIFY(!MenuAction(*menu, "CallMenu")->isEnabled());
@@ -281,22 +300,26 @@ private slots:
         able.Number = "404-555-0003";
         form->Session().PhoneBook().Add(able);
         form->PhoneBook()->LoadRows();  // the new entry's row at the end
-        QCOMPARE(ui->PhoneBookList->topLevelItem(1)->text(1), QString("ABLE"));
-        ui->pageTabs->setCurrentWidget(ui->PhoneBookTab);
-        QCOMPARE(ui->PhoneBookList->topLevelItem(0)->text(1), QString("ABLE"));
-        ui->PhoneBookList->setCurrentItem(ui->PhoneBookList->topLevelItem(1));
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "PhoneBookList")->topLevelItem(1)->text(1),
+                 QString("ABLE"));
+        ControlOf<QTabWidget>(ui, "pageTabs")
+            ->setCurrentWidget(ControlOf<QWidget>(ui, "PhoneBookTab"));
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "PhoneBookList")->topLevelItem(0)->text(1),
+                 QString("ABLE"));
+        ControlOf<QTreeWidget>(ui, "PhoneBookList")
+            ->setCurrentItem(ControlOf<QTreeWidget>(ui, "PhoneBookList")->topLevelItem(1));
         menu.reset(form->PhoneBook()->BuildPopup());
         QCOMPARE(MenuAction(*menu, "PhoneBookMenuCall")->text(), QString("Call \"ZULU\"..."));
-        QVERIFY(ui->CallPhoneBookEntryButton->isEnabled());
-        PressKey(ui->PhoneBookList, Qt::Key_D, Qt::ControlModifier);
+        QVERIFY(ControlOf<QToolButton>(ui, "CallPhoneBookEntryButton")->isEnabled());
+        PressKey(ControlOf<QTreeWidget>(ui, "PhoneBookList"), Qt::Key_D, Qt::ControlModifier);
         QCOMPARE(form->Session().Outgoing().Rows.back()->Call->Name, QString("ZULU"));
 
         // The line closes under the program: both Call buttons say so at once.
         m_line->SendLineClose();
         Pump();
         form->OnLineClosed();
-        QVERIFY(!ui->CallPhoneBookEntryButton->isEnabled());
-        QVERIFY(!ui->CallCallerButton->isEnabled());
+        QVERIFY(!ControlOf<QToolButton>(ui, "CallPhoneBookEntryButton")->isEnabled());
+        QVERIFY(!ControlOf<QToolButton>(ui, "CallCallerButton")->isEnabled());
     }
 
     void savesEverythingOnClose() {

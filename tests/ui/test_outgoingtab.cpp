@@ -5,14 +5,18 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimeEdit>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWidget>
 #include <QtTest>
 
+#include "controls.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "scriptedprompts.h"
@@ -22,8 +26,6 @@
 #include "ui/main/mainform.h"
 #include "ui/main/outgoingtab.h"
 #include "ui/main/phonebooktab.h"
-#include "ui_getquickdialform.h"
-#include "ui_mainform.h"
 
 namespace {
 constexpr qint64 kNow = 1796000000;  // a fixed moment
@@ -51,7 +53,8 @@ class TestOutgoingTab : public QObject {
         TConfigFile().SaveConfig(config);
         auto form = std::make_unique<TMainForm>();
         form->show();
-        form->Form()->pageTabs->setCurrentWidget(form->Form()->ToCallList);
+        ControlOf<QTabWidget>(*form, "pageTabs")
+            ->setCurrentWidget(ControlOf<QWidget>(*form, "ToCallList"));
         return form;
     }
     static QStringList RowTexts(QTreeWidget* list, int row) {
@@ -73,7 +76,7 @@ private slots:
     // queued page shows too and both can be deleted before they are dialled.
     void queuedRowsTickAndDelete() {
         auto form = Form();
-        QTreeWidget* list = form->Form()->ToCallListView;
+        QTreeWidget* list = ControlOf<QTreeWidget>(*form, "ToCallListView");
         const double now = TClock::NowDays();
         form->OutgoingCalls()->Queue(Call("Dr. Patel", "770-555-0143", now + 90 * kSecond));
         QCOMPARE(list->topLevelItemCount(), 1);
@@ -93,16 +96,16 @@ private slots:
         QCOMPARE(list->topLevelItemCount(), 2);
         QVERIFY(list->topLevelItem(1)->text(2).startsWith("4045551212"));  // due later: below
         list->topLevelItem(1)->setSelected(true);
-        QVERIFY(form->Form()->DeleteToCallButton->isEnabled());
-        form->Form()->DeleteToCallButton->click();
+        QVERIFY(ControlOf<QToolButton>(*form, "DeleteToCallButton")->isEnabled());
+        ControlOf<QToolButton>(*form, "DeleteToCallButton")->click();
         QCOMPARE(list->topLevelItemCount(), 1);
         QCOMPARE(form->Session().Outgoing().Rows.size(), size_t(1));
 
         // With the list switched off nothing can be added here, yet the queue still works.
-        form->Form()->ShowOutgoingCallsButton->click();
+        ControlOf<QCheckBox>(*form, "ShowOutgoingCallsButton")->click();
         QVERIFY(!form->Session().Config().ShowOutgoingCallsButton());
-        QVERIFY(!form->Form()->OutgoingCallButton->isEnabled());
-        QVERIFY(form->Form()->OCPanel->isHidden());
+        QVERIFY(!ControlOf<QToolButton>(*form, "OutgoingCallButton")->isEnabled());
+        QVERIFY(ControlOf<QWidget>(*form, "OCPanel")->isHidden());
     }
 
     // The tree of a hand-made history: a node lists its calls; the totals follow the node.
@@ -126,37 +129,38 @@ private slots:
         }
         TScriptedPrompts prompts;
         auto form = Form();
-        Ui::TMainForm* ui = form->Form();
-        QTreeWidgetItem* root = ui->placedCallTree->topLevelItem(0);
+        const QObject& ui = *form;
+        QTreeWidgetItem* root = ControlOf<QTreeWidget>(ui, "placedCallTree")->topLevelItem(0);
         QCOMPARE(root->text(0), QString("Calls"));
         QCOMPARE(root->childCount(), 2);
-        QCOMPARE(ui->PlaceCallHistoryList->topLevelItemCount(), 3);
-        QCOMPARE(ui->TotalCostLabel->text(), QString("$0.30"));
-        QCOMPARE(ui->TotalLengthLabel->text(), QString("00:13:00"));
-        QCOMPARE(ui->MeanLengthLabel->text(), QString("00:04:20"));
-        QTreeWidgetItem* patel = ui->placedCallTree->findItems("Dr. Patel", Qt::MatchRecursive)[0];
-        ui->placedCallTree->setCurrentItem(patel);
-        QCOMPARE(ui->PlaceCallHistoryList->topLevelItemCount(), 2);
-        QCOMPARE(ui->TotalCostLabel->text(), QString("$0.30"));
-        QCOMPARE(ui->MeanCostLabel->text(), QString("$0.15"));
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "PlaceCallHistoryList")->topLevelItemCount(), 3);
+        QCOMPARE(ControlOf<QLabel>(ui, "TotalCostLabel")->text(), QString("$0.30"));
+        QCOMPARE(ControlOf<QLabel>(ui, "TotalLengthLabel")->text(), QString("00:13:00"));
+        QCOMPARE(ControlOf<QLabel>(ui, "MeanLengthLabel")->text(), QString("00:04:20"));
+        QTreeWidgetItem* patel = ControlOf<QTreeWidget>(ui, "placedCallTree")
+                                     ->findItems("Dr. Patel", Qt::MatchRecursive)[0];
+        ControlOf<QTreeWidget>(ui, "placedCallTree")->setCurrentItem(patel);
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "PlaceCallHistoryList")->topLevelItemCount(), 2);
+        QCOMPARE(ControlOf<QLabel>(ui, "TotalCostLabel")->text(), QString("$0.30"));
+        QCOMPARE(ControlOf<QLabel>(ui, "MeanCostLabel")->text(), QString("$0.15"));
 
         // The menu calls the selected placed call again, due now.
-        ui->PlaceCallHistoryList->topLevelItem(0)->setSelected(true);
+        ControlOf<QTreeWidget>(ui, "PlaceCallHistoryList")->topLevelItem(0)->setSelected(true);
         QMenu* menu = form->OutgoingCalls()->BuildPlacedCallMenu();
         QAction* call = menu->findChild<QAction*>("OCHCallMenu");
         QCOMPARE(call->text(), QString("Call \"Dr. Patel\""));
         call->trigger();
         delete menu;
-        QCOMPARE(ui->ToCallListView->topLevelItemCount(), 1);
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "ToCallListView")->topLevelItemCount(), 1);
         const TOCALL& queued = *form->Session().Outgoing().Rows.front()->Call;
         QCOMPARE(queued.NumberToDial, QString("770-555-0143"));
         QCOMPARE(queued.When, TClock::NowDays());
         QCOMPARE(queued.StartTime, 0.0);
 
         // The Delete key removes the chosen node from the tree and the file.
-        ui->placedCallTree->setCurrentItem(patel);
-        QTest::keyClick(ui->placedCallTree, Qt::Key_Delete);
-        QCOMPARE(ui->placedCallTree->topLevelItem(0)->childCount(), 1);
+        ControlOf<QTreeWidget>(ui, "placedCallTree")->setCurrentItem(patel);
+        QTest::keyClick(ControlOf<QTreeWidget>(ui, "placedCallTree"), Qt::Key_Delete);
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "placedCallTree")->topLevelItem(0)->childCount(), 1);
         TOutgoingHistory reread;
         QCOMPARE(reread.LoadOutgoingHistory(), 1);
     }
@@ -167,13 +171,13 @@ private slots:
         auto form = Form();
         TOutgoingTab* tab = form->OutgoingCalls();
         tab->RunQuickDial = [](TGetQuickDialForm& dialog) {
-            Ui::TGetQuickDialForm* ui = dialog.Form();
-            if (!ui->NowButton->isChecked()) return 0;
-            ui->NameEdit->setText("Pizza");
-            ui->NumberEdit->setText("---");
+            const QObject& ui = dialog;
+            if (!ControlOf<QCheckBox>(ui, "NowButton")->isChecked()) return 0;
+            ControlOf<QLineEdit>(ui, "NameEdit")->setText("Pizza");
+            ControlOf<QLineEdit>(ui, "NumberEdit")->setText("---");
             dialog.OKButtonClick();  // refused: nothing to dial
             if (dialog.result() == QDialog::Accepted) return 0;
-            ui->NumberEdit->setText("404-555-0111");
+            ControlOf<QLineEdit>(ui, "NumberEdit")->setText("404-555-0111");
             dialog.OKButtonClick();
             return dialog.result();
         };
@@ -185,11 +189,12 @@ private slots:
 
         const QDate tomorrow = QDateTime::fromSecsSinceEpoch(kNow).date().addDays(1);
         tab->RunQuickDial = [&](TGetQuickDialForm& dialog) {
-            Ui::TGetQuickDialForm* ui = dialog.Form();
-            ui->NumberEdit->setText("770-555-0143");
-            ui->DatePicker->setDate(tomorrow);
-            if (ui->NowButton->isChecked()) return 0;  // choosing a date unticks Now
-            ui->TimePicker->setTime(QTime(9, 30));
+            const QObject& ui = dialog;
+            ControlOf<QLineEdit>(ui, "NumberEdit")->setText("770-555-0143");
+            ControlOf<QDateEdit>(ui, "DatePicker")->setDate(tomorrow);
+            if (ControlOf<QCheckBox>(ui, "NowButton")->isChecked())
+                return 0;  // choosing a date unticks Now
+            ControlOf<QTimeEdit>(ui, "TimePicker")->setTime(QTime(9, 30));
             dialog.OKButtonClick();
             return dialog.result();
         };
@@ -229,27 +234,29 @@ private slots:
         }
         TScriptedPrompts prompts;
         auto form = Form([](TConfig& c) { c.Password1 = "Secret"; });
-        Ui::TMainForm* ui = form->Form();
-        QCOMPARE(ui->PlaceCallHistoryList->topLevelItemCount(), 1);
-        form->History()->SelectOnly(ui->historyList->topLevelItem(0));
+        const QObject& ui = *form;
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "PlaceCallHistoryList")->topLevelItemCount(), 1);
+        form->History()->SelectOnly(ControlOf<QTreeWidget>(ui, "historyList")->topLevelItem(0));
         prompts.PasswordAnswers << "wrong"
                                 << "secret";
         form->History()->CallSelected();
         QVERIFY(form->Session().Outgoing().Rows.empty());  // refused
         form->History()->CallSelected();
         QCOMPARE(form->Session().Outgoing().Rows.size(), size_t(1));
-        QCOMPARE(RowTexts(ui->ToCallListView, 0).mid(0, 2),
-                 QStringList({"Mom", ui->historyList->topLevelItem(0)->text(1)}));
+        QCOMPARE(RowTexts(ControlOf<QTreeWidget>(ui, "ToCallListView"), 0).mid(0, 2),
+                 QStringList(
+                     {"Mom", ControlOf<QTreeWidget>(ui, "historyList")->topLevelItem(0)->text(1)}));
 
         form->Session().Config().Password1.clear();
-        ui->PhoneBookList->topLevelItem(0)->setSelected(true);
+        ControlOf<QTreeWidget>(ui, "PhoneBookList")->topLevelItem(0)->setSelected(true);
         form->PhoneBook()->CallSelected();
         QCOMPARE(form->Session().Outgoing().Rows.size(), size_t(2));
         QCOMPARE(form->Session().Outgoing().Rows.back()->Call->NumberToDial,
                  QString("404-555-1212"));
-        QCOMPARE(ui->ToCallListView->topLevelItemCount(), 2);
-        QVERIFY(!ui->CallPhoneBookEntryButton->isEnabled());  // no line open
-        QCOMPARE(ui->CallPhoneBookEntryButton->toolTip(),
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "ToCallListView")->topLevelItemCount(), 2);
+        QVERIFY(
+            !ControlOf<QToolButton>(ui, "CallPhoneBookEntryButton")->isEnabled());  // no line open
+        QCOMPARE(ControlOf<QToolButton>(ui, "CallPhoneBookEntryButton")->toolTip(),
                  QString("Can't call because you are not connected to a modem"));
 
         // This tab's commands: Add to list, the placed-call menu, the Call button on a placed
@@ -257,18 +264,18 @@ private slots:
         form->Session().Config().Password1 = "Secret";
         TOutgoingTab* tab = form->OutgoingCalls();
         tab->RunQuickDial = [](TGetQuickDialForm& dialog) {
-            dialog.Form()->NumberEdit->setText("404-555-0111");
+            ControlOf<QLineEdit>(dialog, "NumberEdit")->setText("404-555-0111");
             dialog.OKButtonClick();
             return dialog.result();
         };
-        ui->PlaceCallHistoryList->topLevelItem(0)->setSelected(true);
+        ControlOf<QTreeWidget>(ui, "PlaceCallHistoryList")->topLevelItem(0)->setSelected(true);
         const QList<std::function<void()>> commands = {
-            [&] { ui->OutgoingCallButton->click(); },
+            [&] { ControlOf<QToolButton>(ui, "OutgoingCallButton")->click(); },
             [&] {
                 std::unique_ptr<QMenu> menu(tab->BuildPlacedCallMenu());
                 menu->actions().first()->trigger();
             },
-            [&] { ui->CallOutgoingButton->click(); }};
+            [&] { ControlOf<QToolButton>(ui, "CallOutgoingButton")->click(); }};
         for (const auto& command : commands) {
             const size_t queued = form->Session().Outgoing().Rows.size();
             const int asked = prompts.Count("password");
@@ -280,17 +287,18 @@ private slots:
             command();
             QCOMPARE(form->Session().Outgoing().Rows.size(), queued + 1);
         }
-        ui->PlaceCallHistoryList->clearSelection();
+        ControlOf<QTreeWidget>(ui, "PlaceCallHistoryList")->clearSelection();
         TOCALL& later = *form->Session().Outgoing().Rows.back()->Call;
         later.When = TClock::NowDays() + kDay;
         tab->RefreshQueue();
-        ui->ToCallListView->topLevelItem(ui->ToCallListView->topLevelItemCount() - 1)
+        ControlOf<QTreeWidget>(ui, "ToCallListView")
+            ->topLevelItem(ControlOf<QTreeWidget>(ui, "ToCallListView")->topLevelItemCount() - 1)
             ->setSelected(true);
         prompts.PasswordAnswers << "wrong";
-        ui->CallOutgoingButton->click();
+        ControlOf<QToolButton>(ui, "CallOutgoingButton")->click();
         QCOMPARE(later.When, TClock::NowDays() + kDay);  // not moved to now
         prompts.PasswordAnswers << "secret";
-        ui->CallOutgoingButton->click();
+        ControlOf<QToolButton>(ui, "CallOutgoingButton")->click();
         QCOMPARE(later.When, TClock::NowDays());
     }
 };

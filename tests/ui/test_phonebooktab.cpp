@@ -3,6 +3,7 @@
 // and restore; the entry dialog field by field; adding, editing and blocking callers from the
 // history.
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -11,9 +12,11 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWidget>
 #include <QtTest>
 
 #include "commands.h"
+#include "controls.h"
 #include "eventloop.h"
 #include "platform/profile.h"
 #include "scriptedprompts.h"
@@ -24,8 +27,6 @@
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
 #include "ui/main/phonebooktab.h"
-#include "ui_getnewname.h"
-#include "ui_mainform.h"
 #include "wavefile.h"
 
 namespace {
@@ -82,7 +83,7 @@ private slots:
         WriteBook({Entry("Mom", "404-555-1212", 7), water, Entry("Bob", "770-555-0100", 250)});
         TScriptedPrompts prompts;
         auto form = Form();
-        QTreeWidget* list = form->Form()->PhoneBookList;
+        QTreeWidget* list = ControlOf<QTreeWidget>(*form, "PhoneBookList");
         QCOMPARE(list->topLevelItemCount(), 3);
         QTreeWidgetItem* row = list->topLevelItem(1);
         const QStringList texts = {
@@ -111,7 +112,7 @@ private slots:
         WriteBook({Entry("Smith", "404"), Entry("adams", "770"), Entry("Stone", "912")});
         auto form = Form();
         TPhoneBookTab* tab = form->PhoneBook();
-        QTreeWidget* list = form->Form()->PhoneBookList;
+        QTreeWidget* list = ControlOf<QTreeWidget>(*form, "PhoneBookList");
         QTest::keyClick(list, Qt::Key_S);
         QCOMPARE(list->currentItem()->text(1), QString("Smith"));
         QTest::keyClick(list, Qt::Key_S);
@@ -122,7 +123,8 @@ private slots:
         QVERIFY(list->selectedItems().isEmpty());
         tab->SearchKey('7');
         QCOMPARE(list->currentItem()->text(1), QString("adams"));
-        QCOMPARE(form->Form()->EditPhoneBookItem->toolTip(), QString("Edit \"adams\""));
+        QCOMPARE(ControlOf<QToolButton>(*form, "EditPhoneBookItem")->toolTip(),
+                 QString("Edit \"adams\""));
     }
 
     // Delete asks (304) and saves; backup and restore round trip; a file that is no phone
@@ -131,20 +133,22 @@ private slots:
         WriteBook({Entry("Mom", "404-555-1212"), Entry("Bob", "770-555-0100")});
         TScriptedPrompts prompts;
         auto form = Form();
-        Ui::TMainForm* ui = form->Form();
+        const QObject& ui = *form;
         TPhoneBookTab* tab = form->PhoneBook();
-        QCOMPARE(ui->LastBackupLabel->text(), QString("You have not backed up your database"));
+        QCOMPARE(ControlOf<QLabel>(ui, "LastBackupLabel")->text(),
+                 QString("You have not backed up your database"));
         const QString backup = m_dir->filePath("book.pbb");
         prompts.FileAnswers.enqueue(backup);
         tab->BackupPhoneBookButtonClick();
-        QVERIFY(ui->LastBackupLabel->text().startsWith("Last backup: "));
+        QVERIFY(ControlOf<QLabel>(ui, "LastBackupLabel")->text().startsWith("Last backup: "));
 
-        ui->PhoneBookList->setCurrentItem(ui->PhoneBookList->topLevelItem(0));
+        ControlOf<QTreeWidget>(ui, "PhoneBookList")
+            ->setCurrentItem(ControlOf<QTreeWidget>(ui, "PhoneBookList")->topLevelItem(0));
         prompts.BoxAnswers.enqueue(prompt::IDOK);
         QMenu* menu = tab->BuildPopup();
         QCOMPARE(MenuAction(*menu, "PhoneBookMenuDelete")->text(), QString("Delete \"Mom\""));
         menu->deleteLater();
-        PressKey(ui->PhoneBookList, Qt::Key_Delete);
+        PressKey(ControlOf<QTreeWidget>(ui, "PhoneBookList"), Qt::Key_Delete);
         QCOMPARE(prompts.Messages.last().Text, QString("Delete \"Mom\" from the phone book"));
         QCOMPARE(FileOrder(m_dir->path()), QStringList{"Bob"});
 
@@ -156,20 +160,21 @@ private slots:
         tab->RestorePhoneBookButtonClick();
         QVERIFY(prompts.Texts().last().contains("is not a phone book"));
         QCOMPARE(FileOrder(m_dir->path()), QStringList{"Bob"});
-        QCOMPARE(ui->PhoneBookList->topLevelItemCount(), 1);
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "PhoneBookList")->topLevelItemCount(), 1);
 
         prompts.FileAnswers.enqueue(backup);
         tab->RestorePhoneBookButtonClick();
         QCOMPARE(prompts.Texts().last(), QString("The backup database has been restored"));
-        QCOMPARE(ui->PhoneBookList->topLevelItemCount(), 2);
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "PhoneBookList")->topLevelItemCount(), 2);
         QCOMPARE(FileOrder(m_dir->path()), QStringList({"Mom", "Bob"}));
 
-        ui->PhoneBookList->selectAll();
+        ControlOf<QTreeWidget>(ui, "PhoneBookList")->selectAll();
         prompts.BoxAnswers.enqueue(prompt::IDOK);
         tab->DeleteSelected();
         QCOMPARE(prompts.Messages.last().Text, QString("Delete all selected phone book entries?"));
-        QVERIFY(!ui->LastBackupLabel->isVisibleTo(ui->PhoneBookTab));
-        QVERIFY(!ui->BackupPhoneBookButton->isEnabled());
+        QVERIFY(!ControlOf<QLabel>(ui, "LastBackupLabel")
+                     ->isVisibleTo(ControlOf<QWidget>(ui, "PhoneBookTab")));
+        QVERIFY(!ControlOf<QToolButton>(ui, "BackupPhoneBookButton")->isEnabled());
     }
 
     // New: every field of the dialog reaches its bytes; a second entry with the same number is
@@ -181,23 +186,26 @@ private slots:
         auto form = Form();
         TPhoneBookTab* tab = form->PhoneBook();
         tab->RunEntryDialog = [](TGetNewName& dialog) {
-            Ui::TGetNewName* ui = dialog.Form();
+            const QObject& ui = dialog;
             if (dialog.windowTitle() != "Adding Test Caller to the phonebook") return 0;
-            ui->Name->setText("Mother");
-            ui->Number->clear();
-            QTest::keyClicks(ui->Number, "(404) ");  // the blank is refused
-            if (ui->Number->text() != "(404)") return 0;
-            QTest::keyClicks(ui->Number, "555-1212");
-            ui->HangupButton->setChecked(true);
-            ui->PagemeButton->setChecked(true);
-            ui->PersonalGreeting->setText("hello");
-            if (ui->HangupButton->text() != "Play greeting then hang up.") return 0;
+            ControlOf<QLineEdit>(ui, "Name")->setText("Mother");
+            ControlOf<QLineEdit>(ui, "Number")->clear();
+            QTest::keyClicks(ControlOf<QLineEdit>(ui, "Number"), "(404) ");  // the blank is refused
+            if (ControlOf<QLineEdit>(ui, "Number")->text() != "(404)") return 0;
+            QTest::keyClicks(ControlOf<QLineEdit>(ui, "Number"), "555-1212");
+            ControlOf<QRadioButton>(ui, "HangupButton")->setChecked(true);
+            ControlOf<QCheckBox>(ui, "PagemeButton")->setChecked(true);
+            ControlOf<QLineEdit>(ui, "PersonalGreeting")->setText("hello");
+            if (ControlOf<QRadioButton>(ui, "HangupButton")->text() !=
+                "Play greeting then hang up.")
+                return 0;
             dialog.RunDialog = [](QDialog& recorder) {  // records a sound
                 QFile(recorder.findChild<QLabel*>("WaveFile")->text()).open(QIODevice::WriteOnly);
                 return int(QDialog::Accepted);
             };
-            ui->NewButton->click();  // a notify sound named after the caller
-            ui->TimesCalled->setText("3");
+            ControlOf<QPushButton>(ui, "NewButton")
+                ->click();  // a notify sound named after the caller
+            ControlOf<QLineEdit>(ui, "TimesCalled")->setText("3");
             dialog.OKButtonClick();
             return dialog.result();
         };
@@ -215,10 +223,10 @@ private slots:
         QCOMPARE(qFromLittleEndian<qint32>(bytes.constData() + 364), 3);
         QCOMPARE(QByteArray(bytes.constData() + 376), QByteArray("hello"));
         QVERIFY(prompts.Texts().last().startsWith("You have duplicate phone book entries."));
-        QCOMPARE(form->Form()->PhoneBookList->selectedItems().size(), 2);
+        QCOMPARE(ControlOf<QTreeWidget>(*form, "PhoneBookList")->selectedItems().size(), 2);
 
         tab->RunEntryDialog = [](TGetNewName& dialog) {
-            dialog.Form()->Name->setText("Changed");
+            ControlOf<QLineEdit>(dialog, "Name")->setText("Changed");
             dialog.reject();
             return dialog.result();
         };
@@ -234,19 +242,20 @@ private slots:
         TScriptedPrompts prompts;
         TGetNewName dialog;
         dialog.SetEntry(PhoneBookEntry(), false);
-        Ui::TGetNewName* ui = dialog.Form();
+        const QObject& ui = dialog;
         dialog.OKButtonClick();
         QCOMPARE(prompts.Texts().last(),
                  QString("You must enter a NUMBER to identify this caller"));
-        ui->KeyName->setChecked(true);
-        QVERIFY(!ui->Number->isEnabled());
+        ControlOf<QRadioButton>(ui, "KeyName")->setChecked(true);
+        QVERIFY(!ControlOf<QLineEdit>(ui, "Number")->isEnabled());
         dialog.OKButtonClick();
         QCOMPARE(prompts.Texts().last(),
                  QString("You must enter the NAME to identify this caller"));
-        ui->Name->setText(QString::fromUtf8("Zoë "));
+        ControlOf<QLineEdit>(ui, "Name")->setText(QString::fromUtf8("Zoë "));
         QKeyEvent omega(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("Ω"));
-        QApplication::sendEvent(ui->Name, &omega);  // cannot be stored: refused
-        QCOMPARE(ui->Name->text(), QString::fromUtf8("Zoë "));
+        QApplication::sendEvent(ControlOf<QLineEdit>(ui, "Name"),
+                                &omega);  // cannot be stored: refused
+        QCOMPARE(ControlOf<QLineEdit>(ui, "Name")->text(), QString::fromUtf8("Zoë "));
         QVERIFY(prompts.Texts().last().startsWith(
             QString::fromUtf8("This field cannot hold these characters: Ω")));
         QStringList recorded;
@@ -254,15 +263,16 @@ private slots:
             recorded << opened.findChild<QLabel*>("WaveFile")->text();
             return int(QDialog::Rejected);
         };
-        ui->Name->clear();
-        ui->NewButton->click();
+        ControlOf<QLineEdit>(ui, "Name")->clear();
+        ControlOf<QPushButton>(ui, "NewButton")->click();
         QCOMPARE(recorded, QStringList{m_dir->filePath("Personal Sounds/Sound1.wav")});
-        QCOMPARE(ui->SoundFile->text(), QString());  // not recorded: nothing kept
-        ui->RealName->setText("WATER CPNY");
-        ui->TimesCalled->setText("many");
+        QCOMPARE(ControlOf<QLineEdit>(ui, "SoundFile")->text(),
+                 QString());  // not recorded: nothing kept
+        ControlOf<QLineEdit>(ui, "RealName")->setText("WATER CPNY");
+        ControlOf<QLineEdit>(ui, "TimesCalled")->setText("many");
         dialog.OKButtonClick();
         QCOMPARE(prompts.Texts().last(), QString("'many' is not a valid integer value"));
-        ui->RestTimesCalled->click();
+        ControlOf<QPushButton>(ui, "RestTimesCalled")->click();
         dialog.OKButtonClick();
         QCOMPARE(prompts.Messages.last().Id, 209);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -281,7 +291,7 @@ private slots:
         TScriptedPrompts prompts;
         TGetNewName dialog;
         dialog.SetEntry(PhoneBookEntry(), false);
-        Ui::TGetNewName* ui = dialog.Form();
+        const QObject& ui = dialog;
         QStringList recorded;
         bool microphone = false;
         dialog.RunDialog = [&](QDialog& opened) {
@@ -289,13 +299,13 @@ private slots:
             if (microphone) QFile(recorded.last()).open(QIODevice::WriteOnly);
             return int(QDialog::Accepted);
         };
-        ui->EditPersonalGreeting->click();
-        QCOMPARE(ui->PersonalGreeting->text(), QString());
+        ControlOf<QPushButton>(ui, "EditPersonalGreeting")->click();
+        QCOMPARE(ControlOf<QLineEdit>(ui, "PersonalGreeting")->text(), QString());
         microphone = true;
-        ui->PersonalGreeting->setText("Bob");
-        ui->EditPersonalGreeting->click();
+        ControlOf<QLineEdit>(ui, "PersonalGreeting")->setText("Bob");
+        ControlOf<QPushButton>(ui, "EditPersonalGreeting")->click();
         QCOMPARE(recorded.last(), dotted + "/Greetings/Bob.wav");
-        QCOMPARE(ui->PersonalGreeting->text(), QString("Bob.wav"));
+        QCOMPARE(ControlOf<QLineEdit>(ui, "PersonalGreeting")->text(), QString("Bob.wav"));
 
         QTemporaryDir elsewhere;
         QFile text(elsewhere.filePath("Hello.wav"));
@@ -303,16 +313,16 @@ private slots:
         text.write("Hello, I am not here right now.");
         text.close();
         prompts.FileAnswers.enqueue(text.fileName());
-        ui->BrowsePersonalGreetings->click();
-        QCOMPARE(ui->PersonalGreeting->text(), QString("Bob.wav"));
+        ControlOf<QPushButton>(ui, "BrowsePersonalGreetings")->click();
+        QCOMPARE(ControlOf<QLineEdit>(ui, "PersonalGreeting")->text(), QString("Bob.wav"));
         QCOMPARE(prompts.Texts().last(),
                  QString("\"Hello.wav\" can't be used as a sound.\rIt is not a wave file."));
         QVERIFY(text.open(QIODevice::WriteOnly));
         text.write(Wave(8000, QByteArray(800, char(140))));
         text.close();
         prompts.FileAnswers.enqueue(text.fileName());
-        ui->BrowsePersonalGreetings->click();
-        QCOMPARE(ui->PersonalGreeting->text(), QString("Hello.wav"));
+        ControlOf<QPushButton>(ui, "BrowsePersonalGreetings")->click();
+        QCOMPARE(ControlOf<QLineEdit>(ui, "PersonalGreeting")->text(), QString("Hello.wav"));
         QVERIFY(QFile::exists(dotted + "/Greetings/Hello.wav"));
         TProfile::SetFolder(m_dir->path());
     }
@@ -335,21 +345,24 @@ private slots:
         }
         TScriptedPrompts prompts;
         auto form = Form();
-        Ui::TMainForm* ui = form->Form();
+        const QObject& ui = *form;
         form->PhoneBook()->RunEntryDialog = [](TGetNewName& dialog) {
-            if (dialog.Form()->Name->text() == "GARCIA MARIA")
-                dialog.Form()->Name->setText("Maria");
+            if (ControlOf<QLineEdit>(dialog, "Name")->text() == "GARCIA MARIA")
+                ControlOf<QLineEdit>(dialog, "Name")->setText("Maria");
             dialog.OKButtonClick();
             return dialog.result();
         };
-        QTreeWidgetItem* maria = ui->historyList->findItems("GARCIA MARIA", Qt::MatchExactly)[0];
+        QTreeWidgetItem* maria = ControlOf<QTreeWidget>(ui, "historyList")
+                                     ->findItems("GARCIA MARIA", Qt::MatchExactly)[0];
         form->History()->SelectOnly(maria);
-        QVERIFY(ui->AddToPhoneBookButton->isEnabled());
-        ui->AddToPhoneBookButton->click();
+        QVERIFY(ControlOf<QToolButton>(ui, "AddToPhoneBookButton")->isEnabled());
+        ControlOf<QToolButton>(ui, "AddToPhoneBookButton")->click();
         QCOMPARE(maria->text(0), QString("Maria"));
-        QVERIFY(!ui->AddToPhoneBookButton->isEnabled());  // known now: Edit instead
+        QVERIFY(!ControlOf<QToolButton>(ui, "AddToPhoneBookButton")
+                     ->isEnabled());  // known now: Edit instead
 
-        QTreeWidgetItem* pest = ui->historyList->findItems("PEST INC", Qt::MatchExactly)[0];
+        QTreeWidgetItem* pest =
+            ControlOf<QTreeWidget>(ui, "historyList")->findItems("PEST INC", Qt::MatchExactly)[0];
         form->History()->SelectOnly(pest);
         QMenu* menu = form->History()->BuildPopup();
         QAction* block = MenuAction(*menu, "BlockCaller");

@@ -2,11 +2,14 @@
 // afterwards, erased on request, the walk through the new messages and its Quit.
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
 
+#include "controls.h"
 #include "platform/profile.h"
 #include "platform/wave/testdevice.h"
 #include "scriptedprompts.h"
@@ -15,7 +18,6 @@
 #include "ui/dialogs/playwaveform.h"
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
-#include "ui_mainform.h"
 #include "wavefile.h"
 
 namespace {
@@ -128,7 +130,7 @@ private slots:
         history->NewMessagesButtonClick();
         QCOMPARE(played, (QStringList{"OLDEST", "MIDDLE"}));
         QCOMPARE(history->NewMessages(), 1);
-        QCOMPARE(form.Form()->NumMessages->text(), QString("1"));
+        QCOMPARE(ControlOf<QLabel>(form, "NumMessages")->text(), QString("1"));
         QFile disk(TCallLog::FileName());
         QVERIFY(disk.open(QIODevice::ReadOnly));
         QCOMPARE(CallLogRecord::FromBytes(disk.read(616)).Heard, 1u);  // heard, on disk at once
@@ -137,7 +139,8 @@ private slots:
         played.clear();
         soundCard = false;
         prompts.PasswordAnswers << "secret";
-        history->SelectOnly(form.Form()->historyList->topLevelItem(0));  // NEWEST
+        history->SelectOnly(
+            ControlOf<QTreeWidget>(form, "historyList")->topLevelItem(0));  // NEWEST
         history->ListenToMessage();
         QCOMPARE(played, QStringList{"NEWEST"});
         QCOMPARE(history->NewMessages(), 1);
@@ -145,7 +148,8 @@ private slots:
 
         played.clear();
         answers = {PLAYER_ERASE};
-        history->SelectOnly(form.Form()->historyList->topLevelItem(0));  // NEWEST
+        history->SelectOnly(
+            ControlOf<QTreeWidget>(form, "historyList")->topLevelItem(0));  // NEWEST
         history->ListenToMessage();
         QCOMPARE(played, QStringList{"NEWEST"});
         QVERIFY(!QFile::exists(m_dir->filePath("Messages/NEWEST.wav")));
@@ -177,7 +181,8 @@ private slots:
         log.Records.front().MessageFile = "msg1.wav";
         const QString message = WriteWave("Messages/msg1.wav", 300);
         history->LoadRows();
-        history->SelectOnly(form.Form()->historyList->topLevelItem(1));  // SMITH J, the oldest
+        history->SelectOnly(
+            ControlOf<QTreeWidget>(form, "historyList")->topLevelItem(1));  // SMITH J, the oldest
         QDir().mkpath(m_dir->filePath("saved"));
         prompts.FileAnswers << m_dir->filePath("saved/smith.wav");
         history->SaveWaveButtonClick();
@@ -234,7 +239,7 @@ private slots:
     // user sets widths of their own, which are kept.
     void columnsFitTheirTexts() {
         TMainForm form;
-        QTreeWidget* list = form.Form()->historyList;
+        QTreeWidget* list = ControlOf<QTreeWidget>(form, "historyList");
         const QFontMetrics metrics(list->font());
         QVERIFY(list->columnWidth(2) > metrics.horizontalAdvance("Tue Dec 08 09:21 AM"));
         QVERIFY(list->columnWidth(0) > metrics.horizontalAdvance("JONES ROBERT AL"));

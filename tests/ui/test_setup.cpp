@@ -4,15 +4,18 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 
 #include "audio/shippedsounds.h"
+#include "controls.h"
 #include "eventloop.h"
 #include "modal.h"
 #include "platform/profile.h"
@@ -25,7 +28,6 @@
 #include "ui/dialogs/setup.h"
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
-#include "ui_setup.h"
 #include "wavefile.h"
 
 namespace {
@@ -86,39 +88,39 @@ private slots:
         TScriptedPrompts prompts;
         TMainForm form;
         WhenShown<TSetup>([](TSetup& setup) {
-            Ui::TSetup* ui = setup.Form();
-            QCOMPARE(ui->SelectPortBox->count(), 2);
-            ui->SelectPortBox->setCurrentText("Desk modem");
-            ui->ConnectAtStartupButton->setChecked(true);
-            ui->FlashCaller->setChecked(true);
-            ui->FlashTime->setEditText("20");
-            ui->MaxItems->setText("50");
-            ui->ShowHints->setChecked(false);
-            ui->PagerNumber->setText("555-0100,,,");
-            ui->PostPageNumber->setText("77");
-            ui->PageAlways->setChecked(true);
-            ui->PageWait->setEditText("2.5");
-            ui->DayOfWeek->setCurrentRow(1);  // Monday at 8 pm
+            const QObject& ui = setup;
+            QCOMPARE(ControlOf<QComboBox>(ui, "SelectPortBox")->count(), 2);
+            ControlOf<QComboBox>(ui, "SelectPortBox")->setCurrentText("Desk modem");
+            ControlOf<QCheckBox>(ui, "ConnectAtStartupButton")->setChecked(true);
+            ControlOf<QCheckBox>(ui, "FlashCaller")->setChecked(true);
+            ControlOf<QComboBox>(ui, "FlashTime")->setEditText("20");
+            ControlOf<QLineEdit>(ui, "MaxItems")->setText("50");
+            ControlOf<QCheckBox>(ui, "ShowHints")->setChecked(false);
+            ControlOf<QLineEdit>(ui, "PagerNumber")->setText("555-0100,,,");
+            ControlOf<QLineEdit>(ui, "PostPageNumber")->setText("77");
+            ControlOf<QRadioButton>(ui, "PageAlways")->setChecked(true);
+            ControlOf<QComboBox>(ui, "PageWait")->setEditText("2.5");
+            ControlOf<QListWidget>(ui, "DayOfWeek")->setCurrentRow(1);  // Monday at 8 pm
             setup.findChild<QCheckBox*>("hourBox20")->setChecked(true);
-            ui->DayOfWeek->setCurrentRow(2);  // Tuesday: none
-            ui->UnselectAll->click();
-            ui->LocalAreaCodes->setText("404,770");
-            ui->LongDistancePrefix->setText("1");
-            ui->TenDigitDialing->setChecked(true);
-            ui->FirstMinutesEdit->setText("10");
-            ui->Cost1Edit->setText("0.07");
-            ui->Cost2Edit->setText("0.05");
-            ui->Password1->setText("Secret");
-            ui->Password2->setText("Secret");
-            ui->DialNumber->setChecked(false);
-            ui->MessagePasswordEdit->setText("1234");
-            ui->InternetLink->setText("/usr/bin/true");
-            ui->GreetingList->item(1)->setSelected(true);
-            ui->DeleteGreetingButton->click();
-            ui->RingsToAnswer->setCurrentText("4");
-            ui->MaximumRecordTimeComboBox->setCurrentText("60");
-            ui->AllowRemotePage->setChecked(true);
-            ui->setupPages->setCurrentIndex(TSetup::Greetings);
+            ControlOf<QListWidget>(ui, "DayOfWeek")->setCurrentRow(2);  // Tuesday: none
+            ControlOf<QPushButton>(ui, "UnselectAll")->click();
+            ControlOf<QLineEdit>(ui, "LocalAreaCodes")->setText("404,770");
+            ControlOf<QLineEdit>(ui, "LongDistancePrefix")->setText("1");
+            ControlOf<QCheckBox>(ui, "TenDigitDialing")->setChecked(true);
+            ControlOf<QLineEdit>(ui, "FirstMinutesEdit")->setText("10");
+            ControlOf<QLineEdit>(ui, "Cost1Edit")->setText("0.07");
+            ControlOf<QLineEdit>(ui, "Cost2Edit")->setText("0.05");
+            ControlOf<QLineEdit>(ui, "Password1")->setText("Secret");
+            ControlOf<QLineEdit>(ui, "Password2")->setText("Secret");
+            ControlOf<QCheckBox>(ui, "DialNumber")->setChecked(false);
+            ControlOf<QLineEdit>(ui, "MessagePasswordEdit")->setText("1234");
+            ControlOf<QLineEdit>(ui, "InternetLink")->setText("/usr/bin/true");
+            ControlOf<QListWidget>(ui, "GreetingList")->item(1)->setSelected(true);
+            ControlOf<QPushButton>(ui, "DeleteGreetingButton")->click();
+            ControlOf<QComboBox>(ui, "RingsToAnswer")->setCurrentText("4");
+            ControlOf<QComboBox>(ui, "MaximumRecordTimeComboBox")->setCurrentText("60");
+            ControlOf<QCheckBox>(ui, "AllowRemotePage")->setChecked(true);
+            ControlOf<QTabWidget>(ui, "setupPages")->setCurrentIndex(TSetup::Greetings);
             setup.OKBtnClick();
         });
         QVERIFY(form.SetupButtonClick());
@@ -163,55 +165,59 @@ private slots:
         TConfig& live = shown.Live;
         TSetup& setup = shown.Setup;
         const QByteArray before = live.ToBytes();
-        Ui::TSetup* ui = setup.Form();
-        ui->GreetingList->clear();
+        const QObject& ui = setup;
+        ControlOf<QListWidget>(ui, "GreetingList")->clear();
         const struct {
             QLineEdit* Field;
             QString Text;
             QString Message;
         } cases[] = {
-            {ui->Cost1Edit, "abc", "'abc' is not a valid floating point value"},
-            {ui->Cost2Edit, "-1", "A cost per minute must be from 0 to 1000000."},
-            {ui->FirstMinutesEdit, "1e3", "'1e3' is not a valid integer value"},
-            {ui->FirstMinutesEdit, "-5", "The first minutes must be a number from 0 to 100000."},
+            {ControlOf<QLineEdit>(ui, "Cost1Edit"), "abc",
+             "'abc' is not a valid floating point value"},
+            {ControlOf<QLineEdit>(ui, "Cost2Edit"), "-1",
+             "A cost per minute must be from 0 to 1000000."},
+            {ControlOf<QLineEdit>(ui, "FirstMinutesEdit"), "1e3",
+             "'1e3' is not a valid integer value"},
+            {ControlOf<QLineEdit>(ui, "FirstMinutesEdit"), "-5",
+             "The first minutes must be a number from 0 to 100000."},
         };
         for (const auto& c : cases) {
             setup.ShowSettings();
-            ui->GreetingList->clear();
+            ControlOf<QListWidget>(ui, "GreetingList")->clear();
             c.Field->setText(c.Text);
             setup.OKBtnClick();
             QCOMPARE(prompts.Texts().last(), c.Message);
             QVERIFY(setup.isVisible());
-            QCOMPARE(ui->setupPages->currentIndex(), int(TSetup::Dialing));
+            QCOMPARE(ControlOf<QTabWidget>(ui, "setupPages")->currentIndex(), int(TSetup::Dialing));
         }
         setup.ShowSettings();
-        ui->PageWait->setEditText("20000");
+        ControlOf<QComboBox>(ui, "PageWait")->setEditText("20000");
         setup.OKBtnClick();
-        QCOMPARE(ui->setupPages->currentIndex(), int(TSetup::Paging));
+        QCOMPARE(ControlOf<QTabWidget>(ui, "setupPages")->currentIndex(), int(TSetup::Paging));
         setup.ShowSettings();
-        ui->Password1->setText("one");
-        ui->Password2->setText("two");
+        ControlOf<QLineEdit>(ui, "Password1")->setText("one");
+        ControlOf<QLineEdit>(ui, "Password2")->setText("two");
         setup.OKBtnClick();
         QCOMPARE(prompts.Texts().last(),
                  QString("Enter the same password in both password fields"));
         QCOMPARE(prompts.History.last().Caption, QString(" "));
-        QCOMPARE(ui->setupPages->currentIndex(), int(TSetup::Security));
+        QCOMPARE(ControlOf<QTabWidget>(ui, "setupPages")->currentIndex(), int(TSetup::Security));
         QVERIFY(setup.isVisible());
         QCOMPARE(live.ToBytes(), before);
         QVERIFY(!QFile::exists(m_dir->filePath("Greetings.txt")) ||
                 QFile(m_dir->filePath("Greetings.txt")).size() > 0);
 
         // The history length is brought into 5..200 when its field is left.
-        ui->MaxItems->setText("999");
-        emit ui->MaxItems->editingFinished();
-        QCOMPARE(ui->MaxItems->text(), QString("200"));
-        ui->MaxItems->setText("2");
-        emit ui->MaxItems->editingFinished();
-        QCOMPARE(ui->MaxItems->text(), QString("5"));
+        ControlOf<QLineEdit>(ui, "MaxItems")->setText("999");
+        emit ControlOf<QLineEdit>(ui, "MaxItems")->editingFinished();
+        QCOMPARE(ControlOf<QLineEdit>(ui, "MaxItems")->text(), QString("200"));
+        ControlOf<QLineEdit>(ui, "MaxItems")->setText("2");
+        emit ControlOf<QLineEdit>(ui, "MaxItems")->editingFinished();
+        QCOMPARE(ControlOf<QLineEdit>(ui, "MaxItems")->text(), QString("5"));
 
-        ui->Password2->setText("one");
-        ui->RingsToAnswer->setCurrentIndex(0);
-        ui->CancelBtn->click();
+        ControlOf<QLineEdit>(ui, "Password2")->setText("one");
+        ControlOf<QComboBox>(ui, "RingsToAnswer")->setCurrentIndex(0);
+        ControlOf<QPushButton>(ui, "CancelBtn")->click();
         QCOMPARE(setup.result(), int(QDialog::Rejected));
         QCOMPARE(live.ToBytes(), before);
     }
@@ -229,18 +235,18 @@ private slots:
         TScriptedPrompts prompts;
         TShownSetup shown;
         TSetup& setup = shown.Setup;
-        Ui::TSetup* ui = setup.Form();
-        ui->setupPages->setCurrentIndex(TSetup::Security);
-        ui->Password1->setFocus();
+        const QObject& ui = setup;
+        ControlOf<QTabWidget>(ui, "setupPages")->setCurrentIndex(TSetup::Security);
+        ControlOf<QLineEdit>(ui, "Password1")->setFocus();
         for (const QString typed : {"p", "ä", "€", "s"}) {
             QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, typed);
-            QApplication::sendEvent(ui->Password1, &key);
+            QApplication::sendEvent(ControlOf<QLineEdit>(ui, "Password1"), &key);
         }
-        QCOMPARE(ui->Password1->text(), QString::fromUtf8("päs"));
+        QCOMPARE(ControlOf<QLineEdit>(ui, "Password1")->text(), QString::fromUtf8("päs"));
         QVERIFY(prompts.Texts().last().startsWith(
             QString::fromUtf8("This field cannot hold these characters: €\r")));
-        ui->Password1->setText(QString::fromUtf8("Пароль"));
-        ui->Password2->setText(QString::fromUtf8("Пароль"));
+        ControlOf<QLineEdit>(ui, "Password1")->setText(QString::fromUtf8("Пароль"));
+        ControlOf<QLineEdit>(ui, "Password2")->setText(QString::fromUtf8("Пароль"));
         const QByteArray before = ConfigBytes(m_dir->path());
         setup.OKBtnClick();
         QVERIFY(setup.isVisible());
@@ -254,10 +260,11 @@ private slots:
         ring.write(Wave(8000, QByteArray(400, char(60))));
         ring.close();
         prompts.FileAnswers.enqueue(ring.fileName());
-        ui->BrowseSoundButton->click();
-        QCOMPARE(ui->SoundToPlayWhenPhoneRings->text(), QString("Personal Sounds/______.wav"));
-        ui->Password1->setText("pass");
-        ui->Password2->setText("pass");
+        ControlOf<QPushButton>(ui, "BrowseSoundButton")->click();
+        QCOMPARE(ControlOf<QLineEdit>(ui, "SoundToPlayWhenPhoneRings")->text(),
+                 QString("Personal Sounds/______.wav"));
+        ControlOf<QLineEdit>(ui, "Password1")->setText("pass");
+        ControlOf<QLineEdit>(ui, "Password2")->setText("pass");
         setup.OKBtnClick();
         QVERIFY(!setup.isVisible());
         QCOMPARE(shown.Live.SoundToPlayWhenPhoneRings, QString("Personal Sounds/______.wav"));
@@ -265,8 +272,9 @@ private slots:
         // A sound already among the personal sounds is taken as it is, by its own name.
         setup.show();
         prompts.FileAnswers.enqueue(home + "/Personal Sounds/ring.wav");
-        ui->BrowseSoundButton->click();
-        QCOMPARE(ui->SoundToPlayWhenPhoneRings->text(), QString("Personal Sounds/ring.wav"));
+        ControlOf<QPushButton>(ui, "BrowseSoundButton")->click();
+        QCOMPARE(ControlOf<QLineEdit>(ui, "SoundToPlayWhenPhoneRings")->text(),
+                 QString("Personal Sounds/ring.wav"));
         TProfile::SetFolder(m_dir->path());
     }
 
@@ -278,7 +286,7 @@ private slots:
         prompts.BoxAnswers.enqueue(prompt::IDOK);
         setup.OKBtnClick();
         QCOMPARE(prompts.Messages.last().Id, 210);
-        QCOMPARE(setup.Form()->setupPages->currentIndex(), int(TSetup::Dialing));
+        QCOMPARE(ControlOf<QTabWidget>(setup, "setupPages")->currentIndex(), int(TSetup::Dialing));
         QVERIFY(setup.isVisible());
         prompts.BoxAnswers.enqueue(prompt::IDCANCEL);
         setup.OKBtnClick();
@@ -297,17 +305,17 @@ private slots:
         TConfig& live = shown.Live;
         TSetup& setup = shown.Setup;
         const QByteArray before = live.ToBytes();
-        Ui::TSetup* ui = setup.Form();
-        QCOMPARE(ui->RingsToAnswer->currentText(), QString("5"));
-        QCOMPARE(ui->NextMessageComboBox->currentText(), QString("*"));
-        QVERIFY(!ui->NextMessageComboBox->isEnabled());
-        QCOMPARE(ui->SelectPortBox->currentText(), QString("Desk modem"));
-        QCOMPARE(ui->PageWait->currentText(), QString("3"));
-        QCOMPARE(ui->DayOfWeek->item(3)->text(), QString("Wednesday "));
-        ui->setupPages->setCurrentIndex(int(live.SetupPageIndex));
+        const QObject& ui = setup;
+        QCOMPARE(ControlOf<QComboBox>(ui, "RingsToAnswer")->currentText(), QString("5"));
+        QCOMPARE(ControlOf<QComboBox>(ui, "NextMessageComboBox")->currentText(), QString("*"));
+        QVERIFY(!ControlOf<QComboBox>(ui, "NextMessageComboBox")->isEnabled());
+        QCOMPARE(ControlOf<QComboBox>(ui, "SelectPortBox")->currentText(), QString("Desk modem"));
+        QCOMPARE(ControlOf<QComboBox>(ui, "PageWait")->currentText(), QString("3"));
+        QCOMPARE(ControlOf<QListWidget>(ui, "DayOfWeek")->item(3)->text(), QString("Wednesday "));
+        ControlOf<QTabWidget>(ui, "setupPages")->setCurrentIndex(int(live.SetupPageIndex));
         setup.OKBtnClick();
         QCOMPARE(live.ToBytes(), before);
-        ui->RingsToAnswer->setCurrentText("Never Answer");
+        ControlOf<QComboBox>(ui, "RingsToAnswer")->setCurrentText("Never Answer");
         setup.OKBtnClick();
         QCOMPARE(live.RingsToAnswer, 0);
     }
@@ -321,20 +329,22 @@ private slots:
         TShownSetup shown;
         TConfig& live = shown.Live;
         TSetup& setup = shown.Setup;
-        Ui::TSetup* ui = setup.Form();
+        const QObject& ui = setup;
         QCOMPARE(prompts.Messages.last().Id, 312);
         // The chosen modem stays chosen while it is unplugged, so that the program takes it
         // up again by itself once it is back.
-        QCOMPARE(ui->SelectPortBox->count(), 2);
-        QCOMPARE(ui->SelectPortBox->itemText(0), QString("No modems installed"));
-        QCOMPARE(ui->SelectPortBox->currentText(), QString("Gone modem (not plugged in)"));
-        QVERIFY(!ui->ModemInfoButton->isEnabled());
-        QVERIFY(!ui->ConnectAtStartupButton->isEnabled());
+        QCOMPARE(ControlOf<QComboBox>(ui, "SelectPortBox")->count(), 2);
+        QCOMPARE(ControlOf<QComboBox>(ui, "SelectPortBox")->itemText(0),
+                 QString("No modems installed"));
+        QCOMPARE(ControlOf<QComboBox>(ui, "SelectPortBox")->currentText(),
+                 QString("Gone modem (not plugged in)"));
+        QVERIFY(!ControlOf<QPushButton>(ui, "ModemInfoButton")->isEnabled());
+        QVERIFY(!ControlOf<QCheckBox>(ui, "ConnectAtStartupButton")->isEnabled());
         setup.OKBtnClick();
         QCOMPARE(live.SelectPortBox, QString("Gone modem"));
         // Choosing "no modem" on purpose is kept too.
         setup.show();
-        ui->SelectPortBox->setCurrentIndex(0);
+        ControlOf<QComboBox>(ui, "SelectPortBox")->setCurrentIndex(0);
         setup.OKBtnClick();
         QCOMPARE(live.SelectPortBox, QString());
     }
@@ -371,48 +381,50 @@ private slots:
             };
         });
         TSetup& setup = shown.Setup;
-        Ui::TSetup* ui = setup.Form();
-        QCOMPARE(ui->GreetingList->count(), 3);  // "Lost.wav" has no file
-        QVERIFY(!ui->DeleteGreetingButton->isEnabled());
+        const QObject& ui = setup;
+        QCOMPARE(ControlOf<QListWidget>(ui, "GreetingList")->count(), 3);  // "Lost.wav" has no file
+        QVERIFY(!ControlOf<QPushButton>(ui, "DeleteGreetingButton")->isEnabled());
         prompts.FileAnswers.enqueue("/elsewhere/Default Greeting2.wav");
-        ui->NewGreetingButton->click();
+        ControlOf<QPushButton>(ui, "NewGreetingButton")->click();
         QCOMPARE(recorded, QStringList{m_dir->filePath("Greetings/Default Greeting2.wav")});
-        QCOMPARE(ui->GreetingList->count(), 4);
-        QCOMPARE(ui->GreetingList->item(3)->text(), QString("Default Greeting2.wav"));
+        QCOMPARE(ControlOf<QListWidget>(ui, "GreetingList")->count(), 4);
+        QCOMPARE(ControlOf<QListWidget>(ui, "GreetingList")->item(3)->text(),
+                 QString("Default Greeting2.wav"));
         microphone = false;
         prompts.FileAnswers.enqueue("/elsewhere/Default Greeting3.wav");
-        ui->NewGreetingButton->click();
-        QCOMPARE(ui->GreetingList->count(), 4);
+        ControlOf<QPushButton>(ui, "NewGreetingButton")->click();
+        QCOMPARE(ControlOf<QListWidget>(ui, "GreetingList")->count(), 4);
         QCOMPARE(prompts.Texts().last(),
                  QString("Nothing was recorded, so no greeting was added."));
 
         prompts.FileAnswers.enqueue(file("Hello.wav", Wave(8000, QByteArray(8000, char(100)))));
-        ui->AddGreetingButton->click();
-        QCOMPARE(ui->GreetingList->item(4)->text(), QString("Hello.wav"));
+        ControlOf<QPushButton>(ui, "AddGreetingButton")->click();
+        QCOMPARE(ControlOf<QListWidget>(ui, "GreetingList")->item(4)->text(), QString("Hello.wav"));
         QVERIFY(QFile::exists(m_dir->filePath("Greetings/Hello.wav")));
         prompts.FileAnswers.enqueue(file("Grüße ☎.wav", Wave(8000, QByteArray(80, char(90)))));
-        ui->AddGreetingButton->click();
-        QCOMPARE(ui->GreetingList->item(5)->text(), QString("Grüße _.wav"));
+        ControlOf<QPushButton>(ui, "AddGreetingButton")->click();
+        QCOMPARE(ControlOf<QListWidget>(ui, "GreetingList")->item(5)->text(),
+                 QString("Grüße _.wav"));
         QVERIFY(QFile::exists(m_dir->filePath("Greetings/Grüße _.wav")));
         const int boxes = prompts.Count("box");
         prompts.FileAnswers.enqueue(file("Notes.wav", "this is no sound at all"));
-        ui->AddGreetingButton->click();
-        QCOMPARE(ui->GreetingList->count(), 6);
+        ControlOf<QPushButton>(ui, "AddGreetingButton")->click();
+        QCOMPARE(ControlOf<QListWidget>(ui, "GreetingList")->count(), 6);
         QCOMPARE(prompts.Count("box"), boxes + 1);
         QCOMPARE(prompts.Texts().last(),
                  QString("\"Notes.wav\" can't be used as a sound.\rIt is not a wave file."));
         QVERIFY(!QFile::exists(m_dir->filePath("Greetings/Notes.wav")));
 
-        ui->GreetingList->item(1)->setSelected(true);
-        ui->GreetingList->item(2)->setSelected(true);
-        QVERIFY(ui->EditGreetingButton->isEnabled());
+        ControlOf<QListWidget>(ui, "GreetingList")->item(1)->setSelected(true);
+        ControlOf<QListWidget>(ui, "GreetingList")->item(2)->setSelected(true);
+        QVERIFY(ControlOf<QPushButton>(ui, "EditGreetingButton")->isEnabled());
         recorded.clear();
-        ui->EditGreetingButton->click();
+        ControlOf<QPushButton>(ui, "EditGreetingButton")->click();
         QCOMPARE(recorded.size(), 2);
-        QTest::keyClick(ui->GreetingList, Qt::Key_Delete);
+        QTest::keyClick(ControlOf<QListWidget>(ui, "GreetingList"), Qt::Key_Delete);
         QStringList left;
-        for (int row = 0; row < ui->GreetingList->count(); ++row)
-            left << ui->GreetingList->item(row)->text();
+        for (int row = 0; row < ControlOf<QListWidget>(ui, "GreetingList")->count(); ++row)
+            left << ControlOf<QListWidget>(ui, "GreetingList")->item(row)->text();
         QCOMPARE(left, QStringList({"Default Greeting 1.wav", "Default Greeting2.wav", "Hello.wav",
                                     "Grüße _.wav"}));
         QVERIFY(QFile::exists(m_dir->filePath("Greetings/Default Greeting 2.wav")));
@@ -428,7 +440,7 @@ private slots:
         form.ConnectButtonClick();
         QVERIFY(form.Session().Line() != nullptr);
         WhenShown<TSetup>([](TSetup& setup) {
-            setup.Form()->SelectPortBox->setCurrentText("Desk modem");
+            ControlOf<QComboBox>(setup, "SelectPortBox")->setCurrentText("Desk modem");
             setup.OKBtnClick();
         });
         QVERIFY(form.SetupButtonClick());
@@ -453,13 +465,15 @@ private slots:
         QCOMPARE(prompts.Count("password"), 2);
         QCOMPARE(prompts.Texts("password").first(), QString("Password"));
         prompts.PasswordAnswers << "SECRET";
-        WhenShown<TSetup>([](TSetup& setup) { setup.Form()->CancelBtn->click(); });
+        WhenShown<TSetup>(
+            [](TSetup& setup) { ControlOf<QPushButton>(setup, "CancelBtn")->click(); });
         QVERIFY(!form.SetupButtonClick());
         QVERIFY(form.SetupDialog() != nullptr);
         QCOMPARE(form.Session().Config().Password1, QString("Secret"));
 
         form.Session().Config().Password1.clear();
-        WhenShown<TSetup>([](TSetup& setup) { setup.Form()->CancelBtn->click(); });
+        WhenShown<TSetup>(
+            [](TSetup& setup) { ControlOf<QPushButton>(setup, "CancelBtn")->click(); });
         form.SetupButtonClick();
         QCOMPARE(prompts.Count("password"), 3);
     }
@@ -485,10 +499,10 @@ private slots:
         const auto shorten = [&](int answer) {
             prompts.BoxAnswers << prompt::IDOK << answer;
             WhenShown<TSetup>([](TSetup& setup) {
-                setup.Form()->MaxItems->setText("");
+                ControlOf<QLineEdit>(setup, "MaxItems")->setText("");
                 setup.OKBtnClick();  // refused: the dialog stays
                 QVERIFY(setup.isVisible());
-                setup.Form()->MaxItems->setText("5");
+                ControlOf<QLineEdit>(setup, "MaxItems")->setText("5");
                 setup.OKBtnClick();
             });
             QVERIFY(form.SetupButtonClick());
@@ -515,18 +529,18 @@ private slots:
         SaveSettings();
         TScriptedPrompts prompts;
         TShownSetup shown([](TSetup& setup) { setup.FirstRun = true; });
-        Ui::TSetup* ui = shown.Setup.Form();
-        QVERIFY(ui->MessagePasswordEdit->text().isEmpty());
+        const QObject& ui = shown.Setup;
+        QVERIFY(ControlOf<QLineEdit>(ui, "MessagePasswordEdit")->text().isEmpty());
         prompts.BoxAnswers << prompt::IDYES;
         shown.Setup.OKBtnClick();
         QVERIFY(shown.Setup.isVisible());
-        QCOMPARE(ui->setupPages->currentIndex(), int(TSetup::Security));
+        QCOMPARE(ControlOf<QTabWidget>(ui, "setupPages")->currentIndex(), int(TSetup::Security));
         QVERIFY(prompts.Texts().last().startsWith("Without an access code"));
-        ui->MessagePasswordEdit->setText("12#");
+        ControlOf<QLineEdit>(ui, "MessagePasswordEdit")->setText("12#");
         shown.Setup.OKBtnClick();
         QVERIFY(shown.Setup.isVisible());
         QVERIFY(prompts.Texts().last().contains("only hold the digits"));
-        ui->MessagePasswordEdit->setText("12");
+        ControlOf<QLineEdit>(ui, "MessagePasswordEdit")->setText("12");
         shown.Setup.OKBtnClick();
         QVERIFY(!shown.Setup.isVisible());
         QVERIFY(prompts.Texts().last().contains("fewer than 4 digits"));

@@ -3,14 +3,17 @@
 // the offscreen one included, in a data folder of its own.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <cstdio>
 
 #include "audio/shippedsounds.h"
+#include "controls.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/telephony/v253line.h"
@@ -23,7 +26,6 @@
 #include "ui/dialogs/welcomedialog.h"
 #include "ui/dialogs/widgetprompts.h"
 #include "ui/main/mainform.h"
-#include "ui_mainform.h"
 
 namespace {
 QString g_out;
@@ -104,7 +106,8 @@ int main(int argc, char* argv[]) {
         TMainForm form;
         form.resize(720, 360);
         ok &= Save(form, QStringLiteral("main-window"));
-        form.Form()->pageTabs->setCurrentWidget(form.Form()->PhoneBookTab);
+        ControlOf<QTabWidget>(form, "pageTabs")
+            ->setCurrentWidget(ControlOf<QWidget>(form, "PhoneBookTab"));
         ok &= Save(form, QStringLiteral("phone-book"));
         TOCALL later;
         later.Name = QStringLiteral("Dr. Patel");
@@ -128,8 +131,9 @@ int main(int argc, char* argv[]) {
         placed.CostFirst = 0;
         placed.CallFlags = 1;
         form.Session().OutgoingHistory().AddPlacedCall(placed);
-        form.Form()->ShowOutgoingCallsButton->click();
-        form.Form()->pageTabs->setCurrentWidget(form.Form()->ToCallList);
+        ControlOf<QCheckBox>(form, "ShowOutgoingCallsButton")->click();
+        ControlOf<QTabWidget>(form, "pageTabs")
+            ->setCurrentWidget(ControlOf<QWidget>(form, "ToCallList"));
         form.resize(760, 520);
         form.OnTick();
         ok &= Save(form, QStringLiteral("outgoing-calls"));

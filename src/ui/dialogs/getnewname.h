@@ -27,7 +27,6 @@ public:
     // editing: the entry is in the phone book already ("Editing ..."), else it is being added.
     void SetEntry(const PhoneBookEntry& entry, bool editing);
     const PhoneBookEntry& Entry() const { return m_entry; }
-    Ui::TGetNewName* Form() const { return ui.get(); }
 
     // Runs the recorder and the flash test; tests answer them without a user.
     std::function<int(QDialog&)> RunDialog = [](QDialog& dialog) { return dialog.exec(); };

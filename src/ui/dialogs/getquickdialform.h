@@ -21,7 +21,6 @@ public:
 
     // The record to fill; its When decides whether "Now" starts ticked.
     void SetRecord(TOCALL* record);
-    Ui::TGetQuickDialForm* Form() const { return ui.get(); }
 
     void OKButtonClick();
     // The pickers follow the clock while "Now" is ticked.

@@ -28,7 +28,6 @@ public:
     void SetConfig(TConfig* live);
     // Fills every control from the working copy (also done when the dialog is shown).
     void ShowSettings();
-    Ui::TSetup* Form() const { return ui.get(); }
 
     // Runs a dialog this one opens (the recorder, the modem check, the about box, the flash
     // preview); tests answer them without a user.

@@ -24,7 +24,7 @@
 #include "ui/dialogs/plaintext.h"
 #include "ui/main/listexport.h"
 #include "ui/main/tabhost.h"
-#include "ui_mainform.h"
+#include "ui_historytab.h"
 
 namespace {
 // Where a row keeps the state its image shows, so that an unchanged row is not redrawn.
@@ -57,21 +57,18 @@ void ShowState(QTreeWidgetItem* row, int state) {
     row->setData(0, kShownStateRole, state);
     row->setIcon(0, StateIcon(state));
 }
-
-// A widget's style sheet is set only when it changes: setting it restyles the widget.
-void SetStyleSheet(QWidget* widget, const QString& sheet) {
-    if (widget->styleSheet() != sheet) widget->setStyleSheet(sheet);
-}
 }  // namespace
 
-THistoryTab::THistoryTab(Ui::TMainForm* form, TTabHost& host, TConfig& config, TCallLog& log,
-                         TPhoneBook& phoneBook)
-    : QObject(form->historyList),
-      ui(form),
+THistoryTab::THistoryTab(TTabHost& host, TConfig& config, TCallLog& log, TPhoneBook& phoneBook,
+                         QWidget* parent)
+    : QWidget(parent),
+      ui(std::make_unique<Ui::THistoryTab>()),
       m_host(host),
       m_config(config),
       m_log(log),
       m_phoneBook(phoneBook) {
+    ui->setupUi(this);
+    setFocusProxy(ui->historyList);
     MakeActions();
     connect(ui->historyList, &QTreeWidget::itemSelectionChanged, this,
             &THistoryTab::UpdateHistoryButtons);
@@ -92,11 +89,18 @@ THistoryTab::THistoryTab(Ui::TMainForm* form, TTabHost& host, TConfig& config, T
     connect(ui->CallCallerButton, &QToolButton::clicked, this, &THistoryTab::CallSelected);
     for (QToolButton* edit : {ui->AddToPhoneBookButton, ui->EditCallerPhoneBookButton})
         connect(edit, &QToolButton::clicked, this, &THistoryTab::EditSelected);
-    // The counters of the status panel are buttons for the walk too.
-    for (QWidget* counter :
-         {static_cast<QWidget*>(ui->NumMessages), static_cast<QWidget*>(ui->CallTimeLabel),
-          static_cast<QWidget*>(ui->CallCostLabel), static_cast<QWidget*>(ui->PerMinuteLabel)})
-        counter->installEventFilter(this);
+}
+
+THistoryTab::~THistoryTab() = default;
+
+QString THistoryTab::NewMessagesHint(int count) {
+    return count > 0 ? QStringLiteral("Click to listen to your new messages")
+                     : QStringLiteral("You don't have any new messages");
+}
+
+void THistoryTab::StoreGeometry(TConfig& config) const {
+    for (int column = 0; column < kHistoryColumns; ++column)
+        config.HistoryColumnWidths[column] = ui->historyList->columnWidth(column);
 }
 
 // A row names its call by the record's id, never by its address.
@@ -211,9 +215,8 @@ void THistoryTab::RefreshHistory() {
         if (state == NewMessage) ++m_newMessages;
         if (state != NoMessage) ++m_messages;
     }
-    ui->NumMessages->setText(QString::number(m_newMessages));
-    ui->ConnectToInternetButton->setVisible(!m_config.InternetLink.isEmpty());
     UpdateHistoryButtons();
+    emit NewMessagesCounted(m_newMessages);
 }
 
 void THistoryTab::RefreshTimeAgo() {
@@ -240,12 +243,7 @@ void THistoryTab::UpdateHistoryButtons() {
                         : QStringLiteral("Can't call because you are not connected to a modem")));
     const bool fresh = m_newMessages > 0;
     ui->NewMessagesButton->setEnabled(fresh);
-    const QString newHint = fresh ? QStringLiteral("Click to listen to your new messages")
-                                  : QStringLiteral("You don't have any new messages");
-    ui->NewMessagesButton->setToolTip(newHint);
-    ui->NumMessages->setToolTip(newHint);
-    SetStyleSheet(ui->NumMessages, fresh ? QStringLiteral("background: rgb(0,255,0);") : QString());
-    ui->NumMessages->setCursor(fresh ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    ui->NewMessagesButton->setToolTip(NewMessagesHint(m_newMessages));
     ui->RemoveMessagesButton->setEnabled(m_messages > 0);
     ui->RemoveMessagesButton->setToolTip(
         m_messages > 0 ? QStringLiteral("Delete all messages. This will remove the message only "
@@ -514,14 +512,4 @@ void THistoryTab::ApplySort() {
     for (QTreeWidgetItem* row : rows)
         ui->historyList->takeTopLevelItem(ui->historyList->indexOfTopLevelItem(row));
     ui->historyList->addTopLevelItems(rows);
-}
-
-bool THistoryTab::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        (watched == ui->NumMessages || watched == ui->CallTimeLabel ||
-         watched == ui->CallCostLabel || watched == ui->PerMinuteLabel)) {
-        NewMessagesButtonClick();
-        return true;
-    }
-    return QObject::eventFilter(watched, event);
 }

@@ -3,8 +3,9 @@
 // the toolbar's states and hints, the popup menu's captions and the commands that work on the
 // list (delete callers, remove messages, make new, copy, sort).
 
-#include <QObject>
+#include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "ui/dialogs/gettextfileform.h"
 #include "ui/dialogs/playwaveform.h"
@@ -20,14 +21,15 @@ class TPhoneBook;
 #include "store/tocall.h"
 
 namespace Ui {
-class TMainForm;
+class THistoryTab;
 }
 
-class THistoryTab : public QObject {
+class THistoryTab : public QWidget {
     Q_OBJECT
 public:
-    THistoryTab(Ui::TMainForm* ui, TTabHost& host, TConfig& config, TCallLog& log,
-                TPhoneBook& phoneBook);
+    THistoryTab(TTabHost& host, TConfig& config, TCallLog& log, TPhoneBook& phoneBook,
+                QWidget* parent = nullptr);
+    ~THistoryTab() override;
     // Shows the message player and gives its result; tests answer in its place.
     std::function<int(TPlayWaveForm&)> RunPlayer = [](TPlayWaveForm& player) {
         return player.exec();
@@ -67,17 +69,19 @@ public:
     QMenu* BuildPopup();
     void UpdateMenuActions();
     int NewMessages() const { return m_newMessages; }
+    // The hint of everything that plays the new messages.
+    static QString NewMessagesHint(int count);
+    void StoreGeometry(TConfig& config) const;
     CallLogRecord* RecordOf(const QTreeWidgetItem* row) const;
     QList<CallLogRecord*> SelectedRecords() const;
     void CallSelected();
 
 signals:
+    // How many messages are new, after each refresh of the list.
+    void NewMessagesCounted(int count);
     // Add or edit the selected callers in the phone book; block the focused one.
     void EditCallersRequested(const QList<CallLogRecord*>& calls);
     void BlockCallerRequested(CallLogRecord* call);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void RemoveRow(QTreeWidgetItem* row);
@@ -89,7 +93,7 @@ private:
     void BlockFocused();
     void EditSelected();
 
-    Ui::TMainForm* ui;
+    std::unique_ptr<Ui::THistoryTab> ui;
     TTabHost& m_host;
     TConfig& m_config;
     TCallLog& m_log;

@@ -61,11 +61,15 @@ QIcon LineIcon(bool connected) {
 TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent), m_session(*this), ui(std::make_unique<Ui::TMainForm>()) {
     ui->setupUi(this);
-    m_history = new THistoryTab(ui.get(), *this, m_session.Config(), m_session.CallLog(),
-                                m_session.PhoneBook());
-    m_phoneBookTab = new TPhoneBookTab(ui.get(), *this, m_session.Config(), m_session.PhoneBook());
-    m_outgoingTab = new TOutgoingTab(ui.get(), *this, m_session.Config(), m_session.Outgoing(),
-                                     m_session.OutgoingHistory());
+    m_history = new THistoryTab(*this, m_session.Config(), m_session.CallLog(),
+                                m_session.PhoneBook(), ui->pageTabs);
+    m_phoneBookTab =
+        new TPhoneBookTab(*this, m_session.Config(), m_session.PhoneBook(), ui->pageTabs);
+    m_outgoingTab = new TOutgoingTab(*this, m_session.Config(), m_session.Outgoing(),
+                                     m_session.OutgoingHistory(), ui->pageTabs);
+    for (QWidget* tab : {static_cast<QWidget*>(m_history), static_cast<QWidget*>(m_phoneBookTab),
+                         static_cast<QWidget*>(m_outgoingTab)})
+        ui->pageTabs->addTab(tab, tab->windowTitle());
     m_popup = new TShowCallerIDForm(this);
     m_debug = new TDebugForm(this);
     m_prmessage = new TPRMessageForm(*this, this);
@@ -96,7 +100,7 @@ void TMainForm::FormCreate() {
         });
     m_notifier->Enabled = DesktopNotificationsOn();
     m_session.Connection().StartUp();
-    ui->ConnectToInternetButton->setVisible(!config.InternetLink.trimmed().isEmpty());
+    ShowInternetButton();
     // A first start is led to the settings, so that a modem is chosen.
     if (!ConfigValid) QTimer::singleShot(kWelcomeDelayMs, this, &TMainForm::WelcomeNewUser);
 
@@ -263,6 +267,13 @@ void TMainForm::WireWindows() {
         m_history->RefreshHistory();
         m_history->ApplyStoredSort();
     });
+    connect(m_history, &THistoryTab::NewMessagesCounted, this, &TMainForm::ShowNewMessageCount);
+    connect(m_phoneBookTab, &TPhoneBookTab::ShowRequested, this,
+            [this] { ui->pageTabs->setCurrentWidget(m_phoneBookTab); });
+    connect(ui->pageTabs, &QTabWidget::currentChanged, this, [this] {
+        if (ui->pageTabs->currentWidget() == m_phoneBookTab) m_phoneBookTab->TabShown();
+        if (ui->pageTabs->currentWidget() == m_outgoingTab) m_outgoingTab->TabShown();
+    });
     connect(m_history, &THistoryTab::EditCallersRequested, m_phoneBookTab,
             &TPhoneBookTab::EditCallers);
     connect(m_history, &THistoryTab::BlockCallerRequested, m_phoneBookTab,
@@ -289,7 +300,29 @@ void TMainForm::WireWindows() {
         showMinimized();
     });
     ui->statusGroup->installEventFilter(this);
+    // The counters of the status panel are buttons for the new messages too.
+    for (QObject* counter : Counters())
+        counter->installEventFilter(this);
     installEventFilter(this);
+}
+
+QList<QObject*> TMainForm::Counters() const {
+    return {ui->NumMessages, ui->CallTimeLabel, ui->CallCostLabel, ui->PerMinuteLabel};
+}
+
+// The new-message counter: green and a button while there are new messages.
+void TMainForm::ShowNewMessageCount(int count) {
+    const bool fresh = count > 0;
+    ui->NumMessages->setText(QString::number(count));
+    ui->NumMessages->setToolTip(THistoryTab::NewMessagesHint(count));
+    // A style sheet is set only when it changes: setting it restyles the widget.
+    const QString sheet = fresh ? QStringLiteral("background: rgb(0,255,0);") : QString();
+    if (ui->NumMessages->styleSheet() != sheet) ui->NumMessages->setStyleSheet(sheet);
+    ui->NumMessages->setCursor(fresh ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
+void TMainForm::ShowInternetButton() {
+    ui->ConnectToInternetButton->setVisible(!m_session.Config().InternetLink.trimmed().isEmpty());
 }
 
 bool TMainForm::LineOpen() {
@@ -348,7 +381,7 @@ void TMainForm::SettingsChanged(int oldHistoryLength) {
     m_history->Trim(config.MaxItems);
     const bool switched = m_session.ApplySettings();
     m_notifier->Enabled = DesktopNotificationsOn();
-    ui->ConnectToInternetButton->setVisible(!config.InternetLink.trimmed().isEmpty());
+    ShowInternetButton();
     UpdatePagingStatus();
     if (switched) ShowManagedMessage(MSG_SWITCHED_MODEMS);
 }
@@ -437,7 +470,7 @@ void TMainForm::RenderConnection() {
         m_tray->SetTip(s.TrayTip);
         m_tray->SetIcon(icon);
     }
-    ui->pageTabs->setTabVisible(ui->pageTabs->indexOf(ui->ToCallList), s.OutgoingTabVisible);
+    ui->pageTabs->setTabVisible(ui->pageTabs->indexOf(m_outgoingTab), s.OutgoingTabVisible);
     // The Call buttons follow the line, whether it opened or closed by itself or by a click.
     m_history->UpdateHistoryButtons();
     m_phoneBookTab->UpdatePhoneBookButtons();
@@ -462,10 +495,8 @@ void TMainForm::RefreshGeometry(TConfig& config) {
     // A window never shown (the headless demo) has no place of its own to keep.
     if (m_placed && !isMinimized() && !isMaximized())
         TWindowPlace::Store(this, config.MainWindowBounds);
-    for (int column = 0; column < kHistoryColumns; ++column)
-        config.HistoryColumnWidths[column] = ui->historyList->columnWidth(column);
-    for (int column = 0; column < 4; ++column)
-        config.PhoneBookColumnWidths[column] = ui->PhoneBookList->columnWidth(column);
+    m_history->StoreGeometry(config);
+    m_phoneBookTab->StoreGeometry(config);
     config.Panel1Height = ui->topPanel->height();
     m_outgoingTab->StoreGeometry(config);
 }
@@ -569,8 +600,12 @@ QMenu* TMainForm::TrayMenu() {
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == this && event->type() == QEvent::WindowActivate) {
-        ui->pageTabs->setCurrentWidget(ui->HistoryTab);  // the call history, focused
-        ui->historyList->setFocus();
+        ui->pageTabs->setCurrentWidget(m_history);  // the call history, focused
+        m_history->setFocus();
+    }
+    if (event->type() == QEvent::MouseButtonRelease && Counters().contains(watched)) {
+        m_history->NewMessagesButtonClick();
+        return true;
     }
     if (watched == ui->statusGroup && event->type() == QEvent::MouseButtonDblClick)
         ui->PortDataButton->setVisible(!ui->PortDataButton->isVisible());

@@ -78,7 +78,6 @@ public:
     TDesktopNotifier* Notifier() const { return m_notifier; }
     TRemotePlayForm* RemotePlayer() const { return m_remote; }
     CTrayIcon* Tray() const { return m_tray; }
-    Ui::TMainForm* Form() const { return ui.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -124,6 +123,9 @@ private:
     bool QueueCalls(const QList<TOCALL>& calls) override;
 
     void FormCreate();
+    QList<QObject*> Counters() const;
+    void ShowNewMessageCount(int count);
+    void ShowInternetButton();
     void SettingsChanged(int oldHistoryLength);
     void WelcomeNewUser();
     void WireWindows();

@@ -10,7 +10,7 @@
 #include "store/config.h"
 #include "store/outgoinghistory.h"
 #include "ui/main/tabhost.h"
-#include "ui_mainform.h"
+#include "ui_outgoingtab.h"
 
 namespace {
 constexpr int kMinPanelHeight = 30;
@@ -27,14 +27,16 @@ T* PointerOf(const QTreeWidgetItem* item) {
 }
 }  // namespace
 
-TOutgoingTab::TOutgoingTab(Ui::TMainForm* form, TTabHost& host, TConfig& config,
-                           TOutgoingQueue& queue, TOutgoingHistory& history)
-    : QObject(form->ToCallListView),
-      ui(form),
+TOutgoingTab::TOutgoingTab(TTabHost& host, TConfig& config, TOutgoingQueue& queue,
+                           TOutgoingHistory& history, QWidget* parent)
+    : QWidget(parent),
+      ui(std::make_unique<Ui::TOutgoingTab>()),
       m_host(host),
       m_config(config),
       m_queue(queue),
       m_history(history) {
+    ui->setupUi(this);
+    setFocusProxy(ui->ToCallListView);
     for (int c = 0; c < 6; ++c) {
         ui->ToCallListView->setColumnWidth(c, kQueueWidths[c] + 16);
         ui->PlaceCallHistoryList->setColumnWidth(c, kPlacedWidths[c] + 16);
@@ -53,12 +55,6 @@ TOutgoingTab::TOutgoingTab(Ui::TMainForm* form, TTabHost& host, TConfig& config,
             &TOutgoingTab::UpdateOutgoingPanel);
     connect(ui->outgoingSplitter, &QSplitter::splitterMoved, this,
             &TOutgoingTab::UpdateOutgoingPanel);
-    connect(ui->pageTabs, &QTabWidget::currentChanged, this, [this] {
-        if (ui->pageTabs->currentWidget() == ui->ToCallList) {
-            UpdateOutgoingPanel();
-            RefreshQueue();
-        }
-    });
     connect(ui->placedCallTree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { ShowNode(item); });
     connect(ui->PlaceCallHistoryList->header(), &QHeaderView::sectionClicked, this,
@@ -83,6 +79,13 @@ void TOutgoingTab::Load() {
     RefreshQueue();
 }
 
+TOutgoingTab::~TOutgoingTab() = default;
+
+void TOutgoingTab::TabShown() {
+    UpdateOutgoingPanel();
+    RefreshQueue();
+}
+
 void TOutgoingTab::StoreGeometry(TConfig& config) const {
     const QList<int> tree = ui->placedCallSplitter->sizes();
     if (!tree.isEmpty() && tree[0] > 0) config.TreeView1Width = tree[0];
@@ -92,7 +95,7 @@ void TOutgoingTab::StoreGeometry(TConfig& config) const {
 void TOutgoingTab::UpdateOutgoingPanel() {
     const bool on = m_config.ShowOutgoingCallsButton();
     ui->OCPanel->setVisible(on);
-    if (on && ui->OCPanel->height() < kMinPanelHeight && ui->ToCallList->isVisible()) {
+    if (on && ui->OCPanel->height() < kMinPanelHeight && isVisible()) {
         QList<int> sizes = ui->outgoingSplitter->sizes();
         if (sizes.size() == 2) ui->outgoingSplitter->setSizes({kMinPanelHeight * 3, sizes[1]});
     }
@@ -131,7 +134,7 @@ void TOutgoingTab::RefreshQueue() {
             item->setSelected(selected.contains(row));
         }
     }
-    if (!ui->ToCallList->isVisible() && same) return;  // texts are set when the tab shows
+    if (!isVisible() && same) return;  // texts are set when the tab shows
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = list->topLevelItem(i);
         const TToCallRow* row = rows[size_t(i)];
@@ -165,7 +168,7 @@ void TOutgoingTab::Queue(const TOCALL& record) {
 void TOutgoingTab::OutgoingCallButtonClick() {
     TOCALL record;
     record.When = TClock::NowDays();
-    TGetQuickDialForm dialog(ui->ToCallList->window());
+    TGetQuickDialForm dialog(window());
     dialog.SetRecord(&record);
     if (RunQuickDial(dialog) == QDialog::Accepted) m_host.QueueCalls({record});
 }

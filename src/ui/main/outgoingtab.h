@@ -4,8 +4,9 @@
 // of the chosen node and their totals). Calls enter the queue here (by hand, or again from a
 // placed call) and from the other tabs.
 
-#include <QObject>
+#include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "store/tocall.h"
 #include "ui/dialogs/getquickdialform.h"
@@ -20,14 +21,17 @@ struct TOutgoingNode;
 struct TToCallRow;
 
 namespace Ui {
-class TMainForm;
+class TOutgoingTab;
 }
 
-class TOutgoingTab : public QObject {
+class TOutgoingTab : public QWidget {
     Q_OBJECT
 public:
-    TOutgoingTab(Ui::TMainForm* ui, TTabHost& host, TConfig& config, TOutgoingQueue& queue,
-                 TOutgoingHistory& history);
+    TOutgoingTab(TTabHost& host, TConfig& config, TOutgoingQueue& queue, TOutgoingHistory& history,
+                 QWidget* parent = nullptr);
+    ~TOutgoingTab() override;
+    // The tab was brought to the front: its queue and panel are brought up to date.
+    void TabShown();
 
     // Shows the quick dial dialog and gives its result; tests answer in its place.
     std::function<int(TGetQuickDialForm&)> RunQuickDial = [](TGetQuickDialForm& dialog) {
@@ -61,7 +65,7 @@ private:
     void DeleteNode();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    Ui::TMainForm* ui;
+    std::unique_ptr<Ui::TOutgoingTab> ui;
     TTabHost& m_host;
     TConfig& m_config;
     TOutgoingQueue& m_queue;

@@ -18,7 +18,7 @@
 #include "ui/dialogs/plaintext.h"
 #include "ui/main/listexport.h"
 #include "ui/main/tabhost.h"
-#include "ui_mainform.h"
+#include "ui_phonebooktab.h"
 
 namespace {
 enum Column { OriginalName, DisplayName, Number, Greeting, ActionToTake, Called, NotifySound };
@@ -42,13 +42,15 @@ QString Quoted(const QString& text) {
 }
 }  // namespace
 
-TPhoneBookTab::TPhoneBookTab(Ui::TMainForm* form, TTabHost& host, TConfig& config,
-                             TPhoneBook& phoneBook)
-    : QObject(form->PhoneBookList),
-      ui(form),
+TPhoneBookTab::TPhoneBookTab(TTabHost& host, TConfig& config, TPhoneBook& phoneBook,
+                             QWidget* parent)
+    : QWidget(parent),
+      ui(std::make_unique<Ui::TPhoneBookTab>()),
       m_host(host),
       m_config(config),
       m_phoneBook(phoneBook) {
+    ui->setupUi(this);
+    setFocusProxy(ui->PhoneBookList);
     QTreeWidget* list = ui->PhoneBookList;
     MakeActions();
     list->installEventFilter(this);
@@ -81,13 +83,21 @@ TPhoneBookTab::TPhoneBookTab(Ui::TMainForm* form, TTabHost& host, TConfig& confi
             &TPhoneBookTab::BackupPhoneBookButtonClick);
     connect(ui->RestorePhoneBookButton, &QToolButton::clicked, this,
             &TPhoneBookTab::RestorePhoneBookButtonClick);
-    connect(ui->pageTabs, &QTabWidget::currentChanged, this, [this](int) {
-        if (ui->pageTabs->currentWidget() != ui->PhoneBookTab) return;
-        ApplyStoredSort();
-        UpdateLastBackupLabel();
-    });
     connect(ui->CallPhoneBookEntryButton, &QToolButton::clicked, this,
             &TPhoneBookTab::CallSelected);
+}
+
+TPhoneBookTab::~TPhoneBookTab() = default;
+
+void TPhoneBookTab::TabShown() {
+    ApplyStoredSort();
+    UpdateLastBackupLabel();
+}
+
+// The first four columns' widths are kept; the others are sized to their content.
+void TPhoneBookTab::StoreGeometry(TConfig& config) const {
+    for (int column = 0; column < 4; ++column)
+        config.PhoneBookColumnWidths[column] = ui->PhoneBookList->columnWidth(column);
 }
 
 PhoneBookEntry* TPhoneBookTab::EntryOf(const QTreeWidgetItem* row) const {
@@ -335,7 +345,7 @@ void TPhoneBookTab::BlockCaller(const CallLogRecord& call) {
 int TPhoneBookTab::CheckDuplicateEntries() {
     const QList<TPhoneBook::DuplicatePair> pairs = m_phoneBook.CheckDuplicateEntries();
     if (pairs.isEmpty()) return 0;
-    ui->pageTabs->setCurrentWidget(ui->PhoneBookTab);
+    emit ShowRequested();
     ui->PhoneBookList->clearSelection();
     for (const TPhoneBook::DuplicatePair& pair : pairs) {
         QTreeWidgetItem* first = ui->PhoneBookList->topLevelItem(pair.First);

@@ -5,8 +5,9 @@
 // commands: new, edit, delete, backup, restore, copy and export. Adding, editing and blocking
 // callers from the call history come here too. Every change is saved at once.
 
-#include <QObject>
+#include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "ui/dialogs/getnewname.h"
 #include "ui/dialogs/gettextfileform.h"
@@ -22,15 +23,21 @@ class TPhoneBook;
 struct PhoneBookEntry;
 
 namespace Ui {
-class TMainForm;
+class TPhoneBookTab;
 }
 
-class TPhoneBookTab : public QObject {
+class TPhoneBookTab : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kColumns = 7;
 
-    TPhoneBookTab(Ui::TMainForm* ui, TTabHost& host, TConfig& config, TPhoneBook& phoneBook);
+    TPhoneBookTab(TTabHost& host, TConfig& config, TPhoneBook& phoneBook,
+                  QWidget* parent = nullptr);
+    ~TPhoneBookTab() override;
+    // The tab was brought to the front: the stored order is applied again (unless rows were
+    // dragged into one of the user's own) and the backup date brought up to date.
+    void TabShown();
+    void StoreGeometry(TConfig& config) const;
 
     // Shows the entry dialog and gives its result; tests answer in its place.
     std::function<int(TGetNewName&)> RunEntryDialog = [](TGetNewName& dialog) {
@@ -77,6 +84,8 @@ public:
 signals:
     // Names in the call history may have changed.
     void PhoneBookChanged();
+    // Entries that need the user's eye are selected: the tab is to be brought to the front.
+    void ShowRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -93,7 +102,7 @@ private:
     QAction* AddAction(const char* name, const QKeySequence& keys, void (TPhoneBookTab::*run)());
     void MakeActions();
 
-    Ui::TMainForm* ui;
+    std::unique_ptr<Ui::TPhoneBookTab> ui;
     TTabHost& m_host;
     TConfig& m_config;
     TPhoneBook& m_phoneBook;
