@@ -96,9 +96,7 @@ void TCallHandler::CallEventHandler(int code, const QString& text) {
 }
 
 void TCallHandler::ResetCallState() {
-    // What was queued for the call that ended (its hang-up, an answer it never got) must not
-    // reach the next caller.
-    m_outgoing.Actions.clear();
+    m_outgoing.CancelActions();
     m_hungUp = false;
     CallOver();
     m_ringCount = 0;
@@ -266,7 +264,7 @@ void TCallHandler::OnConnected() {
             m_answering = true;
             m_view.TakeMessage();
         }
-    } else if (m_outgoing.CurrentOutgoing) {
+    } else if (m_outgoing.CurrentOutgoing()) {
         m_outgoing.OnOutgoingConnected();
         m_controls.ThisCallGroupVisible = true;
         Changed();

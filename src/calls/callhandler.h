@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "calls/accessguard.h"
+#include "calls/outcome.h"
 #include "calls/sessionview.h"
 
 #include "telephony/ttapi.h"
@@ -20,7 +21,6 @@ class TOutgoingQueue;
 struct CallLogRecord;
 
 enum : quint32 { CM_TAKE_MESSAGE = 1, CM_LISTEN_IN = 2, CM_GREETING_ONLY = 4 };
-enum : int { OUTCOME_MESSAGE = 1, OUTCOME_NO_MESSAGE = 2 };
 
 struct TCallerIdRecord {
     QString CallerNumber;  // at most 31 characters

@@ -33,60 +33,60 @@ TConnection::~TConnection() {
 }
 
 bool TConnection::Connect(bool showErrors) {
-    if (Line) return true;
-    Line = std::make_unique<TTapi>(1);
-    Line->Events = &m_events;
+    if (m_line) return true;
+    m_line = std::make_unique<TTapi>(1);
+    m_line->Events = &m_events;
     QString error;
     const QString modem = m_config.SelectPortBox;
-    if (Line->InitLine() < 0) {
-        error = QStringLiteral("Can't initalize line.\rReason: ") + Line->LastError;
+    if (m_line->InitLine() < 0) {
+        error = QStringLiteral("Can't initalize line.\rReason: ") + m_line->LastError;
     } else {
-        Line->InitPhone();
-        const int id = Line->FindLineDevice(modem);
+        m_line->InitPhone();
+        const int id = m_line->FindLineDevice(modem);
         if (id < 0) {
             error = QStringLiteral("Can't get device # for modem \"") + modem +
-                    QStringLiteral("\".\rReason: ") + Line->LastError;
-        } else if (Line->OpenLine(quint32(id), showErrors ? &error : nullptr) < 0) {
+                    QStringLiteral("\".\rReason: ") + m_line->LastError;
+        } else if (m_line->OpenLine(quint32(id), showErrors ? &error : nullptr) < 0) {
             error = QStringLiteral("Can't open modem \"") + modem +
-                    QStringLiteral("\".\rReason: ") + Line->LastError;
+                    QStringLiteral("\".\rReason: ") + m_line->LastError;
         } else {
             // A modem opened for the first time says what it can do a moment later.
             m_reportDataOnly = showErrors;
             m_lastFailure.clear();
-            if (Line->IsVoiceLine(quint32(id)) == 0) ReportDataOnlyModem();
+            if (m_line->IsVoiceLine(quint32(id)) == 0) ReportDataOnlyModem();
             return true;
         }
     }
     if (showErrors) Prompts().MessageBox(error, QStringLiteral(" "), prompt::MB_OK);
     m_lastFailure = QString(error).replace(QLatin1Char('\r'), QLatin1Char(' '));
-    Line->ShutdownLine();
-    Line.reset();
+    m_line->ShutdownLine();
+    m_line.reset();
     return false;
 }
 
 void TConnection::ReportDataOnlyModem() {
-    if (!std::exchange(m_reportDataOnly, false) || !Line) return;
-    if (Line->IsVoiceLine(Line->DeviceId) == 0)
+    if (!std::exchange(m_reportDataOnly, false) || !m_line) return;
+    if (m_line->IsVoiceLine(m_line->DeviceId) == 0)
         ShowManagedMessage(MSG_NOT_A_VOICE_MODEM, FormatText(StringTableText(MSG_NOT_A_VOICE_MODEM),
-                                                             QStringList{Line->LineName}));
+                                                             QStringList{m_line->LineName}));
 }
 
 void TConnection::Disconnect() {
     m_reportDataOnly = false;
-    if (!Line) return;
-    Line->ShutdownLine();
-    Line->ShutdownPhone();
-    Line.reset();
+    if (!m_line) return;
+    m_line->ShutdownLine();
+    m_line->ShutdownPhone();
+    m_line.reset();
 }
 
 void TConnection::UpdateConnectionStatus() {
-    TConnectionStatus& s = Status;
-    s.Connected = Line != nullptr;
+    TConnectionStatus& s = m_status;
+    s.Connected = m_line != nullptr;
     if (s.Connected) {
         s.ConnectEnabled = true;
         s.ConnectCaption = QStringLiteral("Disconnect");
         s.ConnectHint = QStringLiteral("Click to disconnect");
-        s.StatusText = QStringLiteral("Listening for calls on ") + Line->LineName;
+        s.StatusText = QStringLiteral("Listening for calls on ") + m_line->LineName;
         s.StatusHint = QStringLiteral("Listening for calls");
         if (const qint64 until = m_calls.RemoteAccessLockedUntil())
             s.StatusText +=
@@ -99,7 +99,8 @@ void TConnection::UpdateConnectionStatus() {
         s.ConnectEnabled = !m_config.SelectPortBox.trimmed().isEmpty();
         s.ConnectCaption = QStringLiteral("Connect");
         // Automatic attempts that fail say why, in the hint, until the modem is back.
-        if (ReconnectDue && (ReconnectInterval == kInternetInterval || !m_lastFailure.isEmpty())) {
+        if (m_reconnectDue &&
+            (m_reconnectInterval == kInternetInterval || !m_lastFailure.isEmpty())) {
             s.StatusText = QStringLiteral("Waiting for modem");
             s.ConnectHint = s.StatusHint =
                 m_lastFailure.isEmpty() ? QStringLiteral("Waiting for your modem to become free")
@@ -121,23 +122,23 @@ void TConnection::UpdateConnectionStatus() {
 // The modem is opened at once, not at the first tick: a caller may be ringing already.
 void TConnection::StartUp() {
     UpdateConnectionStatus();
-    if (Status.ConnectEnabled && m_config.ConnectAtStartupButton()) {
-        ReconnectDue = TClock::Now();
+    if (m_status.ConnectEnabled && m_config.ConnectAtStartupButton()) {
+        m_reconnectDue = TClock::Now();
         ReconnectCheck();
     }
     UpdateConnectionStatus();
 }
 
 void TConnection::ConnectSoon() {
-    if (Line || m_config.SelectPortBox.trimmed().isEmpty()) return;
-    ReconnectDue = TClock::Now();
+    if (m_line || m_config.SelectPortBox.trimmed().isEmpty()) return;
+    m_reconnectDue = TClock::Now();
     UpdateConnectionStatus();
 }
 
 void TConnection::ConnectButtonClick() {
     m_lastFailure.clear();
-    if (!Line) {
-        Status.StatusText = QStringLiteral("Connecting");
+    if (!m_line) {
+        m_status.StatusText = QStringLiteral("Connecting");
         m_view.ConnectionChanged();
         Connect(true);
     } else if (m_view.StopListeningAllowed()) {
@@ -148,10 +149,10 @@ void TConnection::ConnectButtonClick() {
 }
 
 void TConnection::ReconnectCheck() {
-    if (!ReconnectDue || TClock::Now() < ReconnectDue) return;
-    ReconnectDue = TClock::Now() + ReconnectInterval;
-    if (!Line) Connect(false);
-    if (Line) ReconnectDue = 0;
+    if (!m_reconnectDue || TClock::Now() < m_reconnectDue) return;
+    m_reconnectDue = TClock::Now() + m_reconnectInterval;
+    if (!m_line) Connect(false);
+    if (m_line) m_reconnectDue = 0;
     UpdateConnectionStatus();
     m_view.PagingStatusChanged();
 }
@@ -161,10 +162,10 @@ void TConnection::ReconnectCheck() {
 // again at the next tick, then every 20 seconds, so an answering machine never stays deaf.
 void TConnection::OnLineClosed() {
     Disconnect();
-    if (!ReconnectDue) {
+    if (!m_reconnectDue) {
         qInfo().noquote() << "The modem went away; Ringvale reconnects when it is back.";
-        ReconnectInterval = kInternetInterval;
-        ReconnectDue = TClock::Now() + 1;
+        m_reconnectInterval = kInternetInterval;
+        m_reconnectDue = TClock::Now() + 1;
     }
     UpdateConnectionStatus();
     m_view.PagingStatusChanged();
@@ -177,8 +178,8 @@ bool TConnection::GiveModemAway(QString* error) {
                  QStringLiteral("\rReason: ") + shell.ErrorText;
         return false;
     }
-    ReconnectInterval = kInternetInterval;
-    ReconnectDue = TClock::Now() + kInternetFirstCheck;
+    m_reconnectInterval = kInternetInterval;
+    m_reconnectDue = TClock::Now() + kInternetFirstCheck;
     return true;
 }
 

@@ -30,10 +30,11 @@ public:
     TConnection(TConfig& config, TCallHandler& calls, TSessionView& view);
     ~TConnection();
 
-    std::unique_ptr<TTapi> Line;
-    qint64 ReconnectDue = 0;  // seconds since 1970, 0 = off
-    int ReconnectInterval = 0;
-    TConnectionStatus Status;
+    // The open line, or null.
+    TTapi* Line() const { return m_line.get(); }
+    // When the reconnect check tries again (seconds since 1970), 0 when it does not.
+    qint64 ReconnectDue() const { return m_reconnectDue; }
+    const TConnectionStatus& Status() const { return m_status; }
 
     // True when connected (already, or now); a failed connect leaves no TTapi.
     bool Connect(bool showErrors);
@@ -63,4 +64,8 @@ private:
     TTapiEvents m_events;
     bool m_reportDataOnly = false;
     QString m_lastFailure;  // why the last automatic connect failed
+    std::unique_ptr<TTapi> m_line;
+    qint64 m_reconnectDue = 0;
+    int m_reconnectInterval = 0;
+    TConnectionStatus m_status;
 };

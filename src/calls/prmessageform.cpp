@@ -85,12 +85,12 @@ void TPRMessageForm::ResolveGreeting(QString& greetingPath) {
 void TPRMessageForm::PlayGreeting(TTapi& line, QString& greetingPath) {
     line.GetWaveId(QStringLiteral("wave/out"));
     if (line.WaveId == 0 || greetingPath.isEmpty()) return;  // silence until the caller hangs up
-    OutDevice = line.WaveId;
-    InDevice = 0;
+    m_outDevice = line.WaveId;
+    m_inDevice = 0;
     ResolveGreeting(greetingPath);
-    CurrentFile = greetingPath;
-    MessageFile = QStringLiteral("0");
-    RecordSeconds = 0;
+    m_currentFile = greetingPath;
+    m_messageFile = QStringLiteral("0");
+    m_recordSeconds = 0;
     FormShow();
 }
 
@@ -108,21 +108,21 @@ bool TPRMessageForm::TakeMessage(TTapi& line, QString& greetingPath, CallLogReco
     // The call names its message once the file is there, not before.
     m_stamp = TClock::Now();
     if (config.MaximumRecordTimeComboBox != 0) {
-        InDevice = in;
-        RecordSeconds = config.MaximumRecordTimeComboBox * 15;
-        MessageFile = QStringLiteral("Messages/msg%1.wav").arg(m_stamp);
+        m_inDevice = in;
+        m_recordSeconds = config.MaximumRecordTimeComboBox * 15;
+        m_messageFile = QStringLiteral("Messages/msg%1.wav").arg(m_stamp);
     } else {
-        InDevice = 0;
-        RecordSeconds = 0;
-        MessageFile = QStringLiteral("0");
+        m_inDevice = 0;
+        m_recordSeconds = 0;
+        m_messageFile = QStringLiteral("0");
     }
-    OutDevice = out;
+    m_outDevice = out;
     ResolveGreeting(greetingPath);
-    CurrentFile = greetingPath;
-    BeepFile = QStringLiteral("System Sounds/beep.wav");
-    CallerName = record ? record->Name : QString();
-    CallerNumber = record ? record->Number : QString();
-    if (record) phoneBook.CallerDisplayName(record->Number, record->Name, &CallerName);
+    m_currentFile = greetingPath;
+    m_beepFile = QStringLiteral("System Sounds/beep.wav");
+    m_callerName = record ? record->Name : QString();
+    m_callerNumber = record ? record->Number : QString();
+    if (record) phoneBook.CallerDisplayName(record->Number, record->Name, &m_callerName);
     TellMainStatus(QStringLiteral("Taking Message"));
     FormShow();
     return true;
@@ -134,13 +134,13 @@ void TPRMessageForm::FormShow() {
     m_running = true;
     m_recording = false;
     m_callerGone = false;
-    RecordPending = true;
-    StopRequested = false;
+    m_recordPending = true;
+    m_stopRequested = false;
     ui->StopButton->setEnabled(true);
     SetStatus(QStringLiteral("Setting up"));
-    ui->NameLabel->setText(CallerName);
-    ui->NumberLabel->setText(CallerNumber);
-    m_greetingPlayed = CurrentFile;
+    ui->NameLabel->setText(m_callerName);
+    ui->NumberLabel->setText(m_callerNumber);
+    m_greetingPlayed = m_currentFile;
     show();
     m_setUpTimer.start(kSetUpMs);
 }
@@ -152,9 +152,9 @@ void TPRMessageForm::PlayCurrent() {
     m_callbacks.OnWaveInOpen = [this] { OnWaveInOpen(); };
     m_callbacks.OnWaveInData = [this] { OnWaveInData(); };
     m_callbacks.OnWaveInClose = [this] { OnWaveInClose(); };
-    if (!Playable(CurrentFile) || !m_wave.Load(TProfile::Path(CurrentFile))) {
+    if (!Playable(m_currentFile) || !m_wave.Load(TProfile::Path(m_currentFile))) {
         SetStatus(QStringLiteral("Can't play beep"));
-    } else if (m_wave.Play(int(OutDevice), false)) {
+    } else if (m_wave.Play(int(m_outDevice), false)) {
         WAVEFORMATEX format;
         WAVEFORMATEX::FromBlock(m_wave.Format(), &format);
         StartDeadline(format.nAvgBytesPerSec
@@ -176,18 +176,18 @@ void TPRMessageForm::StartDeadline(qint64 lengthMs) {
 // stopped (a reset, a glitch). What the caller said is kept, and the call ends, which sets
 // the modem up again for the next caller.
 void TPRMessageForm::OnDeadline() {
-    if (!m_running || StopRequested) return;
+    if (!m_running || m_stopRequested) return;
     qWarning().noquote() << "The modem did not end a voice transfer in time: ending the call";
     const bool recording = m_recording;
     EndRun();
-    Complete(recording && m_message.DataSize() > 0 ? 1 : 2);
+    Complete(recording && m_message.DataSize() > 0 ? OUTCOME_MESSAGE : OUTCOME_NO_MESSAGE);
 }
 
 void TPRMessageForm::OnWaveOutOpen() {
     if (IsBeep()) return;
-    if (InDevice) {
+    if (m_inDevice) {
         ui->FileStatus->setText(QStringLiteral("Greeting:"));
-        ui->WaveFileLabel->setText(CurrentFile);
+        ui->WaveFileLabel->setText(m_currentFile);
         SetStatus(QStringLiteral("Playing Greeting"));
     } else {
         SetStatus(QStringLiteral("Being an ass"));
@@ -195,7 +195,7 @@ void TPRMessageForm::OnWaveOutOpen() {
 }
 
 void TPRMessageForm::OnWaveOutDone() {
-    if (!InDevice)
+    if (!m_inDevice)
         SetStatus(QStringLiteral("Done playing greeting only"));
     else if (!IsBeep())
         SetStatus(QStringLiteral("Done Playing Greeting"));
@@ -203,35 +203,35 @@ void TPRMessageForm::OnWaveOutDone() {
 
 void TPRMessageForm::OnWaveOutClose() {
     m_deadline.stop();
-    if (StopRequested || !m_running) return;
+    if (m_stopRequested || !m_running) return;
     if (IsBeep()) {
-        if (RecordPending)
+        if (m_recordPending)
             StartRecording();
         else
-            Complete(1);
+            Complete(OUTCOME_MESSAGE);
         return;
     }
-    if (!InDevice) {
-        Complete(2);
+    if (!m_inDevice) {
+        Complete(OUTCOME_NO_MESSAGE);
         hide();
         return;
     }
     SetStatus(QStringLiteral("Done playing greeting"));
-    CurrentFile = BeepFile;
+    m_currentFile = m_beepFile;
     PlayCurrent();
 }
 
 void TPRMessageForm::StartRecording() {
-    if (RecordSeconds <= 0) RecordSeconds = 5;
-    m_recording = m_wave.Record(int(InDevice), RecordSeconds);
+    if (m_recordSeconds <= 0) m_recordSeconds = 5;
+    m_recording = m_wave.Record(int(m_inDevice), m_recordSeconds);
     if (!m_recording) {
         SetStatus(QStringLiteral("Can't open device for recording"));
-        Complete(2);
+        Complete(OUTCOME_NO_MESSAGE);
         return;
     }
     OpenMessageFile();
     m_flushTimer.start();
-    StartDeadline(qint64(RecordSeconds) * 1000);
+    StartDeadline(qint64(m_recordSeconds) * 1000);
 }
 
 // The message is made in "Messages" (made again when it is missing); the call names it with
@@ -245,7 +245,7 @@ void TPRMessageForm::OpenMessageFile() {
     m_messageInMessages = TCallLog::PrepareMessagesFolder(&problem) &&
                           m_message.Create(TCallLog::MessagesFolder(), m_stamp, format);
     if (m_messageInMessages) {
-        MessageFile = QStringLiteral("Messages/") + m_message.Name();
+        m_messageFile = QStringLiteral("Messages/") + m_message.Name();
         return;
     }
     if (problem.isEmpty()) problem = m_message.ErrorText();
@@ -296,7 +296,7 @@ void TPRMessageForm::FinishMessage() {
 
 void TPRMessageForm::OnWaveInOpen() {
     ui->FileStatus->setText(QStringLiteral("Recording:"));
-    ui->WaveFileLabel->setText(MessageFile);
+    ui->WaveFileLabel->setText(m_messageFile);
     SetStatus(QStringLiteral("Recording Message"));
 }
 
@@ -306,28 +306,28 @@ void TPRMessageForm::OnWaveInData() {
 
 void TPRMessageForm::OnWaveInClose() {
     m_recording = false;
-    if (StopRequested || !m_running) return;
+    if (m_stopRequested || !m_running) return;
     SetStatus(QStringLiteral("Done Recording Message"));
     FinishMessage();
-    RecordPending = false;
+    m_recordPending = false;
     // The closing beep is for a caller still on the line; one who hung up leaves the line
     // free for the next caller at once.
-    if (m_callerGone) return Complete(1);
-    CurrentFile = BeepFile;
+    if (m_callerGone) return Complete(OUTCOME_MESSAGE);
+    m_currentFile = m_beepFile;
     PlayCurrent();
 }
 
 void TPRMessageForm::AppendIndex() {
     QByteArray line(kIndexRecordSize, '\0');
     TRecordWriter w(line);
-    w.Text(0, 32, CallerName);
-    w.Text(32, 64, CallerNumber);
+    w.Text(0, 32, m_callerName);
+    w.Text(32, 64, m_callerNumber);
     w.Text(96, 260, m_greetingPlayed);
-    w.Text(356, 272, MessageFile);
-    IndexRecord = line;
+    w.Text(356, 272, m_messageFile);
+    m_indexRecord = line;
     TFile file;
     if (file.Open(IndexFile(), TFile::ModeWrite) < 0 || file.SeekEnd() < 0) return;
-    file.Write(IndexRecord.constData(), IndexRecord.size());
+    file.Write(m_indexRecord.constData(), m_indexRecord.size());
 }
 
 void TPRMessageForm::Complete(int outcome) {
@@ -336,7 +336,7 @@ void TPRMessageForm::Complete(int outcome) {
 }
 
 void TPRMessageForm::CallerGone() {
-    if (!isVisible() || StopRequested) return;
+    if (!isVisible() || m_stopRequested) return;
     if (m_recording) {
         m_callerGone = true;  // the message ends with the recording, and the call with it
         hide();
@@ -350,7 +350,7 @@ void TPRMessageForm::EndRun() {
     m_failurePause.stop();
     m_deadline.stop();
     if (m_running) {
-        StopRequested = true;
+        m_stopRequested = true;
         ui->StopButton->setEnabled(false);
         m_wave.Stop();  // a recording keeps what came so far
         m_recording = false;
@@ -361,7 +361,7 @@ void TPRMessageForm::EndRun() {
 }
 
 void TPRMessageForm::StopButtonClick() {
-    StopRequested = true;
+    m_stopRequested = true;
     m_setUpTimer.stop();
     m_failurePause.stop();
     m_flushTimer.stop();
@@ -375,5 +375,5 @@ void TPRMessageForm::StopButtonClick() {
         if (tied) SaidSaved(QString());
     }
     hide();
-    if (m_running) Complete(2);
+    if (m_running) Complete(OUTCOME_NO_MESSAGE);
 }

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "audio/ctwave.h"
+#include "calls/outcome.h"
 #include "store/messagefile.h"
 
 namespace Ui {
@@ -47,17 +48,8 @@ public:
     explicit TPRMessageForm(TAnsweringListener& listener, QWidget* parent = nullptr);
     ~TPRMessageForm() override;
 
-    qint32 RecordSeconds = 0;
-    bool RecordPending = false;
-    bool StopRequested = false;
-    quint32 OutDevice = 0;
-    quint32 InDevice = 0;
-    QString CurrentFile;
-    QString MessageFile;  // "0" when nothing is to be recorded
-    QString BeepFile;
-    QByteArray IndexRecord;
-    QString CallerName;
-    QString CallerNumber;
+    // The sound playing now (a greeting or the beep).
+    QString CurrentFile() const { return m_currentFile; }
 
     // Greeting only. greetingPath may be changed to the default greeting.
     void PlayGreeting(TTapi& line, QString& greetingPath);
@@ -90,7 +82,7 @@ private:
     void OnWaveInData();
     void OnWaveInClose();
     void SetStatus(const QString& text);
-    bool IsBeep() const { return CurrentFile == BeepFile; }
+    bool IsBeep() const { return m_currentFile == m_beepFile; }
     static bool Playable(const QString& file);
     static void ResolveGreeting(QString& greetingPath);
     void AppendIndex();
@@ -120,4 +112,16 @@ private:
     bool m_recording = false;
     bool m_callerGone = false;  // hung up while recording
     bool m_running = false;
+
+    qint32 m_recordSeconds = 0;
+    bool m_recordPending = false;
+    bool m_stopRequested = false;
+    quint32 m_outDevice = 0;
+    quint32 m_inDevice = 0;
+    QString m_currentFile;
+    QString m_messageFile;  // "0" when nothing is to be recorded
+    QString m_beepFile;
+    QByteArray m_indexRecord;
+    QString m_callerName;
+    QString m_callerNumber;
 };

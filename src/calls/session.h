@@ -42,7 +42,7 @@ public:
     TOutgoingQueue& Outgoing() { return m_outgoing; }
     TCallHandler& Calls() { return m_calls; }
     TConnection& Connection() { return m_connection; }
-    TTapi* Line() { return m_connection.Line.get(); }
+    TTapi* Line() { return m_connection.Line(); }
 
 private:
     void SaveConfig();

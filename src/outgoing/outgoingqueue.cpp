@@ -30,7 +30,7 @@ TToCallRow* TOutgoingQueue::AddToCallList(const TOCALL& record) {
     row->Call->CallState = 0;
     row->Status = QStringLiteral("Waiting");
     TToCallRow* added = row.get();
-    Rows.push_back(std::move(row));
+    m_rows.push_back(std::move(row));
     SortRows();
     return added;
 }
@@ -38,7 +38,7 @@ TToCallRow* TOutgoingQueue::AddToCallList(const TOCALL& record) {
 // By When, in the direction the user last chose for that column (ascending at first).
 void TOutgoingQueue::SortRows() {
     const bool descending = m_config.OutgoingSortDirections[3] != 0;
-    std::stable_sort(Rows.begin(), Rows.end(), [descending](const auto& a, const auto& b) {
+    std::stable_sort(m_rows.begin(), m_rows.end(), [descending](const auto& a, const auto& b) {
         return descending ? b->Call->When < a->Call->When : a->Call->When < b->Call->When;
     });
 }
@@ -46,10 +46,10 @@ void TOutgoingQueue::SortRows() {
 void TOutgoingQueue::DeleteRow(TToCallRow* row) {
     // The row of the call in progress stays alive, hidden, until the call ends and its record
     // has gone to the history.
-    if (row == CurrentOutgoing) {
+    if (row == m_current) {
         row->Deleted = true;
     } else {
-        std::erase_if(Rows, [row](const auto& owned) { return owned.get() == row; });
+        std::erase_if(m_rows, [row](const auto& owned) { return owned.get() == row; });
     }
 }
 
@@ -59,7 +59,7 @@ TOutgoingQueue::TOutgoingQueue(TConfig& config, TOutgoingHistory& history, TOutg
     // One action at a time, as at a tick; the next one due now follows at the next turn.
     QObject::connect(&m_dueNow, &QTimer::timeout, [this] {
         const qint64 now = TClock::Now();
-        if (RunDueAction() && std::any_of(Actions.begin(), Actions.end(),
+        if (RunDueAction() && std::any_of(m_actions.begin(), m_actions.end(),
                                           [now](const auto& action) { return action.Due < now; }))
             m_dueNow.start(0);
     });
@@ -68,14 +68,14 @@ TOutgoingQueue::TOutgoingQueue(TConfig& config, TOutgoingHistory& history, TOutg
 void TOutgoingQueue::QueueAction(int kind, int delaySeconds) {
     // One hang-up per call: a second one would be left to drop the next caller.
     if (kind == ACTION_HANG_UP &&
-        std::any_of(Actions.begin(), Actions.end(),
+        std::any_of(m_actions.begin(), m_actions.end(),
                     [](const TQueuedAction& queued) { return queued.Kind == ACTION_HANG_UP; }))
         return;
     TQueuedAction action;
     action.Kind = kind;
     // Due is in whole seconds and an action runs once past it: one due now is a second back.
     action.Due = TClock::Now() + (delaySeconds > 0 ? delaySeconds : -1);
-    Actions.push_back(action);
+    m_actions.push_back(action);
     if (delaySeconds <= 0) m_dueNow.start(0);
     m_host.PortDataLine((kind == ACTION_HANG_UP ? QStringLiteral("Qued to hangup in ")
                                                 : QStringLiteral("Qued to answer in ")) +
@@ -86,10 +86,10 @@ bool TOutgoingQueue::RunDueAction() {
     TTapi* line = m_host.CurrentLine();
     if (!line) return false;
     const qint64 now = TClock::Now();
-    for (auto it = Actions.begin(); it != Actions.end(); ++it) {
+    for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
         if (it->Due >= now) continue;
         const int kind = it->Kind;
-        Actions.erase(it);
+        m_actions.erase(it);
         if (kind == ACTION_HANG_UP) {
             line->Hangup();
             m_host.HangingUp();
@@ -103,9 +103,9 @@ bool TOutgoingQueue::RunDueAction() {
 
 void TOutgoingQueue::Tick() {
     if (RunDueAction()) return;
-    if (CurrentOutgoing) UpdateCallCost();
+    if (m_current) UpdateCallCost();
     const double now = TClock::NowDays();
-    for (auto it = Rows.rbegin(); it != Rows.rend(); ++it) {
+    for (auto it = m_rows.rbegin(); it != m_rows.rend(); ++it) {
         TToCallRow* row = it->get();
         if (row->Deleted) continue;
         if (row->Call->When >= now) {
@@ -141,10 +141,10 @@ bool TOutgoingQueue::PlaceCall(TToCallRow* row) {
                      : QStringLiteral("Calling ") + call.Name + QStringLiteral(" @ ") + dial;
     }
     if (line->MakeCall(dialString) > 0) {
-        if (page) HangUpAfterConnect = true;
+        if (page) m_hangUpAfterConnect = true;
         call.StartTime = call.EndTime = 0;
         call.CostFirst = call.CostMore = 0;
-        CurrentOutgoing = row;
+        m_current = row;
         row->Status = status;
         if (m_config.UseSpeakerPhoneButton()) line->SetSpeakerPhone(SPK_ON);
         m_host.CallStatus(status);
@@ -164,17 +164,17 @@ bool TOutgoingQueue::RetryLater(TToCallRow* row) {
 }
 
 void TOutgoingQueue::OnOutgoingConnected() {
-    if (!CurrentOutgoing) return;
-    CurrentOutgoing->Call->StartTime = TClock::NowDays();
-    CallDisplay = TCallDisplay{};
-    CallDisplay.ShowCost = !CurrentOutgoing->Call->IsLocal();
-    if (HangUpAfterConnect) QueueAction(ACTION_HANG_UP, kPageHangUpSeconds);
+    if (!m_current) return;
+    m_current->Call->StartTime = TClock::NowDays();
+    m_callDisplay = TCallDisplay{};
+    m_callDisplay.ShowCost = !m_current->Call->IsLocal();
+    if (m_hangUpAfterConnect) QueueAction(ACTION_HANG_UP, kPageHangUpSeconds);
 }
 
 void TOutgoingQueue::OnOutgoingEnded(quint32 disconnectMode) {
-    HangUpAfterConnect = false;
-    if (!CurrentOutgoing) return;
-    TToCallRow* row = std::exchange(CurrentOutgoing, nullptr);
+    m_hangUpAfterConnect = false;
+    if (!m_current) return;
+    TToCallRow* row = std::exchange(m_current, nullptr);
     // A busy number or a dead line never got through: tried again as a failed attempt is.
     const bool unreached =
         row->Call->StartTime == 0 &&
@@ -182,13 +182,13 @@ void TOutgoingQueue::OnOutgoingEnded(quint32 disconnectMode) {
     if (unreached && RetryLater(row)) return;
     row->Call->EndTime = TClock::NowDays();
     m_history.AddPlacedCall(*row->Call);
-    HangUpAfterConnect = false;
-    std::erase_if(Rows, [row](const auto& owned) { return owned.get() == row; });
+    m_hangUpAfterConnect = false;
+    std::erase_if(m_rows, [row](const auto& owned) { return owned.get() == row; });
 }
 
 void TOutgoingQueue::UpdateCallCost() {
-    if (!CurrentOutgoing) return;
-    TOCALL& call = *CurrentOutgoing->Call;
+    if (!m_current) return;
+    TOCALL& call = *m_current->Call;
     const double now = TClock::NowDays();
     qint64 seconds = 0;
     QString text;
@@ -203,10 +203,10 @@ void TOutgoingQueue::UpdateCallCost() {
             rate = m_config.Cost1Edit;
             call.CostFirst = double(seconds) * rate / 60;
         }
-        CallDisplay.CallCost = DollarText(call.CostFirst + call.CostMore);
-        CallDisplay.PerMinute = DollarText(rate);
+        m_callDisplay.CallCost = DollarText(call.CostFirst + call.CostMore);
+        m_callDisplay.PerMinute = DollarText(rate);
     }
-    CallDisplay.CallTime = text;
+    m_callDisplay.CallTime = text;
 }
 
 TTotals TOutgoingQueue::UpdateTotals(const QList<TOCALL*>& calls) {

@@ -63,17 +63,22 @@ public:
     TOutgoingQueue(TConfig& config, TOutgoingHistory& history, TOutgoingHost& host);
 
     // Rows in list order (sorted by When).
-    std::vector<std::unique_ptr<TToCallRow>> Rows;
-    TToCallRow* CurrentOutgoing = nullptr;
-    bool HangUpAfterConnect = false;
-    std::vector<TQueuedAction> Actions;
-    TCallDisplay CallDisplay;
+    const std::vector<std::unique_ptr<TToCallRow>>& Rows() const { return m_rows; }
+    // The row of the call in progress, or null.
+    TToCallRow* CurrentOutgoing() const { return m_current; }
+    // A page: the line is hung up once the pager's number has been dialled.
+    bool HangUpAfterConnect() const { return m_hangUpAfterConnect; }
+    const std::vector<TQueuedAction>& Actions() const { return m_actions; }
+    const TCallDisplay& CallDisplay() const { return m_callDisplay; }
 
     TToCallRow* AddToCallList(const TOCALL& record);
     void DeleteRow(TToCallRow* row);
     // Steps 1 to 3 of the two-second tick.
     void Tick();
     bool PlaceCall(TToCallRow* row);  // true: stop the walk
+    // What was queued for a call that ended (its hang-up, an answer it never got) is dropped
+    // before it reaches the next caller.
+    void CancelActions() { m_actions.clear(); }
     // An action with no delay runs as soon as the program is free, not at the next tick: a
     // caller who hung up frees the line for the next one at once.
     void QueueAction(int kind, int delaySeconds);
@@ -100,4 +105,9 @@ private:
     TOutgoingHistory& m_history;
     TOutgoingHost& m_host;
     QTimer m_dueNow;
+    std::vector<std::unique_ptr<TToCallRow>> m_rows;
+    TToCallRow* m_current = nullptr;
+    bool m_hangUpAfterConnect = false;
+    std::vector<TQueuedAction> m_actions;
+    TCallDisplay m_callDisplay;
 };

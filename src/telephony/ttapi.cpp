@@ -367,7 +367,7 @@ void TTapi::OnCallState(HCALL call, quint32 state, quint32 detail, quint32 privi
             if (const qint32 result = lineAccept(hCall, nullptr, 0); result <= 0) {
                 LineEvent(2, QStringLiteral("lineAccept failed"));
             } else {
-                PutRequest(result, 2, QStringLiteral("Line Accept"));
+                PutRequest(result, REQ_ACCEPT, QStringLiteral("Line Accept"));
                 LineEvent(2, QStringLiteral("lineAccept OK"));
             }
             return;
@@ -609,7 +609,7 @@ bool TTapi::SetSpeakerPhone(int mode) {
             const qint32 result = phoneSetHookSwitch(hPhone, PHONEHOOKSWITCHDEV_SPEAKER,
                                                      PHONEHOOKSWITCHMODE_MICSPEAKER);
             ok = result >= 0;
-            if (ok) PutRequest(result, 8, QStringLiteral("Phone set hook"));
+            if (ok) PutRequest(result, REQ_PHONE_HOOK, QStringLiteral("Phone set hook"));
         } else if (ok && mode == SPK_OFF) {
             ok = phoneSetHookSwitch(hPhone, PHONEHOOKSWITCHDEV_SPEAKER,
                                     PHONEHOOKSWITCHMODE_ONHOOK) >= 0;

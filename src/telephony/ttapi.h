@@ -22,6 +22,10 @@ enum : int {
     REQ_MAKE_CALL = 5015,
 };
 
+// What a pending request asked for, besides answering (EV_ANSWERED) and dialling
+// (REQ_MAKE_CALL).
+enum : int { REQ_ACCEPT = 2, REQ_PHONE_HOOK = 8 };
+
 // Speaker phone modes.
 enum : int { SPK_TEST = 0, SPK_ON = 1, SPK_OFF = 2 };
 
@@ -38,7 +42,7 @@ struct PendingRequest {
     static constexpr int kTextWidth = 64;
     QString Text;           // what was asked, at most 63 characters
     qint32 RequestId = -1;  // 0 or negative: the slot is free
-    qint32 Kind = 0;        // 2 accept, EV_ANSWERED, REQ_MAKE_CALL, 8 speaker phone hook
+    qint32 Kind = 0;        // REQ_ACCEPT, EV_ANSWERED, REQ_MAKE_CALL or REQ_PHONE_HOOK
 };
 
 class TTapi {

@@ -159,9 +159,9 @@ private slots:
         m_handler->Completion(OUTCOME_MESSAGE);
         QCOMPARE(record.Actions & LOG_TOOK_MESSAGE, quint32(LOG_TOOK_MESSAGE));
         QCOMPARE(record.Heard, 0u);
-        QCOMPARE(m_queue->Actions.size(), size_t(1));
-        QCOMPARE(m_queue->Rows.size(), size_t(1));
-        QCOMPARE(m_queue->Rows[0]->Call->ToPager,
+        QCOMPARE(m_queue->Actions().size(), size_t(1));
+        QCOMPARE(m_queue->Rows().size(), size_t(1));
+        QCOMPARE(m_queue->Rows()[0]->Call->ToPager,
                  QString(m_handler->DigitBuffer().left(23) + "-88"));
         Tick(1);
         QCOMPARE(m_line->Count("lineDrop"), 1);
@@ -186,14 +186,14 @@ private slots:
         QCOMPARE(m_handler->GreetingPath(), QString("Greetings/go away.wav"));
         QCOMPARE(m_hooks.filter("popup "), QStringList{"popup Sales\r770-555-0000"});
         QCOMPARE(m_handler->CallMode(), quint32(CM_GREETING_ONLY));
-        QCOMPARE(m_queue->Rows.size(), size_t(1));  // the page
+        QCOMPARE(m_queue->Rows().size(), size_t(1));  // the page
         Tick(1);
         QCOMPARE(m_line->Count("lineAnswer"), 1);  // answered at once, whatever the ring count
         m_line->State(m_call, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
         Pump();
         QCOMPARE(m_hooks.filter("Play"), QStringList{"PlayGreeting"});
         m_handler->Completion(OUTCOME_NO_MESSAGE);
-        QCOMPARE(m_queue->Actions.size(), size_t(1));
+        QCOMPARE(m_queue->Actions().size(), size_t(1));
     }
 
     void unknownCallersGetARandomGreeting() {
@@ -250,10 +250,10 @@ private slots:
         m_line->State(m_tapi->hCall, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
         Pump();
         QVERIFY(m_handler->Controls().ThisCallGroupVisible);
-        QVERIFY(m_queue->CurrentOutgoing->Call->StartTime != 0);
+        QVERIFY(m_queue->CurrentOutgoing()->Call->StartTime != 0);
         m_handler->AnswerHangupButtonClick();  // "Hangup"
         Pump();
-        QVERIFY(!m_queue->CurrentOutgoing);
+        QVERIFY(!m_queue->CurrentOutgoing());
         QCOMPARE(TOutgoingHistory::CallsUnder(m_history->Root()).size(), 1);
     }
 
@@ -271,12 +271,12 @@ private slots:
         Tick(1);
         m_line->State(m_tapi->hCall, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
         Pump();
-        QVERIFY(m_queue->HangUpAfterConnect);
+        QVERIFY(m_queue->HangUpAfterConnect());
         m_line->SendLineClose();
         Pump();
-        QVERIFY(!m_queue->CurrentOutgoing);
-        QVERIFY(!m_queue->HangUpAfterConnect);
-        QVERIFY(m_queue->Rows.empty());
+        QVERIFY(!m_queue->CurrentOutgoing());
+        QVERIFY(!m_queue->HangUpAfterConnect());
+        QVERIFY(m_queue->Rows().empty());
         QCOMPARE(TOutgoingHistory::CallsUnder(m_history->Root()).size(), 1);
     }
 };

@@ -45,10 +45,10 @@ private slots:
     void noModemChosen() {
         Config().SetConnectAtStartupButton(true);
         m_connection->StartUp();
-        QVERIFY(!m_connection->Status.ConnectEnabled);
-        QCOMPARE(m_connection->Status.StatusText, QString("Not connected"));
-        QCOMPARE(m_connection->Status.ConnectHint, QString("Click to begin listening for calls"));
-        QCOMPARE(m_connection->ReconnectDue, 0);
+        QVERIFY(!m_connection->Status().ConnectEnabled);
+        QCOMPARE(m_connection->Status().StatusText, QString("Not connected"));
+        QCOMPARE(m_connection->Status().ConnectHint, QString("Click to begin listening for calls"));
+        QCOMPARE(m_connection->ReconnectDue(), 0);
     }
 
     void busyModemIsRetriedSilentlyAtStartUp() {
@@ -57,27 +57,27 @@ private slots:
         Config().SetConnectAtStartupButton(true);
         m_line->Results["lineOpen"] = LINEERR_RESOURCEUNAVAIL;
         m_connection->StartUp();  // the first attempt at once
-        QCOMPARE(m_connection->Status.ConnectCaption, QString("Connect"));
+        QCOMPARE(m_connection->Status().ConnectCaption, QString("Connect"));
         for (int tick = 0; tick < 3; ++tick) {
             TClock::Advance(2);
             m_connection->ReconnectCheck();
-            QVERIFY(!m_connection->Line);
+            QVERIFY(!m_connection->Line());
         }
         QCOMPARE(m_line->Count("lineOpen"), 4);
         QVERIFY(prompts.History.isEmpty());
         // The status says why, without a box.
-        QCOMPARE(m_connection->Status.StatusText, QString("Waiting for modem"));
-        QVERIFY2(
-            m_connection->Status.StatusHint.startsWith("Can't open modem \"USB Modem\". Reason: "),
-            qPrintable(m_connection->Status.StatusHint));
+        QCOMPARE(m_connection->Status().StatusText, QString("Waiting for modem"));
+        QVERIFY2(m_connection->Status().StatusHint.startsWith(
+                     "Can't open modem \"USB Modem\". Reason: "),
+                 qPrintable(m_connection->Status().StatusHint));
         m_line->Results.clear();
         TClock::Advance(2);
         m_connection->ReconnectCheck();
-        QVERIFY(m_connection->Line);
-        QCOMPARE(m_connection->ReconnectDue, 0);
-        QCOMPARE(m_connection->Status.StatusText, QString("Listening for calls on USB Modem"));
-        QCOMPARE(m_connection->Status.ConnectCaption, QString("Disconnect"));
-        QCOMPARE(m_connection->Status.TrayTip,
+        QVERIFY(m_connection->Line());
+        QCOMPARE(m_connection->ReconnectDue(), 0);
+        QCOMPARE(m_connection->Status().StatusText, QString("Listening for calls on USB Modem"));
+        QCOMPARE(m_connection->Status().ConnectCaption, QString("Disconnect"));
+        QCOMPARE(m_connection->Status().TrayTip,
                  QString("Ringvale Listening for calls on USB Modem"));
     }
 
@@ -85,7 +85,7 @@ private slots:
         TScriptedPrompts prompts;
         Config().SelectPortBox = "usb modem";  // letter case differs
         m_connection->ConnectButtonClick();
-        QVERIFY(!m_connection->Line);
+        QVERIFY(!m_connection->Line());
         QCOMPARE(prompts.Texts(),
                  QStringList{"Can't get device # for modem \"usb modem\".\rReason: Unknown"});
         QCOMPARE(prompts.History.last().Caption, QString(" "));
@@ -94,7 +94,7 @@ private slots:
         m_connection->ConnectButtonClick();
         QCOMPARE(prompts.Texts().last(),
                  QString("Can't open modem \"USB Modem\".\rReason: Line already allocated"));
-        QCOMPARE(m_connection->Status.StatusText, QString("Not connected"));
+        QCOMPARE(m_connection->Status().StatusText, QString("Not connected"));
 
         // A data-only modem connects, and says so once.
         m_line->Results.clear();
@@ -102,7 +102,7 @@ private slots:
         QVERIFY(m_connection->Connect(true));
         QVERIFY(prompts.Texts("message").last().startsWith(
             "The modem you have selected \"USB Modem\" is not a voice modem."));
-        QVERIFY(m_connection->Line);
+        QVERIFY(m_connection->Line());
     }
 
     void passwordGuardAndClosing() {
@@ -110,11 +110,11 @@ private slots:
         QVERIFY(m_connection->Connect(false));
         m_view.StopListeningPasses = false;
         m_connection->ConnectButtonClick();
-        QVERIFY(m_connection->Line);  // a wrong password keeps the line
+        QVERIFY(m_connection->Line());  // a wrong password keeps the line
         QVERIFY(!m_connection->FormClose());
         m_view.StopListeningPasses = true;
         QVERIFY(m_connection->FormClose());
-        QVERIFY(!m_connection->Line);
+        QVERIFY(!m_connection->Line());
     }
 
     void modemGivenToAnotherProgram() {
@@ -139,9 +139,10 @@ private slots:
             QCoreApplication::processEvents();
         QVERIFY(m_view.Asked.contains("LineClosedTimer"));
         m_connection->OnLineClosed();
-        QVERIFY(!m_connection->Line);
-        QCOMPARE(m_connection->Status.StatusText, QString("Waiting for modem"));
-        QCOMPARE(m_connection->Status.StatusHint, QString("Waiting for your modem to become free"));
+        QVERIFY(!m_connection->Line());
+        QCOMPARE(m_connection->Status().StatusText, QString("Waiting for modem"));
+        QCOMPARE(m_connection->Status().StatusHint,
+                 QString("Waiting for your modem to become free"));
         m_line->Results["lineOpen"] = LINEERR_RESOURCEUNAVAIL;
         TClock::Advance(59);
         m_connection->ReconnectCheck();
@@ -155,8 +156,8 @@ private slots:
         m_line->Results.clear();
         TClock::Advance(1);
         m_connection->ReconnectCheck();
-        QVERIFY(m_connection->Line);
-        QCOMPARE(m_connection->Status.StatusText, QString("Listening for calls on USB Modem"));
+        QVERIFY(m_connection->Line());
+        QCOMPARE(m_connection->Status().StatusText, QString("Listening for calls on USB Modem"));
         QVERIFY(prompts.History.isEmpty());
     }
 };

@@ -402,8 +402,8 @@ private slots:
         QCOMPARE(m_line->Count("lineAnswer"), 1);
         m_line->State(call, LINECALLSTATE_CONNECTED, LINECALLPRIVILEGE_OWNER);
         Pump();
-        QCOMPARE(form.CurrentFile, QString("Greetings/Default Greeting 1.wav"));
-        QVERIFY(QTest::qWaitFor([&] { return !queue.Actions.empty(); },
+        QCOMPARE(form.CurrentFile(), QString("Greetings/Default Greeting 1.wav"));
+        QVERIFY(QTest::qWaitFor([&] { return !queue.Actions().empty(); },
                                 5000));  // greeting over: hang up
         QVERIFY(!form.isVisible());
         QCOMPARE(log.Records.front().Actions & LOG_TOOK_MESSAGE, 0u);
@@ -442,12 +442,12 @@ private slots:
         m_line->Ring();
         Pump();
         QTest::qWait(3000);  // longer than the greeting
-        QVERIFY(queue.Actions.empty());
+        QVERIFY(queue.Actions().empty());
         TClock::Advance(5);
         queue.Tick();
         QCOMPARE(m_line->Count("lineDrop"), 1);  // the new caller still rings
         calls.Completion(OUTCOME_NO_MESSAGE);    // a late word from the old run: not heard
-        QVERIFY(queue.Actions.empty());
+        QVERIFY(queue.Actions().empty());
     }
 };
 

@@ -138,9 +138,9 @@ private slots:
         QVERIFY(m_tapi->Hangup());  // "Hangup" at the desk
         QVERIFY(m_view.Asked.contains("CallEnded"));
         QVERIFY(!m_handler->RemoteRetrievalActive());
-        m_queue->Actions.clear();
+        m_queue->CancelActions();
         m_handler->RemotePlayerClosed();  // the window closing late
-        QVERIFY(m_queue->Actions.empty());
+        QVERIFY(m_queue->Actions().empty());
         m_line->State(m_call, LINECALLSTATE_IDLE);
         Pump();
         m_call = m_line->Offer();

@@ -44,7 +44,7 @@ private slots:
         session.Connection().StartUp();  // at once, not at the first tick
         QVERIFY(session.Line());
         Pump();
-        QCOMPARE(session.Connection().Status.StatusText, QString("Listening for calls on Fake"));
+        QCOMPARE(session.Connection().Status().StatusText, QString("Listening for calls on Fake"));
 
         // A caller rings twice with caller ID and is answered to leave a message.
         const HCALL call = line->Offer();

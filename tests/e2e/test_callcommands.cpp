@@ -131,7 +131,8 @@ private slots:
         form.History()->CallSelected();
         TOutgoingQueue& queue = form.Session().Outgoing();
         QVERIFY(QTest::qWaitFor(
-            [&] { return !queue.Rows.empty() && queue.Rows.front()->Status == "Retry 1"; }, 20000));
+            [&] { return !queue.Rows().empty() && queue.Rows().front()->Status == "Retry 1"; },
+            20000));
         QCOMPARE(sim.Commands().filter("ATD").size(), 1);
         QVERIFY2(sim.Commands().filter("ATD").first().endsWith("442079460958"),
                  qPrintable(sim.Commands().filter("ATD").first()));
@@ -139,8 +140,8 @@ private slots:
 
         // Due again (as "Call" on the row does), it meets no dial tone: still queued.
         sim.Script("dialresult nodialtone");
-        queue.Rows.front()->Call->When = TClock::NowDays();
-        QVERIFY(QTest::qWaitFor([&] { return queue.Rows.front()->Status == "Retry 2"; }, 20000));
+        queue.Rows().front()->Call->When = TClock::NowDays();
+        QVERIFY(QTest::qWaitFor([&] { return queue.Rows().front()->Status == "Retry 2"; }, 20000));
         QCOMPARE(sim.Commands().filter("ATD").size(), 2);
         QVERIFY(form.Session().OutgoingHistory().Root()->Children.empty());
         form.SaveAll();

@@ -155,36 +155,36 @@ private slots:
         m_queue->AddToCallList(Voice("Smith", "303-555-7000", now));
         m_queue->AddToCallList(Voice("", "404-555-1212", now));
         m_queue->AddToCallList(Voice("Later", "404-555-0000", now + 1.5));
-        QCOMPARE(m_queue->Rows[0]->Status, QString("Waiting"));
+        QCOMPARE(m_queue->Rows()[0]->Status, QString("Waiting"));
         Advance(1);
         QCOMPARE(Dialled(),
                  QStringList{"lineMakeCall 555-1212"});  // the walk starts from the last due row
-        QCOMPARE(m_queue->CurrentOutgoing->Status, QString("Calling 555-1212"));
-        QCOMPARE(m_queue->Rows[2]->TimeRemaining, QString("1 days 11:59:59"));
+        QCOMPARE(m_queue->CurrentOutgoing()->Status, QString("Calling 555-1212"));
+        QCOMPARE(m_queue->Rows()[2]->TimeRemaining, QString("1 days 11:59:59"));
 
         // The other due row fails while the line is busy and is retried 30 seconds later.
         Advance(2);
         QCOMPARE(Dialled().size(), 1);
-        QCOMPARE(m_queue->Rows[0]->Status, QString("Retry 1"));
+        QCOMPARE(m_queue->Rows()[0]->Status, QString("Retry 1"));
         m_queue->OnOutgoingConnected();
         Advance(90);
-        QCOMPARE(m_queue->CallDisplay.CallTime, QString("00:01:30"));
-        QVERIFY(!m_queue->CallDisplay.ShowCost);  // local
+        QCOMPARE(m_queue->CallDisplay().CallTime, QString("00:01:30"));
+        QVERIFY(!m_queue->CallDisplay().ShowCost);  // local
         m_tapi->Hangup();
         m_queue->OnOutgoingEnded(0);
         Pump();
-        QCOMPARE(m_queue->Rows.size(), size_t(2));
+        QCOMPARE(m_queue->Rows().size(), size_t(2));
         QCOMPARE(TOutgoingHistory::CallsUnder(m_history->Root()).size(), 1);
         Advance(31);  // its retry time
         QCOMPARE(Dialled().last(), QString("lineMakeCall 1 303 555-7000"));
-        QCOMPARE(m_queue->CurrentOutgoing->Status, QString("Calling Smith @ 1 303 555-7000"));
+        QCOMPARE(m_queue->CurrentOutgoing()->Status, QString("Calling Smith @ 1 303 555-7000"));
     }
 
     void closedLineAndFiveFailures() {
         m_host.Line = nullptr;
         m_queue->AddToCallList(Voice("Smith", "303-555-7000", TClock::NowDays()));
         Advance(2);
-        QCOMPARE(m_queue->Rows[0]->Status, QString("Waiting for connect"));
+        QCOMPARE(m_queue->Rows()[0]->Status, QString("Waiting for connect"));
         QVERIFY(Dialled().isEmpty());
 
         m_host.Line = m_tapi.get();
@@ -192,8 +192,8 @@ private slots:
         for (int attempt = 0; attempt < 8; ++attempt)
             Advance(31);
         QCOMPARE(Dialled().size(), 5);
-        QCOMPARE(m_queue->Rows[0]->Status, QString("Retry 4"));
-        QCOMPARE(m_queue->Rows[0]->Call->CallState, 1);
+        QCOMPARE(m_queue->Rows()[0]->Status, QString("Retry 4"));
+        QCOMPARE(m_queue->Rows()[0]->Call->CallState, 1);
     }
 
     void pagesHangUpAfterConnect() {
@@ -201,18 +201,18 @@ private slots:
         m_config.SetPageMode(TConfig::PageAlways);
         m_config.PageWait = 0.5;
         QVERIFY(m_queue->ShouldPage(nullptr, "404-555-1212"));  // mode 1 pages an unknown caller
-        QCOMPARE(m_queue->Rows.size(), size_t(3));
-        for (const auto& row : m_queue->Rows) {
+        QCOMPARE(m_queue->Rows().size(), size_t(3));
+        for (const auto& row : m_queue->Rows()) {
             QCOMPARE(row->Call->Name, QString("To Pager"));
             QCOMPARE(row->Call->ToPager, QString("404-555-1212-88"));
             QCOMPARE(qint64(TClock::TimeFromDays(row->Call->When)), TClock::Now() + 30);
         }
-        QCOMPARE(m_queue->Rows[2]->Call->NumberToDial, QString());
+        QCOMPARE(m_queue->Rows()[2]->Call->NumberToDial, QString());
 
         Advance(31);
         QCOMPARE(Dialled().size(), 1);
         QVERIFY(Dialled().first().endsWith(",,,,,404-555-1212-88"));
-        QVERIFY(m_queue->CurrentOutgoing->Status.startsWith("Paging with 404-555-1212-88"));
+        QVERIFY(m_queue->CurrentOutgoing()->Status.startsWith("Paging with 404-555-1212-88"));
         m_queue->OnOutgoingConnected();
         QCOMPARE(m_log, QStringList{"Qued to hangup in 3 seconds"});
         Advance(2);
@@ -222,10 +222,9 @@ private slots:
 
         m_config.PostPageNumber.clear();
         m_config.PagerNumber = "555-1111";
-        m_queue->Rows.clear();
-        m_queue->CurrentOutgoing = nullptr;
+        m_queue = std::make_unique<TOutgoingQueue>(m_config, *m_history, m_host);  // empty
         QCOMPARE(m_queue->QueuePage("404-555-1212", -5), 0);
-        QCOMPARE(m_queue->Rows[0]->Call->ToPager, QString("404-555-1212-"));
+        QCOMPARE(m_queue->Rows()[0]->Call->ToPager, QString("404-555-1212-"));
     }
 
     void pagingModesAndHours() {
@@ -263,22 +262,22 @@ private slots:
         m_queue->AddToCallList(Voice("Far", "303-555-7000", TClock::NowDays()));
         Advance(1);
         m_queue->OnOutgoingConnected();
-        QVERIFY(m_queue->CallDisplay.ShowCost);
+        QVERIFY(m_queue->CallDisplay().ShowCost);
         for (int s = 0; s < 90; s += 2)
             Advance(2);
-        QCOMPARE(m_queue->CallDisplay.CallCost, QString("$0.15"));
-        QCOMPARE(m_queue->CallDisplay.PerMinute, QString("$0.10"));
+        QCOMPARE(m_queue->CallDisplay().CallCost, QString("$0.15"));
+        QCOMPARE(m_queue->CallDisplay().PerMinute, QString("$0.10"));
         for (int s = 90; s < 1500; s += 2)
             Advance(2);
-        QCOMPARE(m_queue->CallDisplay.CallTime, QString("00:25:00"));
-        QCOMPARE(m_queue->CallDisplay.CallCost, QString("$2.25"));
-        QCOMPARE(m_queue->CallDisplay.PerMinute, QString("$0.05"));
+        QCOMPARE(m_queue->CallDisplay().CallTime, QString("00:25:00"));
+        QCOMPARE(m_queue->CallDisplay().CallCost, QString("$2.25"));
+        QCOMPARE(m_queue->CallDisplay().PerMinute, QString("$0.05"));
 
         // Deleting the row of the call in progress keeps its record until the call ends.
-        m_queue->DeleteRow(m_queue->CurrentOutgoing);
-        QVERIFY(m_queue->CurrentOutgoing);
+        m_queue->DeleteRow(m_queue->CurrentOutgoing());
+        QVERIFY(m_queue->CurrentOutgoing());
         m_queue->OnOutgoingEnded(0);
-        QVERIFY(m_queue->Rows.empty());
+        QVERIFY(m_queue->Rows().empty());
         const QList<TOCALL*> history = TOutgoingHistory::CallsUnder(m_history->Root());
         QCOMPARE(history.size(), 1);
         QCOMPARE(TOutgoingHistory::RowTexts(*history[0])[5], QString("$2.25"));
@@ -309,13 +308,13 @@ private slots:
         m_queue->QueueAction(ACTION_HANG_UP, 2);
         Pump();
         Advance(2);
-        QCOMPARE(m_queue->Actions.size(), size_t(1));
+        QCOMPARE(m_queue->Actions().size(), size_t(1));
         Advance(1);
-        QVERIFY(m_queue->Actions.empty());
+        QVERIFY(m_queue->Actions().empty());
         m_host.Line = nullptr;
         m_queue->QueueAction(ACTION_HANG_UP, 0);
         Advance(2);
-        QCOMPARE(m_queue->Actions.size(), size_t(1));  // waits for an open line
+        QCOMPARE(m_queue->Actions().size(), size_t(1));  // waits for an open line
     }
 };
 

@@ -267,7 +267,7 @@ private slots:
         PressKey(ControlOf<QTreeWidget>(ui, "historyList"), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text().split("\r\n").size(), 2);
         PressKey(ControlOf<QTreeWidget>(ui, "historyList"), Qt::Key_D, Qt::ControlModifier);
-        QCOMPARE(form->Session().Outgoing().Rows.size(), size_t(2));
+        QCOMPARE(form->Session().Outgoing().Rows().size(), size_t(2));
         // Ctrl+E adds the focused caller to the phone book, named ZULU: the history, sorted
         // by name, takes the new name's place at once.
         form->History()->SortBy(0);
@@ -312,7 +312,7 @@ private slots:
         QCOMPARE(MenuAction(*menu, "PhoneBookMenuCall")->text(), QString("Call \"ZULU\"..."));
         QVERIFY(ControlOf<QToolButton>(ui, "CallPhoneBookEntryButton")->isEnabled());
         PressKey(ControlOf<QTreeWidget>(ui, "PhoneBookList"), Qt::Key_D, Qt::ControlModifier);
-        QCOMPARE(form->Session().Outgoing().Rows.back()->Call->Name, QString("ZULU"));
+        QCOMPARE(form->Session().Outgoing().Rows().back()->Call->Name, QString("ZULU"));
 
         // The line closes under the program: both Call buttons say so at once.
         m_line->SendLineClose();

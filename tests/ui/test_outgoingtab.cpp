@@ -99,7 +99,7 @@ private slots:
         QVERIFY(ControlOf<QToolButton>(*form, "DeleteToCallButton")->isEnabled());
         ControlOf<QToolButton>(*form, "DeleteToCallButton")->click();
         QCOMPARE(list->topLevelItemCount(), 1);
-        QCOMPARE(form->Session().Outgoing().Rows.size(), size_t(1));
+        QCOMPARE(form->Session().Outgoing().Rows().size(), size_t(1));
 
         // With the list switched off nothing can be added here, yet the queue still works.
         ControlOf<QCheckBox>(*form, "ShowOutgoingCallsButton")->click();
@@ -152,7 +152,7 @@ private slots:
         call->trigger();
         delete menu;
         QCOMPARE(ControlOf<QTreeWidget>(ui, "ToCallListView")->topLevelItemCount(), 1);
-        const TOCALL& queued = *form->Session().Outgoing().Rows.front()->Call;
+        const TOCALL& queued = *form->Session().Outgoing().Rows().front()->Call;
         QCOMPARE(queued.NumberToDial, QString("770-555-0143"));
         QCOMPARE(queued.When, TClock::NowDays());
         QCOMPARE(queued.StartTime, 0.0);
@@ -183,8 +183,8 @@ private slots:
         };
         tab->OutgoingCallButtonClick();
         QVERIFY(prompts.Texts().last().contains("has nothing a telephone can dial"));
-        QCOMPARE(form->Session().Outgoing().Rows.size(), size_t(1));
-        QVERIFY(qAbs(form->Session().Outgoing().Rows.front()->Call->When - TClock::NowDays()) <
+        QCOMPARE(form->Session().Outgoing().Rows().size(), size_t(1));
+        QVERIFY(qAbs(form->Session().Outgoing().Rows().front()->Call->When - TClock::NowDays()) <
                 2 * kSecond);
 
         const QDate tomorrow = QDateTime::fromSecsSinceEpoch(kNow).date().addDays(1);
@@ -199,13 +199,13 @@ private slots:
             return dialog.result();
         };
         tab->OutgoingCallButtonClick();
-        QCOMPARE(form->Session().Outgoing().Rows.size(), size_t(2));
-        const TOCALL& later = *form->Session().Outgoing().Rows.back()->Call;
+        QCOMPARE(form->Session().Outgoing().Rows().size(), size_t(2));
+        const TOCALL& later = *form->Session().Outgoing().Rows().back()->Call;
         QCOMPARE(QDateTime::fromSecsSinceEpoch(TClock::TimeFromDays(later.When)),
                  QDateTime(tomorrow, QTime(9, 30)));
         tab->RunQuickDial = [](TGetQuickDialForm& dialog) { return dialog.result(); };
         tab->OutgoingCallButtonClick();  // cancelled: nothing queued
-        QCOMPARE(form->Session().Outgoing().Rows.size(), size_t(2));
+        QCOMPARE(form->Session().Outgoing().Rows().size(), size_t(2));
         Q_UNUSED(kDay);
     }
 
@@ -240,9 +240,9 @@ private slots:
         prompts.PasswordAnswers << "wrong"
                                 << "secret";
         form->History()->CallSelected();
-        QVERIFY(form->Session().Outgoing().Rows.empty());  // refused
+        QVERIFY(form->Session().Outgoing().Rows().empty());  // refused
         form->History()->CallSelected();
-        QCOMPARE(form->Session().Outgoing().Rows.size(), size_t(1));
+        QCOMPARE(form->Session().Outgoing().Rows().size(), size_t(1));
         QCOMPARE(RowTexts(ControlOf<QTreeWidget>(ui, "ToCallListView"), 0).mid(0, 2),
                  QStringList(
                      {"Mom", ControlOf<QTreeWidget>(ui, "historyList")->topLevelItem(0)->text(1)}));
@@ -250,8 +250,8 @@ private slots:
         form->Session().Config().Password1.clear();
         ControlOf<QTreeWidget>(ui, "PhoneBookList")->topLevelItem(0)->setSelected(true);
         form->PhoneBook()->CallSelected();
-        QCOMPARE(form->Session().Outgoing().Rows.size(), size_t(2));
-        QCOMPARE(form->Session().Outgoing().Rows.back()->Call->NumberToDial,
+        QCOMPARE(form->Session().Outgoing().Rows().size(), size_t(2));
+        QCOMPARE(form->Session().Outgoing().Rows().back()->Call->NumberToDial,
                  QString("404-555-1212"));
         QCOMPARE(ControlOf<QTreeWidget>(ui, "ToCallListView")->topLevelItemCount(), 2);
         QVERIFY(
@@ -277,18 +277,18 @@ private slots:
             },
             [&] { ControlOf<QToolButton>(ui, "CallOutgoingButton")->click(); }};
         for (const auto& command : commands) {
-            const size_t queued = form->Session().Outgoing().Rows.size();
+            const size_t queued = form->Session().Outgoing().Rows().size();
             const int asked = prompts.Count("password");
             prompts.PasswordAnswers << "wrong";
             command();
             QCOMPARE(prompts.Count("password"), asked + 1);
-            QCOMPARE(form->Session().Outgoing().Rows.size(), queued);
+            QCOMPARE(form->Session().Outgoing().Rows().size(), queued);
             prompts.PasswordAnswers << "secret";
             command();
-            QCOMPARE(form->Session().Outgoing().Rows.size(), queued + 1);
+            QCOMPARE(form->Session().Outgoing().Rows().size(), queued + 1);
         }
         ControlOf<QTreeWidget>(ui, "PlaceCallHistoryList")->clearSelection();
-        TOCALL& later = *form->Session().Outgoing().Rows.back()->Call;
+        TOCALL& later = *form->Session().Outgoing().Rows().back()->Call;
         later.When = TClock::NowDays() + kDay;
         tab->RefreshQueue();
         ControlOf<QTreeWidget>(ui, "ToCallListView")

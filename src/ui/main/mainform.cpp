@@ -408,15 +408,15 @@ void TMainForm::OnTick() {
     m_session.Tick();
     m_outgoingTab->OnTick();
     const TOutgoingQueue& outgoing = m_session.Outgoing();
-    if (outgoing.CurrentOutgoing) {
-        ui->CallTimeLabel->setText(outgoing.CallDisplay.CallTime);
-        ui->CallCostLabel->setText(outgoing.CallDisplay.CallCost);
-        ui->PerMinuteLabel->setText(outgoing.CallDisplay.PerMinute);
+    if (outgoing.CurrentOutgoing()) {
+        ui->CallTimeLabel->setText(outgoing.CallDisplay().CallTime);
+        ui->CallCostLabel->setText(outgoing.CallDisplay().CallCost);
+        ui->PerMinuteLabel->setText(outgoing.CallDisplay().PerMinute);
         for (QWidget* cost :
              {static_cast<QWidget*>(ui->callCostCaption), static_cast<QWidget*>(ui->CallCostLabel),
               static_cast<QWidget*>(ui->perMinuteCaption),
               static_cast<QWidget*>(ui->PerMinuteLabel)})
-            cost->setVisible(outgoing.CallDisplay.ShowCost);
+            cost->setVisible(outgoing.CallDisplay().ShowCost);
     }
     if (!m_pendingPopup.isEmpty()) {
         m_popup->SetText(std::exchange(m_pendingPopup, QString()));
@@ -457,7 +457,7 @@ void TMainForm::RenderCallControls() {
 }
 
 void TMainForm::RenderConnection() {
-    const TConnectionStatus& s = m_session.Connection().Status;
+    const TConnectionStatus& s = m_session.Connection().Status();
     m_session.Calls().CallStatusReplaced();
     ui->ConnectButton->setText(s.ConnectCaption);
     ui->ConnectButton->setEnabled(s.ConnectEnabled);

@@ -108,7 +108,7 @@ void TOutgoingTab::UpdateOutgoingPanel() {
 // The queue's row an item shows, or null when that row has left the queue since.
 TToCallRow* TOutgoingTab::RowOf(const QTreeWidgetItem* item) const {
     const TToCallRow* shown = PointerOf<TToCallRow>(item);
-    for (const auto& row : m_queue.Rows)
+    for (const auto& row : m_queue.Rows())
         if (row.get() == shown && !row->Deleted) return row.get();
     return nullptr;
 }
@@ -117,7 +117,7 @@ TToCallRow* TOutgoingTab::RowOf(const QTreeWidgetItem* item) const {
 // texts that tick (time remaining, status) are set where they differ.
 void TOutgoingTab::RefreshQueue() {
     std::vector<TToCallRow*> rows;
-    for (const auto& row : m_queue.Rows)
+    for (const auto& row : m_queue.Rows())
         if (!row->Deleted) rows.push_back(row.get());
     QTreeWidget* list = ui->ToCallListView;
     bool same = list->topLevelItemCount() == int(rows.size());
