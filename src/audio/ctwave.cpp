@@ -54,8 +54,7 @@ void CtWave::ReportError(MMRESULT code, const QString& operation, const QString&
     m_errorText =
         (QStringLiteral("Sound error during ") + operation + QStringLiteral("\rReason:") + why)
             .left(255);
-    if (m_owner)
-        Prompts().MessageBox(m_errorText, QStringLiteral("CtWave Error"), prompt::MB_OK);
+    if (m_owner) Prompts().MessageBox(m_errorText, QStringLiteral("CtWave Error"), prompt::MB_OK);
 }
 
 bool CtWave::Load(const QString& fileName) {

@@ -8,4 +8,3 @@ inline void Pump() {
     for (int i = 0; i < 10; ++i)
         QCoreApplication::processEvents();
 }
-

@@ -107,7 +107,7 @@ private slots:
         clock.start();
         QVERIFY(wave.Play(device, false));
         QTRY_VERIFY(wave.GetPosition() > 0);  // the greeting is under way
-        m_sim->Script("keys 4");  // the caller keys a digit during the greeting
+        m_sim->Script("keys 4");              // the caller keys a digit during the greeting
         QVERIFY(QTest::qWaitFor([&] { return m_wave.contains("out-close"); }, 8000));
         const qint64 elapsed = clock.elapsed();
         QCOMPARE(m_wave, (QStringList{"out-open", "out-done", "out-close"}));
@@ -129,7 +129,7 @@ private slots:
         CtWave wave(&m_callbacks);
         QVERIFY(wave.Record(device, 3));
         QTRY_VERIFY(m_sim->Commands().contains("AT+VRX"));  // the recording runs
-        m_sim->Script("keys 7");  // and a digit while the recording runs
+        m_sim->Script("keys 7");                            // and a digit while the recording runs
         QVERIFY(QTest::qWaitFor([&] { return m_wave.contains("in-close"); }, 8000));
         QCOMPARE(m_wave, (QStringList{"in-open", "in-data", "in-close"}));
         QCOMPARE(wave.RecordedSize(), 3u * 11025u);
