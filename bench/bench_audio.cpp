@@ -6,13 +6,11 @@
 #include <cmath>
 
 #include "platform/wave/converter.h"
+#include "wavefile.h"
 
 namespace {
 QByteArray Minute() {
-    QByteArray samples(11025 * 60, '\0');
-    for (int i = 0; i < samples.size(); ++i)
-        samples[i] = char(uchar(std::lround(100 * std::sin(2 * M_PI * 440 * i / 11025.0)) + 128));
-    return samples;
+    return Tone(440, 60, 11025, 8, 1, 0.8);
 }
 
 QByteArray Convert(const QByteArray& in, const WAVEFORMATEX& from, const WAVEFORMATEX& to) {

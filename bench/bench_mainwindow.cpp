@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     form.show();
     if (!QTest::qWaitFor([&] { return form.Session().Line() != nullptr; }, 10000)) {
         std::printf("the simulated modem did not connect: %s\n",
-                    qPrintable(form.Session().Connection().Status.StatusText));
+                    qPrintable(form.Session().Connection().Status().StatusText));
         return 1;
     }
     QTreeWidget* list = ControlOf<QTreeWidget>(form, "historyList");

@@ -14,10 +14,12 @@
 #include <cstdio>
 
 #include "audio/ctwave.h"
+#include "files.h"
 #include "platform/telephony/portlock.h"
 #include "platform/telephony/v253line.h"
 #include "simulator.h"
 #include "telephony/ttapi.h"
+#include "wavefile.h"
 
 namespace {
 constexpr int kSeconds = 10;
@@ -63,21 +65,7 @@ int main(int argc, char** argv) {
     WaitFor([&] { return connected; }, 5000);
 
     // A file of kSeconds at 11025 Hz, played to the line.
-    QByteArray samples(11025 * kSeconds, '\0');
-    for (int i = 0; i < samples.size(); ++i)
-        samples[i] = char(uchar(std::lround(90 * std::sin(i * 0.25)) + 128));
-    QFile wav(home.filePath("play.wav"));
-    wav.open(QIODevice::WriteOnly);
-    auto le = [](quint32 v, int n) {
-        QByteArray b(n, '\0');
-        for (int i = 0; i < n; ++i)
-            b[i] = char((v >> (8 * i)) & 0xFF);
-        return b;
-    };
-    wav.write("RIFF" + le(quint32(36 + samples.size()), 4) + "WAVEfmt " + le(16, 4) + le(1, 2) +
-              le(1, 2) + le(11025, 4) + le(11025, 4) + le(1, 2) + le(8, 2) + "data" +
-              le(quint32(samples.size()), 4) + samples);
-    wav.close();
+    WriteAll(home.filePath("play.wav"), Wave(11025, Tone(440, kSeconds, 11025, 8, 1, 0.7)));
 
     bool done = false;
     CtWaveCallbacks callbacks;

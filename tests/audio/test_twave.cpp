@@ -9,6 +9,8 @@
 
 #include "audio/ctwave.h"
 #include "audio/shippedsounds.h"
+#include "eventloop.h"
+#include "files.h"
 #include "platform/profile.h"
 #include "platform/wave/converter.h"
 #include "platform/wave/sounds.h"
@@ -18,49 +20,6 @@
 
 namespace {
 constexpr int kOut = 2000, kIn = 2001;
-
-QByteArray WaveFile(quint32 rate, quint16 bits, quint16 channels, const QByteArray& samples) {
-    const quint16 align = quint16(channels * bits / 8);
-    QByteArray fmt(16, '\0');
-    qToLittleEndian<quint16>(1, fmt.data());
-    qToLittleEndian<quint16>(channels, fmt.data() + 2);
-    qToLittleEndian<quint32>(rate, fmt.data() + 4);
-    qToLittleEndian<quint32>(rate * align, fmt.data() + 8);
-    qToLittleEndian<quint16>(align, fmt.data() + 12);
-    qToLittleEndian<quint16>(bits, fmt.data() + 14);
-    auto le32 = [](quint32 v) {
-        QByteArray b(4, '\0');
-        qToLittleEndian(v, b.data());
-        return b;
-    };
-    return "RIFF" + le32(quint32(4 + 8 + fmt.size() + 8 + samples.size())) + "WAVE" + "fmt " +
-           le32(quint32(fmt.size())) + fmt + "data" + le32(quint32(samples.size())) + samples;
-}
-
-// A sine of hz at the rate, as 8-bit unsigned (bits 8) or 16-bit signed samples per channel.
-QByteArray Tone(double hz, double seconds, quint32 rate, quint16 bits, quint16 channels) {
-    QByteArray out;
-    const int frames = int(seconds * rate);
-    for (int i = 0; i < frames; ++i) {
-        const double v = 0.5 * std::sin(2 * M_PI * hz * i / rate);
-        for (int c = 0; c < channels; ++c) {
-            if (bits == 8) {
-                out += char(uchar(std::lround(v * 127) + 128));
-            } else {
-                char b[2];
-                qToLittleEndian(qint16(std::lround(v * 32767)), b);
-                out += QByteArray(b, 2);
-            }
-        }
-    }
-    return out;
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 }  // namespace
 
 class TestTWave : public QObject {
@@ -78,7 +37,8 @@ class TestTWave : public QObject {
     }
     QString File(const char* name, const QByteArray& bytes) {
         const QString path = m_dir.filePath(name);
-        WriteFile(path, bytes);
+        if (!WriteAll(path, bytes))
+            QTest::qFail("the test file cannot be written", __FILE__, __LINE__);
         return path;
     }
 
@@ -128,8 +88,7 @@ private slots:
         QVERIFY(wave.Stop());
         QVERIFY(QTest::qWaitFor([&] { return m_seen.size() == 3; }, 3000));
         QCOMPARE(m_seen, (QStringList{"out-open", "out-done", "out-close"}));
-        QTest::qWait(50);
-        QCOMPARE(m_seen.size(), 3);
+        QVERIFY(NothingWithin(50, [&] { return m_seen.size() > 3; }));
 
         // Stop from the done notification.
         m_seen.clear();
@@ -201,7 +160,7 @@ private slots:
         QVERIFY(qAbs(first.size() - 8000) < 80);
         QCOMPARE(PlayedOnce(greeting), first);
 
-        WriteFile(greeting, WaveFile(11025, 8, 1, Tone(900, 1.0, 11025, 8, 1)));
+        QVERIFY(WriteAll(greeting, WaveFile(11025, 8, 1, Tone(900, 1.0, 11025, 8, 1))));
         PlayedOnce(greeting);
         QVERIFY(qAbs(Frequency(m_out->Played, 8000) - 900) < 9);
     }
@@ -337,7 +296,7 @@ private slots:
         QVERIFY(names.contains("Greetings/Default Greeting 3.wav"));
         QVERIFY(names.contains("Personal Sounds/ring.wav"));
         QDir().mkpath(folder.filePath("System Sounds"));
-        WriteFile(folder.filePath("System Sounds/beep.wav"), "mine");
+        QVERIFY(WriteAll(folder.filePath("System Sounds/beep.wav"), "mine"));
         const QStringList copied = InstallShippedSounds();
         QCOMPARE(copied.size(), names.size() - 1);  // the user's own beep stays
         QVERIFY(InstallShippedSounds().isEmpty());

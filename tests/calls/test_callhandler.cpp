@@ -6,6 +6,7 @@
 
 #include "calls/callhandler.h"
 #include "eventloop.h"
+#include "fakelinefixture.h"
 #include "outgoing/outgoingqueue.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
@@ -25,9 +26,9 @@ class TestCallHandler : public QObject {
     std::unique_ptr<TOutgoingHistory> m_history;
     std::unique_ptr<TOutgoingQueue> m_queue;
     std::unique_ptr<TCallHandler> m_handler;
-    std::unique_ptr<TFakeLineProvider> m_provider;
-    TFakeLine* m_line = nullptr;
-    std::unique_ptr<TTapi> m_tapi;
+    TFakeLineFixture m_fake;
+    TFakeLine* m_line = nullptr;  // the fixture's
+    TTapi* m_tapi = nullptr;
     TTapiEvents m_events;
     TRecordingView m_view;
     std::unique_ptr<TTestLines> m_lines;
@@ -62,23 +63,16 @@ private slots:
         m_queue = std::make_unique<TOutgoingQueue>(m_config, *m_history, *m_lines);
         m_handler =
             std::make_unique<TCallHandler>(m_config, *m_log, *m_book, *m_queue, *m_lines, m_view);
-        m_provider = std::make_unique<TFakeLineProvider>();
-        m_line = m_provider->AddLine("Fake");
-        m_line->SetId("tapi/phone", 0, STRINGFORMAT_BINARY);
-        m_tapi = std::make_unique<TTapi>(1);
         m_events = m_handler->Events();
-        m_tapi->Events = &m_events;
-        m_lines->Line = m_tapi.get();
-        m_tapi->InitLine();
-        m_tapi->InitPhone();
-        QCOMPARE(m_tapi->OpenLine(0, nullptr), 0);
+        m_tapi = m_lines->Line = m_fake.Prepare(&m_events, {{"tapi/phone", 0}});
+        m_line = m_fake.Line();
+        QCOMPARE(m_fake.OpenLine(), 0);
         Pump();
         m_call = m_line->Offer();
         Pump();
     }
     void cleanup() {
-        m_tapi.reset();
-        m_provider.reset();
+        m_fake.Close();
         TClock::UseSystem();
     }
 

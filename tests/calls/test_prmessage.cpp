@@ -9,6 +9,8 @@
 #include "calls/callhandler.h"
 #include "calls/prmessageform.h"
 #include "eventloop.h"
+#include "fakelinefixture.h"
+#include "files.h"
 #include "outgoing/outgoingqueue.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
@@ -23,11 +25,6 @@
 
 namespace {
 constexpr int kOut = 2100, kIn = 2101;
-
-QByteArray ReadWave(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 }  // namespace
 
 // The call handler with this form as its answering window, as the main window wires them: the
@@ -77,9 +74,9 @@ struct TAnswering {
 class TestPRMessage : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<TFakeLineProvider> m_provider;
-    TFakeLine* m_line = nullptr;
-    std::unique_ptr<TTapi> m_tapi;
+    TFakeLineFixture m_fake;
+    TFakeLine* m_line = nullptr;  // the fixture's
+    TTapi* m_tapi = nullptr;
     std::unique_ptr<TTestWaveDevice> m_out, m_in;
     TConfig m_config;
     TPhoneBook m_book;
@@ -111,13 +108,9 @@ private slots:
         TProfile::SetFolder(m_dir->path());
         InstallShippedSounds();
         QDir(m_dir->path()).mkdir("Messages");
-        m_provider = std::make_unique<TFakeLineProvider>();
-        m_line = m_provider->AddLine("Fake");
-        m_line->SetId("wave/out", kOut, STRINGFORMAT_BINARY);
-        m_line->SetId("wave/in", kIn, STRINGFORMAT_BINARY);
-        m_tapi = std::make_unique<TTapi>(1);
-        m_tapi->InitLine();
-        QCOMPARE(m_tapi->OpenLine(0, nullptr), 0);
+        QCOMPARE(m_fake.Open(nullptr, {{"wave/out", kOut}, {"wave/in", kIn}}), 0);
+        m_line = m_fake.Line();
+        m_tapi = m_fake.Tapi();
         Devices(false);
         m_config = TConfig();
         m_outcomes.clear();
@@ -127,8 +120,7 @@ private slots:
     void cleanup() {
         TWaveDevices::Unregister(kOut);
         TWaveDevices::Unregister(kIn);
-        m_tapi.reset();
-        m_provider.reset();
+        m_fake.Close();
         TClock::UseSystem();
     }
 
@@ -273,20 +265,19 @@ private slots:
         QVERIFY(TakeAfterABeep(form, saved));
         QVERIFY(QTest::qWaitFor([&] { return saved.size() == 1; }, 5000));
         const QString path = m_dir->filePath("Messages/" + saved.first());
-        QTest::qWait(2300);
-        QByteArray bytes = ReadWave(path);
-        QVERIFY2(bytes.size() >= 46 + 11025, qPrintable(QString::number(bytes.size())));
+        // The recording so far reaches the disk every second, the file's header with it.
+        QVERIFY(QTest::qWaitFor([&] { return ReadAll(path).size() >= 46 + 2 * 11025; }, 5000));
+        QByteArray bytes = ReadAll(path);
         QCOMPARE(qFromLittleEndian<quint32>(bytes.constData() + 42), quint32(bytes.size() - 46));
         QCOMPARE(qFromLittleEndian<quint32>(bytes.constData() + 4), quint32(bytes.size() - 8));
         form.EndRun();
         QVERIFY(!form.isVisible());
         QCOMPARE(saved.size(), 2);
         QCOMPARE(saved.last(), saved.first());
-        bytes = ReadWave(path);
+        bytes = ReadAll(path);
         QVERIFY(bytes.size() >= 46 + 2 * 11025);
         QCOMPARE(qFromLittleEndian<quint32>(bytes.constData() + 42), quint32(bytes.size() - 46));
-        QTest::qWait(300);
-        QVERIFY(m_outcomes.isEmpty());
+        QVERIFY(NothingWithin(300, [&] { return !m_outcomes.isEmpty(); }));
     }
 
     // A modem that stops sending in the middle of a message (it reset itself): the recording
@@ -304,7 +295,7 @@ private slots:
         QVERIFY(ended);
         QCOMPARE(m_outcomes, QList<int>{1});
         QCOMPARE(saved.size(), 2);
-        QVERIFY(ReadWave(m_dir->filePath("Messages/" + saved.last())).size() >= 46 + 11025);
+        QVERIFY(ReadAll(m_dir->filePath("Messages/" + saved.last())).size() >= 46 + 11025);
     }
 
     // The pause after a sound that could not be played belongs to its run: stopped, it must
@@ -325,8 +316,8 @@ private slots:
         QCOMPARE(m_outcomes, QList<int>{2});
         greeting = "Greetings/Default Greeting 1.wav";  // several seconds long
         form.PlayGreeting(*m_tapi, greeting);
-        QTest::qWait(2500);
-        QCOMPARE(m_outcomes, QList<int>{2});  // the second run still plays its greeting
+        // The second run still plays its greeting.
+        QVERIFY(NothingWithin(2500, [&] { return m_outcomes.size() > 1; }));
         form.StopButtonClick();
     }
 
@@ -342,8 +333,7 @@ private slots:
         form.StopButtonClick();
         QCOMPARE(m_outcomes, QList<int>{2});
         QVERIFY(!form.isVisible());
-        QTest::qWait(100);
-        QVERIFY(!QFile::exists(TPRMessageForm::IndexFile()));
+        QVERIFY(NothingWithin(100, [] { return QFile::exists(TPRMessageForm::IndexFile()); }));
         QVERIFY(QDir(m_dir->filePath("Messages")).entryList(QDir::Files).isEmpty());
         QVERIFY(record.MessageFile.isEmpty());
     }
@@ -441,8 +431,8 @@ private slots:
         call = m_line->Offer();
         m_line->Ring();
         Pump();
-        QTest::qWait(3000);  // longer than the greeting
-        QVERIFY(queue.Actions().empty());
+        QVERIFY(NothingWithin(3000,
+                              [&] { return !queue.Actions().empty(); }));  // the greeting's length
         TClock::Advance(5);
         queue.Tick();
         QCOMPARE(m_line->Count("lineDrop"), 1);  // the new caller still rings

@@ -8,6 +8,7 @@
 #include "calls/callhandler.h"
 #include "calls/remoteplayform.h"
 #include "eventloop.h"
+#include "fakelinefixture.h"
 #include "outgoing/outgoingqueue.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
@@ -41,9 +42,9 @@ class TestRemotePlay : public QObject {
     std::unique_ptr<TTestLines> m_lines;
     std::unique_ptr<TOutgoingQueue> m_queue;
     std::unique_ptr<TCallHandler> m_handler;
-    std::unique_ptr<TFakeLineProvider> m_provider;
-    TFakeLine* m_line = nullptr;
-    std::unique_ptr<TTapi> m_tapi;
+    TFakeLineFixture m_fake;
+    TFakeLine* m_line = nullptr;  // the fixture's
+    TTapi* m_tapi = nullptr;
     TTapiEvents m_events;
     HCALL m_call = 0;
     std::unique_ptr<TTestWaveDevice> m_out;
@@ -86,14 +87,10 @@ private slots:
         m_queue = std::make_unique<TOutgoingQueue>(m_config, m_history, *m_lines);
         m_handler =
             std::make_unique<TCallHandler>(m_config, m_log, m_book, *m_queue, *m_lines, m_view);
-        m_provider = std::make_unique<TFakeLineProvider>();
-        m_line = m_provider->AddLine("Fake");
-        m_tapi = std::make_unique<TTapi>(1);
         m_events = m_handler->Events();
-        m_tapi->Events = &m_events;
-        m_lines->Line = m_tapi.get();
-        m_tapi->InitLine();
-        QCOMPARE(m_tapi->OpenLine(0, nullptr), 0);
+        m_tapi = m_lines->Line = m_fake.Prepare(&m_events);
+        m_line = m_fake.Line();
+        QCOMPARE(m_fake.OpenLine(), 0);
         Pump();
         m_call = m_line->Offer();
         Pump();
@@ -105,8 +102,7 @@ private slots:
     }
     void cleanup() {
         TWaveDevices::Unregister(kOut);
-        m_tapi.reset();
-        m_provider.reset();
+        m_fake.Close();
     }
 
     // "#" and the code start retrieval; the code after other keys does not; the keys then

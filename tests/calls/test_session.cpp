@@ -6,18 +6,11 @@
 
 #include "calls/session.h"
 #include "eventloop.h"
+#include "files.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/telephony/fakeline.h"
 #include "recordingview.h"
-
-namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-}  // namespace
 
 class TestSession : public QObject {
     Q_OBJECT

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "files.h"
 #include "program.h"
 #include "simulator.h"
 #include "store/calllog.h"
@@ -17,16 +18,6 @@ namespace {
 void Stop(QProcess& program) {
     ::kill(pid_t(program.processId()), SIGTERM);
     program.waitForFinished(10000);
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Every file under a folder with its contents and time of change.

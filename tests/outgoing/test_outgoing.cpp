@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "eventloop.h"
+#include "fakelinefixture.h"
 #include "outgoing/dialable.h"
 #include "outgoing/outgoingqueue.h"
 #include "platform/clock.h"
@@ -44,9 +45,9 @@ class TestOutgoing : public QObject {
     TConfig m_config;
     std::unique_ptr<TOutgoingHistory> m_history;
     std::unique_ptr<TOutgoingQueue> m_queue;
-    std::unique_ptr<TFakeLineProvider> m_provider;
-    TFakeLine* m_line = nullptr;
-    std::unique_ptr<TTapi> m_tapi;
+    TFakeLineFixture m_fake;
+    TFakeLine* m_line = nullptr;  // the fixture's
+    TTapi* m_tapi = nullptr;
     TRecordingHost m_host;
     QStringList& m_log = m_host.Log;
 
@@ -67,19 +68,15 @@ private slots:
         m_config.LocalAreaCodes = "404,678";
         m_history = std::make_unique<TOutgoingHistory>();
         m_queue = std::make_unique<TOutgoingQueue>(m_config, *m_history, m_host);
-        m_provider = std::make_unique<TFakeLineProvider>();
-        m_line = m_provider->AddLine("Fake");
-        m_tapi = std::make_unique<TTapi>(1);
-        m_tapi->InitLine();
-        m_tapi->InitPhone();
-        QCOMPARE(m_tapi->OpenLine(0, nullptr), 0);
+        QCOMPARE(m_fake.Open(nullptr), 0);
+        m_line = m_fake.Line();
+        m_tapi = m_fake.Tapi();
         m_host = TRecordingHost();
-        m_host.Line = m_tapi.get();
+        m_host.Line = m_tapi;
     }
     void cleanup() {
         m_queue.reset();
-        m_tapi.reset();
-        m_provider.reset();
+        m_fake.Close();
         TClock::UseSystem();
     }
 
@@ -187,7 +184,7 @@ private slots:
         QCOMPARE(m_queue->Rows()[0]->Status, QString("Waiting for connect"));
         QVERIFY(Dialled().isEmpty());
 
-        m_host.Line = m_tapi.get();
+        m_host.Line = m_tapi;
         m_line->Results["lineMakeCall"] = LINEERR_CALLUNAVAIL;
         for (int attempt = 0; attempt < 8; ++attempt)
             Advance(31);

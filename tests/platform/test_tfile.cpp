@@ -8,22 +8,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "files.h"
 #include "platform/atomicfile.h"
 #include "platform/tfile.h"
 #include "scriptedprompts.h"
 
 namespace {
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QByteArray ReadBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 // Every line ReadLine gives until it returns below 1, and the final result.
 QPair<QStringList, int> Lines(const QString& path, int maxLen = 256) {
     TFile f;
@@ -44,7 +34,7 @@ class TestTFile : public QObject {
 
 private slots:
     void readLineSplitsCrLfLines() {
-        WriteBytes(Path("crlf.txt"), QByteArray("ab\r\ncd"));
+        QVERIFY(WriteAll(Path("crlf.txt"), QByteArray("ab\r\ncd")));
         TFile f;
         QVERIFY(f.Open(Path("crlf.txt"), TFile::ModeRead) >= 0);
         char buffer[64];
@@ -72,28 +62,28 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, lines);
         QFETCH(int, last);
-        WriteBytes(Path("edge.txt"), bytes);
+        QVERIFY(WriteAll(Path("edge.txt"), bytes));
         const auto got = Lines(Path("edge.txt"));
         QCOMPARE(got.first, lines);
         QCOMPARE(got.second, last);
     }
 
     void readLineKeepsEveryByteOfALongLine() {
-        WriteBytes(Path("long.txt"), QByteArray("abcdefghij\r\nk"));
+        QVERIFY(WriteAll(Path("long.txt"), QByteArray("abcdefghij\r\nk")));
         // A buffer of 5 holds 4 characters: the long line comes in pieces, none lost.
         QCOMPARE(Lines(Path("long.txt"), 5).first, (QStringList{"abcd", "efgh", "ij", "k"}));
     }
 
     void openModesTruncateKeepAndAppend() {
         const QString name = Path("modes.dat");
-        WriteBytes(name, "hello");
+        QVERIFY(WriteAll(name, "hello"));
         {
             TFile f;
             QVERIFY(f.Open(name, TFile::ModeWrite) >= 0);
             QCOMPARE(f.SeekEnd(), 5);
             QCOMPARE(f.Write(" world", 6), 6);
         }
-        QCOMPARE(ReadBytes(name), QByteArray("hello world"));
+        QCOMPARE(ReadAll(name), QByteArray("hello world"));
         {
             TFile f;
             QVERIFY(f.Open(name, TFile::ModeReadWrite) >= 0);
@@ -102,13 +92,14 @@ private slots:
             QCOMPARE(f.Write("W", 1), 1);
             QCOMPARE(f.Tell(), 7);
         }
-        QCOMPARE(ReadBytes(name), QByteArray("hello World"));
+        QCOMPARE(ReadAll(name), QByteArray("hello World"));
         {
             TFile f;
             QVERIFY(f.Open(name, TFile::ModeRewrite) >= 0);
             QCOMPARE(f.GetSize(), 0);
         }
-        QCOMPARE(ReadBytes(name), QByteArray());
+        QVERIFY(QFile::exists(name));
+        QCOMPARE(ReadAll(name), QByteArray());
 
         // Mode 2 creates a missing file, readable by the user only.
         TFile f;
@@ -150,12 +141,12 @@ private slots:
 
     void copyDeleteAndFolders() {
         TFile f;
-        WriteBytes(Path("a.pb"), "entries");
-        WriteBytes(Path("b.pbb"), "old backup");
+        QVERIFY(WriteAll(Path("a.pb"), "entries"));
+        QVERIFY(WriteAll(Path("b.pbb"), "old backup"));
         QVERIFY(f.Copy(Path("a.pb"), Path("b.pbb")));
-        QCOMPARE(ReadBytes(Path("b.pbb")), QByteArray("entries"));
+        QCOMPARE(ReadAll(Path("b.pbb")), QByteArray("entries"));
         QVERIFY(!f.Copy(Path("none.pb"), Path("b.pbb")));
-        QCOMPARE(ReadBytes(Path("b.pbb")), QByteArray("entries"));
+        QCOMPARE(ReadAll(Path("b.pbb")), QByteArray("entries"));
         QVERIFY(!f.Copy(Path("a.pb"), Path("no/such/folder/b.pbb")));
         QVERIFY(!f.ErrorText.isEmpty());
 
@@ -175,7 +166,7 @@ private slots:
         const auto privateFile = QFile::ReadOwner | QFile::WriteOwner;
         for (const char* name : {"CALL.LOG", "CALL.LOG.Ab12Cd", "msg1796000000.wav.q9Zk3P",
                                  "notes.backup", "CALL.LOG.shared"}) {
-            WriteBytes(dir.filePath(name), "x");
+            QVERIFY(WriteAll(dir.filePath(name), "x"));
             QFile::setPermissions(dir.filePath(name), privateFile);
         }
         QFile::setPermissions(dir.filePath("CALL.LOG.shared"), privateFile | QFile::ReadOther);
@@ -193,8 +184,8 @@ private slots:
         QCOMPARE(out, QString("unchanged"));
         QVERIFY(f.MakeUniqueName("Sound", "wav", folder, &out));
         QCOMPARE(out, folder + "/Sound.wav");
-        WriteBytes(out, "1");
-        WriteBytes(folder + "/Sound1.wav", "2");
+        QVERIFY(WriteAll(out, "1"));
+        QVERIFY(WriteAll(folder + "/Sound1.wav", "2"));
         QVERIFY(f.MakeUniqueName("Sound", "wav", folder, &out));
         QCOMPARE(out, folder + "/Sound2.wav");
     }
@@ -202,7 +193,7 @@ private slots:
     void atomicRewriteKeepsOldFileWhenAWriteFails() {
         const QString name = Path("CALL.LOG");
         QVERIFY(RewriteFile(name, QByteArray(1000, 'a')));
-        QCOMPARE(ReadBytes(name), QByteArray(1000, 'a'));
+        QCOMPARE(ReadAll(name), QByteArray(1000, 'a'));
 
         // A real write failure: the file size limit stops the write part-way, as a full disk
         // would (root ignores permissions, but not this limit).
@@ -217,7 +208,7 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &old);
         QVERIFY(!ok);
         QCOMPARE(error, QString("File too large"));
-        QCOMPARE(ReadBytes(name), QByteArray(1000, 'a'));
+        QCOMPARE(ReadAll(name), QByteArray(1000, 'a'));
         QCOMPARE(QDir(m_dir.path()).entryList({"CALL.LOG*"}, QDir::Files), QStringList{"CALL.LOG"});
 
         // An abandoned rewrite leaves no temporary file behind.
@@ -226,7 +217,7 @@ private slots:
             QVERIFY(file.Open());
             QVERIFY(file.Write("partial"));
         }
-        QCOMPARE(ReadBytes(name), QByteArray(1000, 'a'));
+        QCOMPARE(ReadAll(name), QByteArray(1000, 'a'));
         QCOMPARE(QDir(m_dir.path()).entryList({"CALL.LOG*"}, QDir::Files).size(), 1);
         QVERIFY(!RewriteFile(Path("no/such/CALL.LOG"), "x", &error));
         QCOMPARE(error, QString("No such file or directory"));
@@ -239,7 +230,7 @@ private slots:
         QVERIFY(QFile::link("synced/book.pb12", Path("book.pb12")));
         QVERIFY(RewriteFile(Path("book.pb12"), "new"));
         QVERIFY(QFileInfo(Path("book.pb12")).isSymLink());
-        QCOMPARE(ReadBytes(Path("synced/book.pb12")), QByteArray("new"));
+        QCOMPARE(ReadAll(Path("synced/book.pb12")), QByteArray("new"));
         QCOMPARE(QDir(Path("synced")).entryList(QDir::Files), QStringList{"book.pb12"});
 
         // A link out of the folder is never written through: a rewrite replaces the link, an
@@ -255,10 +246,10 @@ private slots:
         QVERIFY(file.SeekEnd() >= 0);
         QCOMPARE(file.Write(" and ours", 9), qint64(9));
         file.Close();
-        QCOMPARE(ReadBytes(outside), QByteArray("theirs"));
+        QCOMPARE(ReadAll(outside), QByteArray("theirs"));
         QVERIFY(!QFileInfo(Path("rewritten")).isSymLink());
-        QCOMPARE(ReadBytes(Path("rewritten")), QByteArray("ours"));
-        QCOMPARE(ReadBytes(Path("appended")), QByteArray("theirs and ours"));
+        QCOMPARE(ReadAll(Path("rewritten")), QByteArray("ours"));
+        QCOMPARE(ReadAll(Path("appended")), QByteArray("theirs and ours"));
     }
 };
 

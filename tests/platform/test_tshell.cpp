@@ -11,22 +11,22 @@
 #include "platform/tshell.h"
 
 namespace {
-// A stand-in tool that appends its arguments, one per line, to a log and prints a reply.
+// A stand-in tool that writes its arguments, one per line, to a log and prints a reply. The
+// log appears whole, by a rename, so that a reader never sees half of it.
 void FakeTool(const QString& folder, const QString& name, const QString& reply) {
     QFile f(folder + "/" + name);
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QString("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> \"" + folder + "/" +
-                    name + ".log\"; done\nprintf '%s' '" + reply + "'\n")
+    const QString log = folder + "/" + name + ".log";
+    f.write(QString("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + log + ".part\"\nmv \"" + log +
+                    ".part\" \"" + log + "\"\nprintf '%s' '" + reply + "'\n")
                 .toUtf8());
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QStringList Logged(const QString& folder, const QString& name) {
     QFile f(folder + "/" + name + ".log");
-    // The opener starts xdg-open detached: give it a moment to write its log.
-    for (int i = 0; i < 100 && !f.exists(); ++i)
-        QTest::qWait(20);
-    QTest::qWait(50);
+    // The opener starts xdg-open detached.
+    if (!QTest::qWaitFor([&] { return f.exists(); }, 2000)) return {};
     if (!f.open(QIODevice::ReadOnly)) return {};
     return QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
 }

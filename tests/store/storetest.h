@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "files.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 
@@ -19,16 +20,6 @@ struct TScratchFolder {
     ~TScratchFolder() { TClock::UseSystem(); }
     QString Path(const QString& name) const { return Dir.filePath(name); }
 };
-
-inline QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
-}
 
 inline qint32 Int32At(const QByteArray& bytes, int offset) {
     return qFromLittleEndian<qint32>(bytes.constData() + offset);

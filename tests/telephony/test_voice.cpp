@@ -7,51 +7,32 @@
 #include <cmath>
 
 #include "audio/ctwave.h"
+#include "files.h"
 #include "platform/telephony/portlock.h"
 #include "platform/telephony/v253line.h"
-#include "simulator.h"
+#include "simulatedline.h"
 #include "telephony/ttapi.h"
 #include "wavefile.h"
-
-namespace {
-QByteArray Tone(double hz, double seconds, quint32 rate) {
-    QByteArray out;
-    for (int i = 0; i < int(seconds * rate); ++i)
-        out += char(uchar(std::lround(100 * std::sin(2 * M_PI * hz * i / rate)) + 128));
-    return out;
-}
-
-QByteArray DataOf(const QString& wavePath) {
-    QFile file(wavePath);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll().mid(44);
-}
-}  // namespace
 
 class TestVoice : public QObject {
     Q_OBJECT
     QTemporaryDir m_home;
     QTemporaryDir m_records;
-    std::unique_ptr<TSimulator> m_sim;
-    std::unique_ptr<TV253Provider> m_provider;
-    std::unique_ptr<TTapi> m_tapi;
-    TTapiEvents m_table;
-    QStringList m_events;
+    TSimulatedLine m_modem{m_home.path()};
+    QStringList& m_events = m_modem.Events;
     QStringList m_wave;
     CtWaveCallbacks m_callbacks;
 
-    bool Saw(const QString& event, int ms = 5000) {
-        return QTest::qWaitFor([&] { return m_events.contains(event); }, ms);
-    }
+    bool Saw(const QString& event, int ms = 5000) { return m_modem.Saw(event, ms); }
 
     // A call from the simulator, answered; returns the line's wave device of a direction.
     int AnsweredCall(const QString& direction) {
-        m_sim->Script("rings 10 0.3");
+        m_modem.Sim()->Script("rings 10 0.3");
         if (!Saw("5011:Ringing")) return 0;
-        m_tapi->Answer();
+        m_modem.Tapi()->Answer();
         if (!Saw("5010:Connected")) return 0;
-        m_tapi->GetWaveId(direction);
-        return int(m_tapi->WaveId);
+        m_modem.Tapi()->GetWaveId(direction);
+        return int(m_modem.Tapi()->WaveId);
     }
 
 private slots:
@@ -60,9 +41,6 @@ private slots:
         QDir().mkpath(m_home.filePath("locks"));
         TPortLock::SetFolder(m_home.filePath("locks"));
         TV253Line::CommandTimeoutMs = 1000;
-        m_table.OnLineEvent = [this](int code, const QString& text) {
-            m_events << QString::number(code) + ":" + text;
-        };
         auto note = [this](const char* what) { return [this, what] { m_wave << what; }; };
         m_callbacks = {note("out-open"), note("out-done"), note("out-close"),
                        note("in-open"),  note("in-data"),  note("in-close")};
@@ -71,25 +49,13 @@ private slots:
     void init() {
         m_events.clear();
         m_wave.clear();
-        m_sim = std::make_unique<TSimulator>(QStringList{"--record-dir", m_records.path()});
-        QVERIFY(!m_sim->Device.isEmpty());
-        QVERIFY(m_sim->WriteLinesConf(m_home.path(), "Sim"));
-        m_provider = std::make_unique<TV253Provider>();
-        m_provider->ByIdFolder = m_home.filePath("none");
-        m_tapi = std::make_unique<TTapi>(1);
-        m_tapi->Events = &m_table;
-        m_tapi->InitLine();
-        QCOMPARE(m_tapi->OpenLine(quint32(m_tapi->FindLineDevice("Sim")), nullptr), 0);
+        QCOMPARE(m_modem.Connect({"--record-dir", m_records.path()}), 0);
     }
 
     void cleanup() {
-        m_tapi.reset();
-        m_provider.reset();
-        m_sim.reset();
+        m_modem.Close();
         for (const QString& name : QDir(m_records.path()).entryList(QDir::Files))
             QFile::remove(m_records.filePath(name));
-        for (const QString& name : QDir(m_home.filePath("locks")).entryList(QDir::Files))
-            QFile::remove(m_home.filePath("locks/" + name));
     }
 
     void greetingReachesTheLine() {
@@ -98,7 +64,7 @@ private slots:
         const QString greeting = m_home.filePath("greeting.wav");
         QFile file(greeting);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(Wave(11025, Tone(440, 2.0, 11025)));
+        file.write(Wave(11025, Tone(440, 2.0, 11025, 8, 1, 0.8)));
         file.close();
 
         CtWave wave(&m_callbacks);
@@ -107,7 +73,7 @@ private slots:
         clock.start();
         QVERIFY(wave.Play(device, false));
         QTRY_VERIFY(wave.GetPosition() > 0);  // the greeting is under way
-        m_sim->Script("keys 4");              // the caller keys a digit during the greeting
+        m_modem.Sim()->Script("keys 4");      // the caller keys a digit during the greeting
         QVERIFY(QTest::qWaitFor([&] { return m_wave.contains("out-close"); }, 8000));
         const qint64 elapsed = clock.elapsed();
         QCOMPARE(m_wave, (QStringList{"out-open", "out-done", "out-close"}));
@@ -115,33 +81,33 @@ private slots:
                  qPrintable(QString::number(elapsed)));  // real time
         QVERIFY(m_events.contains("9:4"));
 
-        const QByteArray played = DataOf(m_records.filePath("vtx-1.wav"));
+        const QByteArray played = ReadAll(m_records.filePath("vtx-1.wav")).mid(44);
         QVERIFY2(qAbs(played.size() - 16000) <= 160, qPrintable(QString::number(played.size())));
         QVERIFY(qAbs(Frequency(played, 8000) - 440) < 5);
-        QVERIFY(m_sim->Commands().contains("AT+VTX"));
+        QVERIFY(m_modem.Sim()->Commands().contains("AT+VTX"));
     }
 
     void callerRecordedAsAWave() {
         const int device = AnsweredCall("wave/in");
         QVERIFY(device >= 1000);
-        m_sim->Script("tone 1000 3");
+        m_modem.Sim()->Script("tone 1000 3");
         QTest::qWait(400);  // the simulator takes script lines between its ring timer ticks
         CtWave wave(&m_callbacks);
         QVERIFY(wave.Record(device, 3));
-        QTRY_VERIFY(m_sim->Commands().contains("AT+VRX"));  // the recording runs
-        m_sim->Script("keys 7");                            // and a digit while the recording runs
+        QTRY_VERIFY(m_modem.Sim()->Commands().contains("AT+VRX"));  // the recording runs
+        m_modem.Sim()->Script("keys 7");  // and a digit while the recording runs
         QVERIFY(QTest::qWaitFor([&] { return m_wave.contains("in-close"); }, 8000));
         QCOMPARE(m_wave, (QStringList{"in-open", "in-data", "in-close"}));
         QCOMPARE(wave.RecordedSize(), 3u * 11025u);
         QVERIFY(m_events.contains("9:7"));
         const QString saved = m_home.filePath("message.wav");
         QVERIFY(wave.Save(saved));
-        const QByteArray samples = DataOf(saved).mid(2);  // the 46-byte header
+        const QByteArray samples = ReadAll(saved).mid(46);  // the 46-byte header
         const double hz = Frequency(samples.left(2 * 11025), 11025);
         QVERIFY2(qAbs(hz - 1000) < 10, qPrintable(QString::number(hz)));
 
         // The line is in command state again: the call drops cleanly.
-        QVERIFY(m_tapi->Hangup());
+        QVERIFY(m_modem.Tapi()->Hangup());
         QVERIFY(Saw("1:Call State Idle"));
         QVERIFY(QTest::qWaitFor([&] { return m_events.count("5009:Opened Sim") == 2; }, 5000));
     }
@@ -150,17 +116,17 @@ private slots:
         const int device = AnsweredCall("wave/in");
         CtWave wave(&m_callbacks);
         QVERIFY(wave.Record(device, 20));
-        QTRY_VERIFY(m_sim->Commands().contains("AT+VRX"));
+        QTRY_VERIFY(m_modem.Sim()->Commands().contains("AT+VRX"));
         QTest::qWait(1000);  // the caller speaks for a second before hanging up
-        m_sim->Script("hangup b");
+        m_modem.Sim()->Script("hangup b");
         QVERIFY(Saw("16384:Call State Disconnected"));
         QVERIFY(QTest::qWaitFor([&] { return m_wave.contains("in-close"); }, 5000));
         QCOMPARE(m_wave, (QStringList{"in-open", "in-data", "in-close"}));
         const quint32 kept = wave.RecordedSize();
         QVERIFY2(kept > 11025 / 2 && kept < 3 * 11025, qPrintable(QString::number(kept)));
-        QVERIFY(m_tapi->Hangup());
+        QVERIFY(m_modem.Tapi()->Hangup());
         QVERIFY(Saw("1:Call State Idle"));
-        QVERIFY(m_sim->Commands().contains("ATH0"));
+        QVERIFY(m_modem.Sim()->Commands().contains("ATH0"));
     }
 
     void stopDuringPlayback() {
@@ -168,7 +134,7 @@ private slots:
         const QString greeting = m_home.filePath("long.wav");
         QFile file(greeting);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(Wave(11025, Tone(300, 6.0, 11025)));
+        file.write(Wave(11025, Tone(300, 6.0, 11025, 8, 1, 0.8)));
         file.close();
         CtWave wave(&m_callbacks);
         QVERIFY(wave.Load(greeting));
@@ -178,7 +144,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return m_wave.contains("out-close"); }, 3000));
         QCOMPARE(m_wave, (QStringList{"out-open", "out-done", "out-close"}));
         // The modem took the abort: the next command works.
-        QVERIFY(m_tapi->Hangup());
+        QVERIFY(m_modem.Tapi()->Hangup());
         QVERIFY(Saw("1:Call State Idle"));
         QCOMPARE(m_events.filter("12:\tSuccess for Unknown:").size(), 1);  // the drop's reply
         QVERIFY(m_events.filter("12:\tFailed").isEmpty());

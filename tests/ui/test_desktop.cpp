@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "controls.h"
+#include "eventloop.h"
 #include "platform/autostart.h"
 #include "platform/profile.h"
 #include "scriptedprompts.h"
@@ -132,12 +133,10 @@ private slots:
         emit server.ActionInvoked(server.LastId, "default");
         QTRY_COMPARE(activated.size(), 1);
         emit server.ActionInvoked(server.LastId + 7, "default");  // not ours
-        QTest::qWait(100);
-        QCOMPARE(activated.size(), 1);
+        QVERIFY(NothingWithin(100, [&] { return activated.size() > 1; }));
         notifier.Enabled = false;
         notifier.Notify("Call from Bob", "");
-        QTest::qWait(200);
-        QCOMPARE(server.Shown.size(), 1);
+        QVERIFY(NothingWithin(200, [&] { return server.Shown.size() > 1; }));
 
         // The window sends one for a caller it logs.
         SetDesktopNotifications(true);
