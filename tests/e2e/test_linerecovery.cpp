@@ -50,7 +50,14 @@ private slots:
         sim.Script("hangup b");
         QVERIFY2(QTest::qWaitFor([&] { return sim.Commands().count("ATH0") == 3; }, 20000),
                  qPrintable(sim.Commands().join(" | ")));
-        QTest::qWait(300);
+        // The message is tied to its call on disk as soon as it is complete; the checks below
+        // say what is missing if it never is.
+        (void)QTest::qWaitFor(
+            [&] {
+                const QList<CallLogRecord> logged = folder.Records();
+                return logged.size() == 3 && logged[2].Actions == LOG_TOOK_MESSAGE;
+            },
+            5000);
         Stop(program);
         QCOMPARE(program.exitCode(), 0);
         const QList<CallLogRecord> records = folder.Records();
