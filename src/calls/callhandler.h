@@ -55,6 +55,8 @@ public:
                  TLineSource& lines, TSessionView& view);
 
     quint32 RingCount() const { return m_ringCount; }
+    // A call is up (answered or dialled).
+    bool OffHook() const { return m_connected; }
     quint32 CallMode() const { return m_callMode; }
     // The record of the call under way, or null (none, or the user deleted it).
     CallLogRecord* CurrentLogRecord() const;

@@ -1,9 +1,13 @@
 // Ringvale on the desktop: the manual has every help topic and each Help button opens its
 // own; callers and new messages reach a notification service (a stand-in on a private session
-// bus) and its action brings the window back; a second start raises the first; the autostart
-// entry.
+// bus) and its action brings the window back; other programs on the bus hear of callers,
+// messages and the line, list the new messages and mark one heard; a second start raises the
+// first; the autostart entry.
 
 #include <QDBusConnection>
+#include <QDBusPendingCall>
+#include <QDBusReply>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
@@ -12,16 +16,23 @@
 
 #include "controls.h"
 #include "eventloop.h"
+#include "files.h"
 #include "platform/autostart.h"
 #include "platform/profile.h"
+#include "platform/telephony/fakeline.h"
 #include "scriptedprompts.h"
+#include "store/calllog.h"
 #include "store/config.h"
+#include "store/phonebook.h"
 #include "ui/dialogs/getnewname.h"
 #include "ui/dialogs/helpwindow.h"
 #include "ui/dialogs/setup.h"
+#include "ui/main/busservice.h"
 #include "ui/main/desktopnotifier.h"
 #include "ui/main/firstinstance.h"
+#include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
+#include "wavefile.h"
 
 // The notification service as a desktop offers it, recording what it is asked to show.
 class TNotificationServer : public QObject {
@@ -39,6 +50,25 @@ public slots:
     QStringList GetCapabilities() { return {"actions", "body"}; }
 signals:
     void ActionInvoked(uint id, const QString& action);
+};
+
+// Another program on the bus, on a connection of its own, writing down what Ringvale says.
+class TBusListener : public QObject {
+    Q_OBJECT
+public:
+    explicit TBusListener(QDBusConnection bus) {
+        for (const char* name : {"CallArrived", "MessageRecorded", "LineStateChanged"})
+            bus.connect(TBusService::kName, TBusService::kPath, TBusService::kName, name, this,
+                        SLOT(Heard(QDBusMessage)));
+    }
+    QStringList Said;
+public slots:
+    void Heard(const QDBusMessage& message) {
+        QStringList words{message.member()};
+        for (const QVariant& argument : message.arguments())
+            words << argument.toString();
+        Said << words.join('|');
+    }
 };
 
 namespace {
@@ -145,6 +175,78 @@ private slots:
         QTRY_COMPARE(server.Shown.size(), 2);
         QVERIFY(server.Shown[1].startsWith("Ringvale|Call from GARCIA MARIA|404-555-1212"));
         bus.unregisterService("org.freedesktop.Notifications");
+    }
+
+    void otherProgramsHearOfCallsAndMessages() {
+        TFakeLineProvider provider;
+        TFakeLine* line = provider.AddLine("Fake");
+        TConfig config;
+        config.SelectPortBox = "Fake";
+        config.SetFlashCaller(false);
+        config.SoundToPlayWhenPhoneRings.clear();
+        TConfigFile().SaveConfig(config);
+        QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "other");
+        QVERIFY(other.isConnected());
+        TBusListener listener(other);
+        TMainForm form;
+        form.ConnectButtonClick();
+        QTRY_COMPARE(listener.Said,
+                     (QStringList{"LineStateChanged|closed", "LineStateChanged|listening"}));
+
+        const HCALL ringing = line->Offer();
+        line->Ring();
+        QTRY_COMPARE(listener.Said.size(), 3);
+        QCOMPARE(listener.Said[2], QString("LineStateChanged|ringing"));
+        const QByteArray name = "GARCIA MARIA";
+        line->CallerId(ringing, LINECALLPARTYID_NAME | LINECALLPARTYID_ADDRESS, "4045551212",
+                       &name);
+        QTRY_COMPARE(listener.Said.size(), 4);
+        const CallLogRecord& call = form.Session().CallLog().Records.back();
+        QCOMPARE(listener.Said[3],
+                 "CallArrived|GARCIA MARIA|404-555-1212|" + QString::number(call.Time));
+
+        // The message is complete: its file, and the caller as the history names him.
+        const QString file = TCallLog::MessagesFolder() + "/msg1.wav";
+        QVERIFY(WriteAll(file, Wave(11025, QByteArray(1000, char(128)))));
+        form.Session().Calls().MessageSaved("msg1.wav");  // as the answering window does
+        form.Bus()->ReportMessage("msg1.wav");
+        form.History()->RefreshHistory();
+        QTRY_COMPARE(listener.Said.size(), 5);
+        QCOMPARE(listener.Said[4], "MessageRecorded|" + file + "|GARCIA MARIA|404-555-1212");
+
+        // The other program asks without blocking: Ringvale answers from this same thread.
+        auto ask = [&](const QString& method, const QVariantList& arguments = {}) {
+            QDBusMessage request = QDBusMessage::createMethodCall(
+                TBusService::kName, TBusService::kPath, TBusService::kName, method);
+            request.setArguments(arguments);
+            QDBusPendingCall pending = other.asyncCall(request);
+            (void)QTest::qWaitFor([&] { return pending.isFinished(); }, 5000);
+            return pending.reply();
+        };
+        QDBusReply<QList<TBusMessage>> listed = ask("NewMessages");
+        QVERIFY2(listed.isValid(), qPrintable(listed.error().message()));
+        QCOMPARE(listed.value().size(), 1);
+        QCOMPARE(listed.value()[0].File, file);
+        QCOMPARE(listed.value()[0].Name, QString("GARCIA MARIA"));
+        QCOMPARE(listed.value()[0].Time, qint64(call.Time));
+        QCOMPARE(ControlOf<QLabel>(form, "NumMessages")->text(), QString("1"));
+
+        // Marked heard: on disk at once and in the window; only a listed file counts.
+        QCOMPARE(QDBusReply<bool>(ask("MarkHeard", {file})).value(), true);
+        QCOMPARE(ControlOf<QLabel>(form, "NumMessages")->text(), QString("0"));
+        TCallLog reread;
+        reread.LoadCallLog(100);
+        QCOMPARE(TCallLog::StateOf(reread.Records.back()), HeardMessage);
+        QCOMPARE(QDBusReply<bool>(ask("MarkHeard", {file})).value(), false);
+        QCOMPARE(QDBusReply<bool>(ask("MarkHeard", {TCallLog::FileName()})).value(), false);
+        QVERIFY(QDBusReply<QList<TBusMessage>>(ask("NewMessages")).value().isEmpty());
+
+        // A second copy, on another data folder, leaves the name to the first.
+        TCallLog otherLog;
+        TPhoneBook otherBook;
+        QVERIFY(!TBusService(otherLog, otherBook).Register());
+
+        QDBusConnection::disconnectFromBus("other");
     }
 
     // A second start on the folder asks the first to show its window; on another folder

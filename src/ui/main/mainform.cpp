@@ -22,6 +22,7 @@
 #include "ui/dialogs/setup.h"
 #include "ui/dialogs/showcalleridform.h"
 #include "ui/dialogs/welcomedialog.h"
+#include "ui/main/busservice.h"
 #include "ui/main/ctrayicon.h"
 #include "ui/main/desktopnotifier.h"
 #include "ui/main/historytab.h"
@@ -74,6 +75,7 @@ TMainForm::TMainForm(QWidget* parent)
     m_debug = new TDebugForm(this);
     m_prmessage = new TPRMessageForm(*this, this);
     m_notifier = new TDesktopNotifier(this);
+    m_bus = new TBusService(m_session.CallLog(), m_session.PhoneBook(), this);
     m_connectedIcon = LineIcon(true);
     m_disconnectedIcon = LineIcon(false);
     WireWindows();
@@ -99,6 +101,7 @@ void TMainForm::FormCreate() {
             Prompts().Notice(notices.join(QStringLiteral("\r\r")), QStringLiteral("Ringvale"));
         });
     m_notifier->Enabled = DesktopNotificationsOn();
+    m_bus->Register();  // quietly absent without a session bus
     m_session.Connection().StartUp();
     ShowInternetButton();
     // A first start is led to the settings, so that a modem is chosen.
@@ -141,6 +144,7 @@ void TMainForm::HistoryRowAdded(CallLogRecord* record) {
     m_session.PhoneBook().CallerDisplayName(record->Number, record->Name, &name);
     m_notifier->Notify(QStringLiteral("Call from ") + TrimBlanks(name),
                        FormatNumber(record->Number));
+    m_bus->ReportCall(*record);
     if (PrintCalls) {
         const QString done = TrimBlanks(LogActionText(record->Actions));
         PrintLine(QStringLiteral("%1  %2  %3")
@@ -246,6 +250,7 @@ void TMainForm::MessageSaved(const QString& name) {
     m_history->RefreshHistory();
     if (name.isEmpty() || m_prmessage->Recording()) return;  // told once, when complete
     if (PrintCalls) PrintLine(QStringLiteral("    took a message: Messages/") + name);
+    m_bus->ReportMessage(name);
     m_notifier->Notify(QStringLiteral("New message"),
                        QStringLiteral("%1 new message(s) waiting").arg(m_history->NewMessages()));
 }
@@ -262,6 +267,7 @@ void TMainForm::MainStatus(const QString& text) {
 void TMainForm::WireWindows() {
     TCallHandler& calls = m_session.Calls();
     connect(m_notifier, &TDesktopNotifier::Activated, this, &TMainForm::ShowWindow);
+    connect(m_bus, &TBusService::MessagesChanged, this, [this] { m_history->RefreshHistory(); });
     // Names may have changed, and with them the order of a list sorted by name.
     connect(m_phoneBookTab, &TPhoneBookTab::PhoneBookChanged, this, [this] {
         m_history->RefreshHistory();
@@ -454,6 +460,14 @@ void TMainForm::RenderCallControls() {
     ui->UseSpeakerPhoneButton->setVisible(c.SpeakerPhoneVisible);
     ui->UseSpeakerPhoneButton->setEnabled(c.SpeakerPhoneEnabled);
     ui->UseSpeakerPhoneButton->setToolTip(c.SpeakerPhoneHint);
+    m_bus->ReportLineState(LineState());
+}
+
+QString TMainForm::LineState() {
+    if (!m_session.Line()) return QStringLiteral("closed");
+    if (m_session.Calls().OffHook()) return QStringLiteral("in call");
+    return m_session.Calls().RingCount() > 0 ? QStringLiteral("ringing")
+                                             : QStringLiteral("listening");
 }
 
 void TMainForm::RenderConnection() {
@@ -474,6 +488,7 @@ void TMainForm::RenderConnection() {
     // The Call buttons follow the line, whether it opened or closed by itself or by a click.
     m_history->UpdateHistoryButtons();
     m_phoneBookTab->UpdatePhoneBookButtons();
+    m_bus->ReportLineState(LineState());
 }
 
 void TMainForm::UpdatePagingStatus() {

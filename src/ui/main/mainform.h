@@ -21,6 +21,7 @@ class TMainForm;
 class QMenu;
 class TPRMessageForm;
 class TRemotePlayForm;
+class TBusService;
 class THistoryTab;
 class TPhoneBookTab;
 class TOutgoingTab;
@@ -76,6 +77,7 @@ public:
     TDebugForm* DebugWindow() const { return m_debug; }
     TPRMessageForm* MessageWindow() const { return m_prmessage; }
     TDesktopNotifier* Notifier() const { return m_notifier; }
+    TBusService* Bus() const { return m_bus; }
     TRemotePlayForm* RemotePlayer() const { return m_remote; }
     CTrayIcon* Tray() const { return m_tray; }
 
@@ -126,6 +128,8 @@ private:
     QList<QObject*> Counters() const;
     void ShowNewMessageCount(int count);
     void ShowInternetButton();
+    // What the bus says the line is doing.
+    QString LineState();
     void SettingsChanged(int oldHistoryLength);
     void WelcomeNewUser();
     void WireWindows();
@@ -145,6 +149,7 @@ private:
     TPRMessageForm* m_prmessage = nullptr;
     TSetup* m_setup = nullptr;
     TDesktopNotifier* m_notifier = nullptr;
+    TBusService* m_bus = nullptr;
     QPointer<TRemotePlayForm> m_remote;  // frees itself when it closes
     CTrayIcon* m_tray = nullptr;
     QMenu* m_trayMenu = nullptr;
