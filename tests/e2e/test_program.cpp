@@ -1,5 +1,6 @@
 // The built program against the modem simulator: it connects at start-up, logs a caller with
-// its phone book name, and saves the call log when it is told to stop.
+// its phone book name, tells other programs on the session bus (a private one) of the call and
+// the message, and saves the call log when it is told to stop.
 
 #include <signal.h>
 
@@ -8,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "buslistener.h"
 #include "platform/profile.h"
 #include "program.h"
 #include "simulator.h"
@@ -107,6 +109,7 @@ private slots:
         greeting.write(Wave(11025, QByteArray(5000, char(0x80))));
         greeting.close();
 
+        TBusListener bus(QDBusConnection::sessionBus());
         QProcess program;
         QVERIFY(StartProgram(program, work.filePath("config"), data));
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000));
@@ -120,6 +123,23 @@ private slots:
         QVERIFY2(QTest::qWaitFor([&] { return sim.Commands().contains("ATH0"); }, 20000),
                  qPrintable(sim.Commands().join(" | ") + " || " +
                             QString::fromLocal8Bit(program.readAllStandardError().right(2000))));
+        // Other programs heard of the call, its message once it was whole, and the line.
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         return !bus.SaidOf("MessageRecorded").isEmpty() &&
+                                bus.SaidOf("LineStateChanged").size() >= 5;
+                     },
+                     5000),
+                 qPrintable(bus.Said.join(" / ")));
+        QCOMPARE(bus.SaidOf("CallArrived").size(), 1);
+        QVERIFY(bus.SaidOf("CallArrived")[0].startsWith("CallArrived|GARCIA MARIA|312-555-0199|"));
+        QVERIFY(bus.SaidOf("MessageRecorded")[0].startsWith("MessageRecorded|" + data +
+                                                            "/Messages/msg"));
+        QVERIFY(bus.SaidOf("MessageRecorded")[0].endsWith("|GARCIA MARIA|312-555-0199"));
+        QCOMPARE(bus.SaidOf("LineStateChanged"),
+                 (QStringList{"LineStateChanged|closed", "LineStateChanged|listening",
+                              "LineStateChanged|ringing", "LineStateChanged|in call",
+                              "LineStateChanged|listening"}));
         QProcess second;
         QVERIFY(StartProgram(second, work.filePath("config"), data));
         QVERIFY(second.waitForFinished(10000));

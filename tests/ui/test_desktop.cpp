@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "buslistener.h"
 #include "controls.h"
 #include "eventloop.h"
 #include "files.h"
@@ -50,25 +51,6 @@ public slots:
     QStringList GetCapabilities() { return {"actions", "body"}; }
 signals:
     void ActionInvoked(uint id, const QString& action);
-};
-
-// Another program on the bus, on a connection of its own, writing down what Ringvale says.
-class TBusListener : public QObject {
-    Q_OBJECT
-public:
-    explicit TBusListener(QDBusConnection bus) {
-        for (const char* name : {"CallArrived", "MessageRecorded", "LineStateChanged"})
-            bus.connect(TBusService::kName, TBusService::kPath, TBusService::kName, name, this,
-                        SLOT(Heard(QDBusMessage)));
-    }
-    QStringList Said;
-public slots:
-    void Heard(const QDBusMessage& message) {
-        QStringList words{message.member()};
-        for (const QVariant& argument : message.arguments())
-            words << argument.toString();
-        Said << words.join('|');
-    }
 };
 
 namespace {
