@@ -451,6 +451,14 @@ private slots:
         debug.SaveButtonClick();
         QCOMPARE(prompts.Texts().last(),
                  "Can't open \"" + m_dir->filePath("no/such/port.txt") + "\"\rfor writing");
+
+        // The lines it gets while hidden, call after call, stop at the newest few thousand.
+        for (int call = 0; call < TDebugForm::kKeptLines; ++call)
+            for (const char* line : {"Ringing 1", "Answered"})
+                debug.AddLine(QString("%1 %2").arg(line).arg(call));
+        const QStringList kept = debug.Lines();
+        QCOMPARE(kept.size(), TDebugForm::kKeptLines);
+        QCOMPARE(kept.last(), QString("Answered %1").arg(TDebugForm::kKeptLines - 1));
     }
 
     void fileFiltersBecomeQtFilters() {

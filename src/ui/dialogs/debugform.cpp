@@ -7,6 +7,7 @@
 TDebugForm::TDebugForm(QWidget* parent)
     : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TDebugForm>()) {
     ui->setupUi(this);
+    ui->ShowData->setMaximumBlockCount(kKeptLines);
     ui->ShowData->setPlainText(QStringLiteral("\n "));  // an empty line and one with a blank
     connect(ui->SaveButton, &QPushButton::clicked, this, &TDebugForm::SaveButtonClick);
 }
