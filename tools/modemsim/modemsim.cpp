@@ -493,17 +493,12 @@ void TModemSim::FeedHost() {
 }
 
 bool TModemSim::LoadVoice(const QString& file) {
-    TRiffReader riff;
-    qint64 fmtAt = 0, dataAt = 0;
-    quint32 fmtSize = 0, dataSize = 0;
     WAVEFORMATEX format;
-    if (!riff.Open(file) || riff.DescendRiff("WAVE") || riff.FindChunk("fmt ", &fmtAt, &fmtSize) ||
-        riff.FindChunk("data", &dataAt, &dataSize) ||
-        !WAVEFORMATEX::FromBlock(riff.Read(fmtAt, fmtSize), &format))
-        return false;
+    QByteArray samples;
+    if (!ReadWaveFile(file, &format, &samples)) return false;
     TWaveConverter converter(format, WAVEFORMATEX::Pcm(8000, 8, 1));
     if (!converter.Valid()) return false;
-    m_voice = converter.Convert(riff.Read(dataAt, dataSize), true);
+    m_voice = converter.Convert(samples, true);
     return true;
 }
 

@@ -4,6 +4,8 @@
 #include <QtEndian>
 #include <cstring>
 
+#include "platform/wave/wave.h"
+
 bool TRiffReader::Open(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFile) return false;
@@ -52,4 +54,17 @@ QString TRiffReader::ErrorText(int code) {
         default:
             return QStringLiteral("Unknown file error.");
     }
+}
+
+bool ReadWaveFile(const QString& path, WAVEFORMATEX* format, QByteArray* samples) {
+    TRiffReader riff;
+    qint64 formatAt = 0, dataAt = 0;
+    quint32 formatSize = 0, dataSize = 0;
+    if (!riff.Open(path) || riff.DescendRiff("WAVE") ||
+        riff.FindChunk("fmt ", &formatAt, &formatSize) ||
+        riff.FindChunk("data", &dataAt, &dataSize) ||
+        !WAVEFORMATEX::FromBlock(riff.Read(formatAt, formatSize), format))
+        return false;
+    *samples = riff.Read(dataAt, dataSize);
+    return true;
 }

@@ -9,6 +9,8 @@ constexpr int MMIOERR_CANNOTOPEN = 259;
 constexpr int MMIOERR_CANNOTREAD = 261;
 constexpr int MMIOERR_CHUNKNOTFOUND = 265;
 
+struct WAVEFORMATEX;
+
 class TRiffReader {
 public:
     static constexpr qint64 kMaxFile = 256LL * 1024 * 1024;
@@ -27,3 +29,6 @@ private:
     qint64 m_formStart = -1;
     qint64 m_formEnd = -1;
 };
+
+// A wave file's format and samples; false when it is not a wave file that can be read.
+bool ReadWaveFile(const QString& path, WAVEFORMATEX* format, QByteArray* samples);

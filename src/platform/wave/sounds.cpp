@@ -13,16 +13,8 @@ public:
     bool Play(const QString& file, bool cutCurrent) override {
         if (m_handle && !cutCurrent) return false;
         Stop();
-        TRiffReader riff;
-        qint64 fmtAt = 0, dataAt = 0;
-        quint32 fmtSize = 0, dataSize = 0;
-        if (!riff.Open(file) || riff.DescendRiff("WAVE") ||
-            riff.FindChunk("fmt ", &fmtAt, &fmtSize) ||
-            riff.FindChunk("data", &dataAt, &dataSize) || dataSize == 0)
-            return false;
         WAVEFORMATEX format;
-        if (!WAVEFORMATEX::FromBlock(riff.Read(fmtAt, fmtSize), &format)) return false;
-        m_data = riff.Read(dataAt, dataSize);
+        if (!ReadWaveFile(file, &format, &m_data) || m_data.isEmpty()) return false;
         m_target = std::make_unique<QObject>();
         TWaveCallback callback{m_target.get(), [this](quint32 message, quint32 handle) {
                                    if (message == MM_WOM_DONE && handle == m_handle) Stop();
