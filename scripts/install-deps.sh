@@ -14,6 +14,8 @@ packages=(
     libbenchmark-dev     # the benchmarks in bench/
     dbus                 # a private session bus for the notification test (dbus-run-session)
     desktop-file-utils appstream   # validating the desktop entry and the metainfo
+    libcurl4-openssl-dev qtkeychain-qt6-dev   # mailing messages; the mail password in the keyring
+    python3-aiosmtpd openssl       # a loopback mail server and its certificate for the mail tests
 )
 
 as_root() {
