@@ -3,6 +3,7 @@
 #include <QDebug>
 
 #include "platform/atomicfile.h"
+#include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/tfile.h"
 #include "store/messagefile.h"
@@ -11,7 +12,8 @@ TSession::TSession(TSessionView& view)
     : m_view(view),
       m_outgoing(m_config, m_outgoingHistory, *this),
       m_calls(m_config, m_callLog, m_phoneBook, m_outgoing, *this, view),
-      m_connection(m_config, m_calls, view) {}
+      m_connection(m_config, m_calls, view),
+      m_mailer(m_callLog, m_phoneBook, m_calls) {}
 
 TSession::~TSession() = default;
 
@@ -29,6 +31,7 @@ bool TSession::Load() {
     m_callLog.LoadCallLog(m_config.MaxItems);
     m_outgoingHistory.LoadOutgoingHistory();
     m_phoneBook.LoadPhoneBook();
+    m_mailer.Start();  // what the outbox still holds goes out
     return valid;
 }
 
@@ -36,6 +39,7 @@ void TSession::Tick() {
     m_outgoing.Tick();
     m_connection.ReconnectCheck();
     if (m_calls.RemoteAccessLockEnded()) m_connection.UpdateConnectionStatus();
+    m_mailer.Tick(TClock::Now());
 }
 
 void TSession::SaveAll() {

@@ -2,11 +2,12 @@
 // The program under its windows: the settings, the call log, the phone book, the placed-call
 // history and the outgoing queue, the incoming call handler and the connection to the modem.
 // It loads them at start-up, runs the steps of the two-second tick that draw nothing, and saves
-// everything. The windows render it through TSessionView and forward the user's actions; a
-// test can drive a whole call, the tick and the saving with no window at all.
+// everything, and mails messages. The windows render it through TSessionView and forward the user's
+// actions; a test can drive a whole call, the tick and the saving with no window at all.
 
 #include "calls/callhandler.h"
 #include "calls/connection.h"
+#include "calls/mailer.h"
 #include "calls/sessionview.h"
 #include "outgoing/outgoingqueue.h"
 #include "store/calllog.h"
@@ -42,6 +43,7 @@ public:
     TOutgoingQueue& Outgoing() { return m_outgoing; }
     TCallHandler& Calls() { return m_calls; }
     TConnection& Connection() { return m_connection; }
+    TMailer& Mailer() { return m_mailer; }
     TTapi* Line() { return m_connection.Line(); }
 
 private:
@@ -61,5 +63,6 @@ private:
     TOutgoingQueue m_outgoing;
     TCallHandler m_calls;
     TConnection m_connection;
+    TMailer m_mailer;
     bool m_saved = false;
 };

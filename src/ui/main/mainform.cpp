@@ -145,6 +145,7 @@ void TMainForm::HistoryRowAdded(CallLogRecord* record) {
     m_notifier->Notify(QStringLiteral("Call from ") + TrimBlanks(name),
                        FormatNumber(record->Number));
     m_bus->ReportCall(*record);
+    m_session.Mailer().CallLogged(*record);
     if (PrintCalls) {
         const QString done = TrimBlanks(LogActionText(record->Actions));
         PrintLine(QStringLiteral("%1  %2  %3")
@@ -251,6 +252,7 @@ void TMainForm::MessageSaved(const QString& name) {
     if (name.isEmpty() || m_prmessage->Recording()) return;  // told once, when complete
     if (PrintCalls) PrintLine(QStringLiteral("    took a message: Messages/") + name);
     m_bus->ReportMessage(name);
+    m_session.Mailer().MessageRecorded(name);
     m_notifier->Notify(QStringLiteral("New message"),
                        QStringLiteral("%1 new message(s) waiting").arg(m_history->NewMessages()));
 }
@@ -268,6 +270,7 @@ void TMainForm::WireWindows() {
     TCallHandler& calls = m_session.Calls();
     connect(m_notifier, &TDesktopNotifier::Activated, this, &TMainForm::ShowWindow);
     connect(m_bus, &TBusService::MessagesChanged, this, [this] { m_history->RefreshHistory(); });
+    connect(&m_session.Mailer(), &TMailer::Status, this, &TMainForm::MainStatus);
     // Names may have changed, and with them the order of a list sorted by name.
     connect(m_phoneBookTab, &TPhoneBookTab::PhoneBookChanged, this, [this] {
         m_history->RefreshHistory();
