@@ -84,11 +84,12 @@ private slots:
         QCOMPARE(OpenHelp()->Topic(), QString("Contents"));
         TScriptedPrompts prompts;
         TConfig live;
-        TSetup setup;
+        TSetup setup(form.Session().Mailer());
         setup.SetConfig(&live);
         setup.show();
         const QStringList tabs = {"General_Setup",  "Paging_Setup", "Dialing_Setup",
-                                  "Security_Setup", "AOL_Users",    "Greeting_Setup"};
+                                  "Security_Setup", "AOL_Users",    "Greeting_Setup",
+                                  "Email_Setup"};
         for (int page = 0; page < tabs.size(); ++page) {
             ControlOf<QTabWidget>(setup, "setupPages")->setCurrentIndex(page);
             ControlOf<QPushButton>(setup, "HelpButton")->click();
@@ -107,7 +108,8 @@ private slots:
     void helpFromAModalDialog() {
         TScriptedPrompts prompts;
         TConfig live;
-        TSetup setup;
+        TMainForm form;
+        TSetup setup(form.Session().Mailer());
         setup.SetConfig(&live);
         bool closedByKey = false;
         QTimer::singleShot(200, &setup, [&] {

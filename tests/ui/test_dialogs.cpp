@@ -66,7 +66,7 @@ private slots:
     void everyLabelIsPlainText() {
         TScriptedPrompts prompts;
         TMainForm form;
-        TSetup setup;
+        TSetup setup(form.Session().Mailer());
         TGetNewName entry;
         TAboutDialog about;
         TPlayWaveForm player;

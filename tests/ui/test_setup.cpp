@@ -9,17 +9,23 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 
 #include "audio/shippedsounds.h"
+#include "calls/session.h"
 #include "controls.h"
 #include "eventloop.h"
+#include "mailserver.h"
 #include "modal.h"
+#include "platform/mail/secretstore.h"
 #include "platform/profile.h"
 #include "platform/telephony/fakeline.h"
+#include "recordingview.h"
 #include "scriptedprompts.h"
 #include "store/calllog.h"
 #include "store/config.h"
@@ -49,7 +55,9 @@ QByteArray TextAt(const QByteArray& bytes, int offset) {
 // The dialog over the settings saved in the folder, shown.
 struct TShownSetup {
     TConfig Live;
-    TSetup Setup;
+    TRecordingView View;
+    TSession Session{View};
+    TSetup Setup{Session.Mailer()};
     explicit TShownSetup(const std::function<void(TSetup&)>& before = {}) {
         TConfigFile().LoadConfig(Live);
         if (before) before(Setup);
@@ -154,6 +162,59 @@ private slots:
         QCOMPARE(greetings.readAll(),
                  QByteArray("Default Greeting 1.wav\r\nDefault Greeting 3.wav\r\n"));
         QVERIFY(prompts.Messages.isEmpty());  // not connected: no "switched modems"
+    }
+
+    // The Email tab: a test message goes out with what the tab shows and reports the server's
+    // own refusal; a tab with a server but no recipient keeps the dialog open; OK keeps the
+    // settings in the per-user file and the password only in the private file.
+    void theEmailTabSendsATestAndKeepsItsSettings() {
+        SaveSettings();
+        TScriptedPrompts prompts;
+        TMailServer server;
+        QVERIFY(server.Start({"--user", "ringvale", "--password", "right"}));
+        TShownSetup shown;
+        TSetup& setup = shown.Setup;
+        const QObject& ui = setup;
+        ControlOf<QTabWidget>(ui, "setupPages")->setCurrentIndex(TSetup::Email);
+        ControlOf<QLineEdit>(ui, "emailServer")->setText("127.0.0.1");
+        ControlOf<QComboBox>(ui, "emailSecurity")->setCurrentText("None");
+        ControlOf<QSpinBox>(ui, "emailPort")->setValue(server.Port);
+        ControlOf<QLineEdit>(ui, "emailUser")->setText("ringvale");
+        ControlOf<QLineEdit>(ui, "emailPassword")->setText("wrong");
+        ControlOf<QLineEdit>(ui, "emailFrom")->setText("ringvale@example.test");
+        setup.OKBtnClick();
+        QCOMPARE(prompts.Texts().last(),
+                 QString("To mail your messages, enter the sender and at least one recipient."));
+        QVERIFY(setup.isVisible());
+        ControlOf<QLineEdit>(ui, "emailTo")->setText("me@example.test; you@example.test");
+
+        QLabel* result = ControlOf<QLabel>(ui, "testResult");
+        const auto sendTest = [&] {
+            ControlOf<QPushButton>(ui, "sendTestButton")->click();
+            return QTest::qWaitFor([&] { return result->text() != "Sending..."; }, 10000);
+        };
+        QVERIFY(sendTest());
+        QVERIFY2(result->text().startsWith("Not sent: 535"), qPrintable(result->text()));
+        ControlOf<QLineEdit>(ui, "emailPassword")->setText("right");
+        QVERIFY(sendTest());
+        QCOMPARE(result->text(), QString("The test message was sent."));
+        QCOMPARE(server.Mails().size(), 1);
+        QVERIFY(
+            server.Mails().first().contains("X-Envelope-To: me@example.test, you@example.test"));
+
+        setup.OKBtnClick();
+        QVERIFY(!setup.isVisible());
+        QVERIFY(QTest::qWaitFor([] { return QFile::exists(TSecretStore::FallbackPath()); }, 5000));
+        QCOMPARE(TSecretStore::ReadFallback(), QString("right"));
+        QCOMPARE(QFile::permissions(TSecretStore::FallbackPath()) &
+                     (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+                 QFileDevice::Permissions());
+        const TMailSettings kept = TMailSettings::Load();
+        QCOMPARE(kept.Server, QString("127.0.0.1"));
+        QCOMPARE(kept.Security, TMailSettings::None);
+        QCOMPARE(kept.To, (QStringList{"me@example.test", "you@example.test"}));
+        QSettings file("Tarvex", "Ringvale");
+        QVERIFY(!file.allKeys().join(' ').contains("assword"));
     }
 
     // A refused field keeps the dialog open on its tab with its message; nothing is kept, the

@@ -13,10 +13,12 @@
 #include <cstdio>
 
 #include "audio/shippedsounds.h"
+#include "calls/session.h"
 #include "controls.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
 #include "platform/telephony/v253line.h"
+#include "recordingview.h"
 #include "store/config.h"
 #include "ui/dialogs/getnewname.h"
 #include "ui/dialogs/helpwindow.h"
@@ -145,7 +147,9 @@ int main(int argc, char* argv[]) {
         ok &= Save(entry, QStringLiteral("phone-book-entry"));
         entry.hide();
     }
-    TSetup setup;
+    TRecordingView view;
+    TSession session(view);
+    TSetup setup(session.Mailer());
     setup.SetConfig(&config);
     setup.show();
     auto* pages = setup.findChild<QTabWidget*>(QStringLiteral("setupPages"));

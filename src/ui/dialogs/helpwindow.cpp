@@ -17,10 +17,11 @@ const QString kManual = QStringLiteral("qrc:/help/ringvale.html");
 
 const QStringList& THelpWindow::Topics() {
     static const QStringList topics = {
-        QStringLiteral("Contents"),       QStringLiteral("General_Setup"),
-        QStringLiteral("Paging_Setup"),   QStringLiteral("Dialing_Setup"),
-        QStringLiteral("Security_Setup"), QStringLiteral("AOL_Users"),
-        QStringLiteral("Greeting_Setup"), QStringLiteral("Phone_book_entry")};
+        QStringLiteral("Contents"),        QStringLiteral("General_Setup"),
+        QStringLiteral("Paging_Setup"),    QStringLiteral("Dialing_Setup"),
+        QStringLiteral("Security_Setup"),  QStringLiteral("AOL_Users"),
+        QStringLiteral("Greeting_Setup"),  QStringLiteral("Email_Setup"),
+        QStringLiteral("Phone_book_entry")};
     return topics;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // THelpWindow ("Ringvale Help"): the manual that comes with the program, opened at a topic
 // ("Contents", "General_Setup", "Paging_Setup", "Dialing_Setup", "Security_Setup",
-// "AOL_Users", "Greeting_Setup", "Phone_book_entry"). One window serves every Help button and
-// stays open beside the window that asked.
+// "AOL_Users", "Greeting_Setup", "Email_Setup", "Phone_book_entry"). One window serves every Help
+// button and stays open beside the window that asked.
 
 #include <QDialog>
 

@@ -23,6 +23,7 @@
 #include "store/phonebook.h"
 #include "telephony/ttapi.h"
 #include "ui/dialogs/aboutdialog.h"
+#include "ui/dialogs/emailpage.h"
 #include "ui/dialogs/helpwindow.h"
 #include "ui/dialogs/latin1text.h"
 #include "ui/dialogs/modeminfoform.h"
@@ -68,8 +69,10 @@ bool SoundExists(const QString& name) {
 }
 }  // namespace
 
-TSetup::TSetup(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TSetup>()) {
+TSetup::TSetup(TMailer& mailer, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TSetup>()), m_emailPage(new TEmailPage(mailer)) {
     ui->setupUi(this);
+    ui->setupPages->addTab(m_emailPage, QStringLiteral("Email"));
     setAcceptDrops(true);  // a dialer program dropped from the file manager
     for (int seconds = 5; seconds <= 30; ++seconds)
         ui->FlashTime->addItem(QString::number(seconds));
@@ -105,6 +108,7 @@ void TSetup::showEvent(QShowEvent* event) {
 
 void TSetup::ShowSettings() {
     const TConfig& c = m_working;
+    m_emailPage->ShowSettings();
     ui->SoundToPlayWhenPhoneRings->setText(c.SoundToPlayWhenPhoneRings);
     UpdateRingSoundHint();
     ui->Password1->setText(c.Password1);
@@ -315,6 +319,11 @@ void TSetup::OKBtnClick() {
                                QStringLiteral("These characters cannot be used: ") + refused));
     TConfig config = m_working;
     if (!ReadNumbers(config) || !CheckAccessCode()) return;
+    if (const QString problem = m_emailPage->Problem(); !problem.isEmpty()) {
+        Prompts().MessageBox(problem, QStringLiteral("Ringvale"), prompt::MB_OK);
+        ui->setupPages->setCurrentIndex(Email);
+        return;
+    }
     StoreFields(config);
     StoreShownDay();
     std::copy(std::begin(m_hours), std::end(m_hours), config.PagingHours);
@@ -325,6 +334,7 @@ void TSetup::OKBtnClick() {
     SaveGreetingList(greetings);
     StoreAnsweringMachine(config);
     StoreDesktopSettings();
+    m_emailPage->Store();
     m_working = config;
     if (m_live) *m_live = m_working;
     accept();
@@ -525,9 +535,10 @@ void TSetup::ShowModemInfo() {
 
 QString TSetup::HelpTopic() const {
     static const char* const topics[] = {"General_Setup",  "Paging_Setup", "Dialing_Setup",
-                                         "Security_Setup", "AOL_Users",    "Greeting_Setup"};
+                                         "Security_Setup", "AOL_Users",    "Greeting_Setup",
+                                         "Email_Setup"};
     const int page = ui->setupPages->currentIndex();
-    return page >= 0 && page < 6 ? QLatin1String(topics[page]) : QStringLiteral("Contents");
+    return page >= 0 && page < 7 ? QLatin1String(topics[page]) : QStringLiteral("Contents");
 }
 
 void TSetup::UpdateGreetingButtons() {

@@ -1,8 +1,8 @@
 #pragma once
 // TSetup ("Setup"): every setting in one modal dialog: the modem, the caller ID popup, the
 // history length, paging, dialing and call cost, the passwords, the Internet dialer, the ring
-// sound, the greetings and the answering machine. It edits a private copy of the settings and
-// hands the whole copy back only when OK is pressed with valid input.
+// sound, the greetings and the answering machine, and the mailing of messages. It edits a private
+// copy of the settings and hands the whole copy back only when OK is pressed with valid input.
 
 #include <QDialog>
 #include <functional>
@@ -14,14 +14,16 @@ namespace Ui {
 class TSetup;
 }
 class QCheckBox;
+class TEmailPage;
+class TMailer;
 class QLineEdit;
 
 class TSetup : public QDialog {
     Q_OBJECT
 public:
-    enum Page { General, Paging, Dialing, Security, Internet, Greetings };
+    enum Page { General, Paging, Dialing, Security, Internet, Greetings, Email };
 
-    explicit TSetup(QWidget* parent = nullptr);
+    explicit TSetup(TMailer& mailer, QWidget* parent = nullptr);
     ~TSetup() override;
 
     // Copies the live settings into the working copy; OK copies the working copy back.
@@ -77,6 +79,7 @@ private:
     void DeleteGreetings();
 
     std::unique_ptr<Ui::TSetup> ui;
+    TEmailPage* m_emailPage;
     TConfig m_working;
     TConfig* m_live = nullptr;
     quint8 m_hours[7 * 24] = {};

@@ -363,7 +363,8 @@ bool TMainForm::QueueCalls(const QList<TOCALL>& calls) {
 // and applied at once.
 bool TMainForm::SetupButtonClick(bool firstRun) {
     if (!PasswordGuard(true)) return false;
-    if (!m_setup) m_setup = new TSetup(this);  // one dialog, reused at every opening
+    if (!m_setup)
+        m_setup = new TSetup(m_session.Mailer(), this);  // one dialog, reused at every opening
     m_setup->FirstRun = firstRun;
     m_setup->SetConfig(&m_session.Config());
     const int historyLength = m_session.Config().MaxItems;
