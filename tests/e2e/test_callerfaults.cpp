@@ -31,33 +31,6 @@ QByteArray WholeWave(const QString& path) {
     return bytes.mid(46);
 }
 
-// The program started on the folder and listening on the simulator.
-bool StartListening(QProcess& program, const TSimulator& sim, const TAnsweringFolder& folder) {
-    return StartProgram(program, folder.Work.filePath("config"), folder.Data) &&
-           QTest::qWaitFor([&] { return sim.Commands().contains("AT+VCID=1"); }, 10000);
-}
-
-bool Stop(QProcess& program) {
-    ::kill(pid_t(program.processId()), SIGTERM);
-    return program.waitForFinished(10000) && program.exitCode() == 0;
-}
-
-// A caller who rings, is answered and speaks a tone into the recording.
-void CallerSpeaks(TSimulator& sim, const QString& cid, int seconds) {
-    sim.Script("ring");
-    sim.Script(cid);
-    sim.Script("rings 5 1");
-    sim.Script(QString("tone 700 %1").arg(seconds));
-    sim.Script("waitfor +VRX");
-}
-// A caller who speaks two seconds into the recording and hangs up; true once the program has
-// hung up its call-th call and is listening again.
-bool LeavesAMessage(TSimulator& sim, const QString& cid, int call) {
-    CallerSpeaks(sim, cid, 2);
-    sim.Script("wait 2.5");
-    sim.Script("hangup b");
-    return HungUpAndReady(sim, call, 30000);
-}
 }  // namespace
 
 class TestCallerFaults : public QObject {

@@ -15,11 +15,6 @@
 #include "store/calllog.h"
 
 namespace {
-void Stop(QProcess& program) {
-    ::kill(pid_t(program.processId()), SIGTERM);
-    program.waitForFinished(10000);
-}
-
 // Every file under a folder with its contents and time of change.
 QMap<QString, QString> Snapshot(const QString& folder) {
     QMap<QString, QString> files;

@@ -12,13 +12,6 @@
 #include "simulator.h"
 #include "store/calllog.h"
 
-namespace {
-void Stop(QProcess& program) {
-    ::kill(pid_t(program.processId()), SIGTERM);
-    program.waitForFinished(10000);
-}
-}  // namespace
-
 class TestLineRecovery : public QObject {
     Q_OBJECT
 private slots:
