@@ -9,7 +9,7 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 QT_QPA_PLATFORM=offscreen "$build/ringvale-screenshots" "$out" > /dev/null 2>&1
 mkdir -p "$top/docs/screenshots"
-for name in main-window phone-book outgoing-calls settings-general settings-greetings \
+for name in main-window phone-book outgoing-calls settings-general settings-greetings settings-email \
     message-player modem-check help; do
     cp "$out/$name.png" "$top/docs/screenshots/$name.png"
 done

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <cmath>
 
 #include "audio/ctwave.h"
@@ -73,6 +74,8 @@ TSetup::TSetup(TMailer& mailer, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TSetup>()), m_emailPage(new TEmailPage(mailer)) {
     ui->setupUi(this);
     ui->setupPages->addTab(m_emailPage, QStringLiteral("Email"));
+    // Every tab's caption shows at once, none hidden behind scroll arrows.
+    setMinimumWidth(ui->setupPages->tabBar()->sizeHint().width() + 40);
     setAcceptDrops(true);  // a dialer program dropped from the file manager
     for (int seconds = 5; seconds <= 30; ++seconds)
         ui->FlashTime->addItem(QString::number(seconds));
