@@ -34,6 +34,14 @@ struct PhoneBookEntry {
 };
 
 QString DigitsOnly(const QString& text);
+// A number with '?' (any one digit) or '*' (any digits, none included) stands for many callers:
+// "800*", "404555????". Other characters in it are ignored, as in a number.
+bool IsNumberPattern(const QString& number);
+bool PatternMatches(const QString& pattern, QStringView digits);
+// How many digits a pattern fixes or counts ('?'): the longer pattern decides.
+int PatternLength(const QString& pattern);
+// What a number or pattern matches, in words.
+QString NumberMeaning(const QString& number);
 // Leading blanks dropped, then trailing characters whose code as a signed byte is 32 or less.
 QString TrimName(const QString& text);
 // The part after the last folder separator.
@@ -61,6 +69,8 @@ public:
     // Whether a file holds phone book entries: whole records whose texts end in their fields.
     static bool IsPhoneBookFile(const QString& path);
 
+    // The entry for a caller: one for the exact number, wherever it stands, else the longest
+    // pattern that matches (the first of equal ones), else the first for the caller ID name.
     PhoneBookEntry* FindCaller(const QString& number, const QString& name) const;
     PhoneBookEntry* FindCallerByNumber(const QString& number) const;
     // The entry's display name (true) or the caller ID name (false).

@@ -85,6 +85,74 @@ private slots:
         QCOMPARE(name, QString("NOBODY"));
     }
 
+    // Patterns: an exact number wins wherever it stands, then the longest pattern that fits
+    // (the first of equal ones), then the caller ID name.
+    void patternsInTheirOrder_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("exact below patterns") << "800-555-0100"
+                                              << ""
+                                              << "Friend at 800";
+        QTest::newRow("longer pattern") << "800-555-0199"
+                                        << ""
+                                        << "800 555";
+        QTest::newRow("shorter pattern") << "800-999-0000"
+                                         << ""
+                                         << "toll free";
+        QTest::newRow("? counts one digit") << "(404) 555-7777"
+                                            << ""
+                                            << "404555????";
+        QTest::newRow("? needs every digit") << "404-555-777"
+                                             << ""
+                                             << "anyone";
+        QTest::newRow("* in the middle") << "9001239"
+                                         << ""
+                                         << "9*9";
+        QTest::newRow("a pattern over a name") << "800-000-0000"
+                                               << "WATER CPNY"
+                                               << "toll free";
+        QTest::newRow("even * over a name") << "770-000-0000"
+                                            << "WATER CPNY"
+                                            << "anyone";
+        QTest::newRow("* alone, last") << "123"
+                                       << ""
+                                       << "anyone";
+        QTest::newRow("* takes no digits too") << ""
+                                               << ""
+                                               << "anyone";
+    }
+    void patternsInTheirOrder() {
+        QFETCH(QString, number);
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        TPhoneBook book;
+        book.Add(Entry("anyone", "*"));
+        book.Add(Entry("Water", "", KeyName, "WATER CPNY"));
+        book.Add(Entry("toll free", "800*"));
+        book.Add(Entry("800 555", "800-555-*"));
+        book.Add(Entry("800 555 again", "800555*"));
+        book.Add(Entry("404555????", "404-555-????"));
+        book.Add(Entry("9*9", "9*9"));
+        book.Add(Entry("Friend at 800", "800-555-0100"));
+        const PhoneBookEntry* found = book.FindCaller(number, name);
+        QVERIFY(found);
+        QCOMPARE(found->DisplayName, expected);
+    }
+
+    void patternTexts() {
+        QCOMPARE(NumberMeaning("800*"), QString("Every number that begins with 800."));
+        QCOMPARE(NumberMeaning("404-555-????"),
+                 QString("Every number of 10 digits that fits 404555???? (? is any digit)."));
+        QVERIFY(NumberMeaning("404-555-1212").startsWith("Calls from this number."));
+        // "800*" and "800" match different callers: no duplicate pair.
+        TPhoneBook book;
+        book.Add(Entry("a", "800*"));
+        book.Add(Entry("b", "800"));
+        book.Add(Entry("c", "(800) *"));
+        QCOMPARE(book.CheckDuplicateEntries().size(), 1);
+    }
+
     void duplicates() {
         TPhoneBook book;
         book.Add(Entry("Mom", "404-555-1212"));

@@ -21,9 +21,11 @@ const QString kSoundsFolder = QStringLiteral("Personal Sounds");
 const QString kGreetingsFolder = QStringLiteral("Greetings");
 constexpr int kFlashTestSeconds = 10;
 
+// What caller ID shows in a number, and the wildcards of a pattern ("800*", "404555????").
 bool NumberCharacter(QChar c) {
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('(') ||
-           c == QLatin1Char(')') || c == QLatin1Char('-');
+           c == QLatin1Char(')') || c == QLatin1Char('-') || c == QLatin1Char('*') ||
+           c == QLatin1Char('?');
 }
 
 bool Blank(const QString& text) {
@@ -49,6 +51,8 @@ TGetNewName::TGetNewName(QWidget* parent)
         KeepLatin1(field);
     connect(ui->KeyNumber, &QRadioButton::toggled, this, &TGetNewName::KeyChanged);
     connect(ui->Number, &QLineEdit::textEdited, this, &TGetNewName::NumberEdited);
+    connect(ui->Number, &QLineEdit::textChanged, this,
+            [this](const QString& number) { ui->numberMeaning->setText(NumberMeaning(number)); });
     connect(ui->SoundFile, &QLineEdit::textChanged, this, &TGetNewName::RefreshEntryButtons);
     connect(ui->PersonalGreeting, &QLineEdit::textChanged, this, &TGetNewName::RefreshEntryButtons);
     connect(ui->NewButton, &QPushButton::clicked, this,
@@ -116,7 +120,8 @@ void TGetNewName::KeyChanged() {
     ui->RealName->setEnabled(!byNumber);
 }
 
-// Only what caller ID shows in a number may be typed: the text is cut at anything else.
+// Only what caller ID shows in a number, and wildcards, may be typed: the text is cut at
+// anything else.
 void TGetNewName::NumberEdited(const QString& text) {
     qsizetype at = 0;
     while (at < text.size() && NumberCharacter(text[at]))

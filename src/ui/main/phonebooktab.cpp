@@ -11,6 +11,7 @@
 
 #include "platform/clock.h"
 #include "platform/prompts.h"
+#include "store/blocklist.h"
 #include "store/calllog.h"
 #include "store/config.h"
 #include "store/message.h"
@@ -83,6 +84,7 @@ TPhoneBookTab::TPhoneBookTab(TTabHost& host, TConfig& config, TPhoneBook& phoneB
             &TPhoneBookTab::BackupPhoneBookButtonClick);
     connect(ui->RestorePhoneBookButton, &QToolButton::clicked, this,
             &TPhoneBookTab::RestorePhoneBookButtonClick);
+    connect(ui->ImportButton, &QToolButton::clicked, this, &TPhoneBookTab::ImportBlockList);
     connect(ui->CallPhoneBookEntryButton, &QToolButton::clicked, this,
             &TPhoneBookTab::CallSelected);
 }
@@ -372,6 +374,28 @@ void TPhoneBookTab::RestorePhoneBookButtonClick() {
     UpdateLastBackupLabel();
 }
 
+// A list of numbers to hang up on, from a file: added, saved and shown in one go.
+void TPhoneBookTab::ImportBlockList() {
+    TFileDialogRequest request;
+    request.Title = QStringLiteral("Import Numbers to Hang Up On");
+    request.Filter = QStringLiteral("Lists of numbers (*.txt *.csv)|*.txt;*.csv|All files|*");
+    request.FileMustExist = true;
+    const QString path = Prompts().OpenFileName(request);
+    if (path.isEmpty()) return;
+    const TBlockList::TResult result = TBlockList::Import(m_phoneBook, path);
+    if (!result.Error.isEmpty()) {
+        Prompts().MessageBox(result.Error, QStringLiteral("Ringvale"), prompt::MB_OK);
+        return;
+    }
+    if (result.Added > 0) {
+        m_phoneBook.SavePhoneBook();
+        LoadRows();
+        emit PhoneBookChanged();
+        UpdateLastBackupLabel();
+    }
+    Prompts().MessageBox(TBlockList::ResultText(result), QStringLiteral("Ringvale"), prompt::MB_OK);
+}
+
 void TPhoneBookTab::ExportToText() {
     const QString today =
         QLocale().toString(QDate::currentDate(), QLocale::ShortFormat).replace('/', '-');
@@ -383,6 +407,7 @@ void TPhoneBookTab::ExportToText() {
 void TPhoneBookTab::CallSelected() {
     QList<TOCALL> calls;
     for (QTreeWidgetItem* row : ui->PhoneBookList->selectedItems()) {
+        if (IsNumberPattern(EntryOf(row)->Number)) continue;  // many numbers, none to dial
         TOCALL call;
         call.Name = EntryOf(row)->DisplayName;
         call.NumberToDial = EntryOf(row)->Number;
