@@ -1,5 +1,6 @@
 // The data stores far beyond their expected size: a 10,000-entry phone book (load, save,
-// look-up of a caller near the end) and a full 200-record call log.
+// look-up of a caller near the end, with a thousand patterns among the entries, an import of
+// 20,000 numbers) and a full 200-record call log.
 
 #include <benchmark/benchmark.h>
 
@@ -9,6 +10,7 @@
 
 #include "platform/atomicfile.h"
 #include "platform/profile.h"
+#include "store/blocklist.h"
 #include "store/calllog.h"
 #include "store/outgoinghistory.h"
 #include "store/phonebook.h"
@@ -55,6 +57,43 @@ void BM_FindCaller(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(
             book.FindCaller(QStringLiteral("404-555-9998"), QStringLiteral("NOBODY")));
+}
+
+// A tenth of the entries are patterns of every kind; the caller matches none of the exact
+// numbers, so every entry is looked at.
+void BM_FindCallerAmongPatterns(benchmark::State& state) {
+    TPhoneBook book;
+    FillPhoneBook(book);
+    for (int i = 0; i < kEntries; i += 10) {
+        const QString prefix = QString::number(200 + i / 10);
+        book.Entries[size_t(i)]->KeyType = KeyNumber;
+        book.Entries[size_t(i)]->Number =
+            i % 20 ? prefix + QStringLiteral("*") : QStringLiteral("(%1) 555-????").arg(prefix);
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            book.FindCaller(QStringLiteral("(1199) 555-1234"), QStringLiteral("NOBODY")));
+}
+
+// 20,000 numbers of a CSV file added to the 10,000-entry phone book and saved.
+void BM_ImportBlockList(benchmark::State& state) {
+    Folder folder;
+    QByteArray csv = "Name,Number\n";
+    for (int i = 0; i < 2 * kEntries; ++i)
+        csv +=
+            "Caller " + QByteArray::number(i) + ",(800) " + QByteArray::number(5000000 + i) + "\n";
+    const QString path = folder.Dir.filePath(QStringLiteral("robocallers.csv"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size()) return;
+    file.close();
+    for (auto _ : state) {
+        state.PauseTiming();
+        TPhoneBook book;
+        FillPhoneBook(book);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(TBlockList::Import(book, path).Added);
+        book.SavePhoneBook();
+    }
 }
 
 void BM_LoadCallLog(benchmark::State& state) {
@@ -113,6 +152,8 @@ void BM_LoadOutgoingHistory(benchmark::State& state) {
 BENCHMARK(BM_SavePhoneBook)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadPhoneBook)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindCaller)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindCallerAmongPatterns)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportBlockList)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadCallLog)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadOutgoingHistory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadHugeCallLog)->Unit(benchmark::kMillisecond);

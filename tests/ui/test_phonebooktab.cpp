@@ -18,11 +18,13 @@
 #include "commands.h"
 #include "controls.h"
 #include "eventloop.h"
+#include "files.h"
 #include "platform/profile.h"
 #include "scriptedprompts.h"
 #include "store/calllog.h"
 #include "store/config.h"
 #include "store/phonebook.h"
+#include "ui/dialogs/getnewname.h"
 #include "ui/dialogs/recordwaveform.h"
 #include "ui/main/historytab.h"
 #include "ui/main/mainform.h"
@@ -175,6 +177,33 @@ private slots:
         QVERIFY(!ControlOf<QLabel>(ui, "LastBackupLabel")
                      ->isVisibleTo(ControlOf<QWidget>(ui, "PhoneBookTab")));
         QVERIFY(!ControlOf<QToolButton>(ui, "BackupPhoneBookButton")->isEnabled());
+    }
+
+    // Import: a large list is added, saved and shown at once with a count; the entry dialog
+    // says what a pattern matches.
+    void importAListAndTypeAPattern() {
+        WriteBook({Entry("Mom", "404-555-1212")});
+        TScriptedPrompts prompts;
+        auto form = Form();
+        const QObject& ui = *form;
+        QByteArray list = "404-555-1212\n";
+        for (int i = 0; i < 20000; ++i)
+            list += QByteArray::number(8005000000LL + i) + "\n";
+        QVERIFY(WriteAll(m_dir->filePath("Robocallers.txt"), list));
+        prompts.FileAnswers.enqueue(m_dir->filePath("Robocallers.txt"));
+        ControlOf<QToolButton>(ui, "ImportButton")->click();
+        QCOMPARE(prompts.Texts().last(),
+                 QString("20000 number(s) were added to the phone book as callers to hang up on.\r"
+                         "1 were skipped: already in the phone book, listed twice, or beyond the "
+                         "phone book's 100,000 entries."));
+        QCOMPARE(ControlOf<QTreeWidget>(ui, "PhoneBookList")->topLevelItemCount(), 20001);
+        QCOMPARE(FileOrder(m_dir->path()).size(), 20001);
+        QCOMPARE(FileOrder(m_dir->path()).last(), QString("Robocallers"));
+
+        TGetNewName dialog;
+        dialog.SetEntry(Entry("Telemarketers", "800*"), false);
+        QCOMPARE(ControlOf<QLabel>(dialog, "numberMeaning")->text(),
+                 QString("Every number that begins with 800."));
     }
 
     // New: every field of the dialog reaches its bytes; a second entry with the same number is

@@ -56,6 +56,7 @@ public:
     void DeleteSelected();
     void BackupPhoneBookButtonClick();
     void RestorePhoneBookButtonClick();
+    void ImportBlockList();
     void ExportToText();
     void CopyToClipboard();
     void CallSelected();
