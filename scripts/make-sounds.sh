@@ -17,6 +17,13 @@ say() {  # say FILE TEXT
 
 # The beep before a message: 1 kHz for half a second.
 sox -n -r 11025 -c 1 -b 8 -e unsigned-integer "$out/System Sounds/beep.wav" synth 0.5 sine 1000 vol 0.6
+# The "number not in service" tones, which automatic diallers take for a dead number: three
+# rising tones of 913.8, 1370.6 and 1776.7 Hz for 274, 274 and 380 ms.
+sox -n -r 11025 -c 1 -b 16 "$tmp/sit1.wav" synth 0.274 sine 913.8 vol 0.6
+sox -n -r 11025 -c 1 -b 16 "$tmp/sit2.wav" synth 0.274 sine 1370.6 vol 0.6
+sox -n -r 11025 -c 1 -b 16 "$tmp/sit3.wav" synth 0.380 sine 1776.7 vol 0.6
+sox "$tmp/sit1.wav" "$tmp/sit2.wav" "$tmp/sit3.wav" "$tmp/sit.wav"
+to8bit "$tmp/sit.wav" "$out/System Sounds/disconnected.wav"
 # The ring: two bursts of a 440/480 Hz ring tone.
 sox -n -r 11025 -c 1 -b 16 "$tmp/burst.wav" synth 0.8 sine 440 sine 480 vol 0.4
 sox -n -r 11025 -c 1 -b 16 "$tmp/gap.wav" trim 0 0.4

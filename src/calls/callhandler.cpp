@@ -191,6 +191,9 @@ void TCallHandler::ChooseCallAction(CallLogRecord* record) {
             PlaySoundAsync(TProfile::Path(QStringLiteral("Personal Sounds/") +
                                           FileNamePart(entry->SoundFile)));
         if (entry->ActionFlags & ActionHangUp) {
+            // Automatic diallers drop a number that answers with these tones.
+            if (entry->ActionFlags & ActionDisconnectedTone)
+                m_greetingPath = QStringLiteral("System Sounds/disconnected.wav");
             m_callMode |= CM_GREETING_ONLY;
             m_outgoing.QueueAction(ACTION_ANSWER, 0);
             record->Actions |= LOG_HUNG_UP;

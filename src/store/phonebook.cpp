@@ -80,7 +80,9 @@ QString FileNamePart(const QString& path) {
 QString ActionText(const PhoneBookEntry& entry) {
     QString text;
     if (entry.ActionFlags & ActionHangUp) {
-        if (!FileNamePart(entry.PersonalGreeting).isEmpty())
+        if (entry.ActionFlags & ActionDisconnectedTone)
+            text += QStringLiteral("play disconnected tone ");
+        else if (!FileNamePart(entry.PersonalGreeting).isEmpty())
             text += QStringLiteral("play greeting ");
         if (!text.isEmpty()) text += QStringLiteral("& ");
         text += QStringLiteral("hang up ");

@@ -13,7 +13,9 @@
 
 class TConfig;
 
-enum CallerAction : quint32 { ActionHangUp = 2, ActionPageMe = 4 };
+// ActionDisconnectedTone goes with ActionHangUp: the "number not in service" tones are played
+// in place of a greeting (an older copy, which knows only the other bits, plays the greeting).
+enum CallerAction : quint32 { ActionHangUp = 2, ActionPageMe = 4, ActionDisconnectedTone = 8 };
 enum KeyTypes : quint8 { KeyNumber = 0, KeyName = 1 };
 
 struct PhoneBookEntry {

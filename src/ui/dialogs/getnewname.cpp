@@ -87,7 +87,11 @@ void TGetNewName::SetEntry(const PhoneBookEntry& entry, bool editing) {
     ui->SoundFile->setText(FileNamePart(entry.SoundFile).left(kFileLength));
     ui->RealName->setText(entry.RealName.left(kNameLength));
     ui->PagemeButton->setChecked(entry.ActionFlags & ActionPageMe);
-    (entry.ActionFlags & ActionHangUp ? ui->HangupButton : ui->TakeMessageButton)->setChecked(true);
+    const bool hangUp = entry.ActionFlags & ActionHangUp;
+    (!hangUp                                      ? ui->TakeMessageButton
+     : entry.ActionFlags & ActionDisconnectedTone ? ui->DisconnectedToneButton
+                                                  : ui->HangupButton)
+        ->setChecked(true);
     ui->TimesCalled->setText(QString::number(entry.TimesCalled));
     RefreshEntryButtons();
     if (editing) {
@@ -222,8 +226,11 @@ void TGetNewName::OKButtonClick() {
         entry.KeyType = KeyName;
         ShowManagedMessage(MSG_KEYED_BY_NAME);
     }
-    entry.ActionFlags = (ui->HangupButton->isChecked() ? ActionHangUp : 0u) |
-                        (ui->PagemeButton->isChecked() ? ActionPageMe : 0u);
+    entry.ActionFlags =
+        (ui->HangupButton->isChecked() ? ActionHangUp : 0u) |
+        (ui->DisconnectedToneButton->isChecked() ? quint32(ActionHangUp | ActionDisconnectedTone)
+                                                 : 0u) |
+        (ui->PagemeButton->isChecked() ? ActionPageMe : 0u);
     entry.TimesCalled = timesCalled;
     m_entry = entry;
     accept();

@@ -1,0 +1,68 @@
+// Screening through the built program and the simulator: a caller the phone book hangs up on
+// with the disconnected tones hears the three rising tones, each as long as it should be, and
+// the line is hung up and answers the next caller.
+
+#include <QProcess>
+#include <QtTest>
+
+#include "program.h"
+#include "store/phonebook.h"
+
+namespace {
+// The samples of the first transfer the program played to the line (8 kHz).
+QByteArray FirstPlayed(const QString& folder) {
+    QFile file(QDir(folder).filePath("vtx-1.wav"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().mid(44) : QByteArray();
+}
+
+// The frequency of the played sound between two times in milliseconds.
+double HzBetween(const QByteArray& samples, int fromMs, int toMs) {
+    return Frequency(samples.mid(fromMs * 8, (toMs - fromMs) * 8), 8000);
+}
+}  // namespace
+
+class TestScreening : public QObject {
+    Q_OBJECT
+private slots:
+    void aRobocallerHearsANumberNotInService() {
+        QTemporaryDir played;
+        TSimulator sim({"--record-dir", played.path()});
+        TAnsweringFolder folder(sim, 0.5);
+        TPhoneBook book;
+        PhoneBookEntry robocaller;
+        robocaller.DisplayName = "Robocaller";
+        robocaller.Number = "800*";
+        robocaller.ActionFlags = ActionHangUp | ActionDisconnectedTone;
+        book.Add(robocaller);
+        QVERIFY(book.SavePhoneBook());
+        QProcess program;
+        QVERIFY(StartListening(program, sim, folder));
+        sim.Script("ring");
+        sim.Script("cid 8005550199 CAR WARRANTY");
+        QVERIFY(HungUpAndReady(sim, 1, 20000));
+
+        const QByteArray tones = FirstPlayed(played.path());
+        QVERIFY2(qAbs(tones.size() - 928 * 8) < 20 * 8, qPrintable(QString::number(tones.size())));
+        const struct {
+            int From, To;
+            double Hz;
+        } parts[] = {{10, 264, 913.8},   {284, 538, 1370.6}, {558, 918, 1776.7}, {230, 264, 913.8},
+                     {284, 320, 1370.6}, {520, 538, 1370.6}, {558, 600, 1776.7}};
+        for (const auto& part : parts)
+            QVERIFY2(qAbs(HzBetween(tones, part.From, part.To) - part.Hz) < part.Hz * 0.02,
+                     qPrintable(QString("%1-%2 ms: %3 Hz")
+                                    .arg(part.From)
+                                    .arg(part.To)
+                                    .arg(HzBetween(tones, part.From, part.To))));
+
+        QVERIFY(LeavesAMessage(sim, "cid 4045551234 MOM", 2));
+        QVERIFY(Stop(program));
+        const QList<CallLogRecord> records = folder.Records();
+        QCOMPARE(records.size(), 2);
+        QVERIFY(records[0].Actions & LOG_HUNG_UP);
+        QVERIFY(records[1].Actions & LOG_TOOK_MESSAGE);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestScreening)
+#include "test_screening.moc"
