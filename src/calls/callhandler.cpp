@@ -314,12 +314,23 @@ qint64 TCallHandler::RemoteAccessLockedUntil() const {
 
 void TCallHandler::OnDisconnected() {
     if (TTapi* line = m_lines.CurrentLine()) m_disconnectMode = line->DisconnectMode;
+    if (m_disconnectMode == LINEDISCONNECTMODE_PICKUP) MarkPickedUp();
     EndOfCall();
     m_controls.TakeMessageVisible = false;
     Changed();
     m_view.CallerGone();
     if (m_remoteRetrieval) m_view.RemoteCommand(RC_QUIT);
     HangUpOnce();
+}
+
+// Someone in the house took the call: the log says so at once; what the caller said so far is
+// kept by the recording's own end.
+void TCallHandler::MarkPickedUp() {
+    CallLogRecord* record = CurrentLogRecord();
+    if (!record) return;
+    record->Actions |= LOG_PICKED_UP;
+    if (record->Offset >= 0) m_log.UpdateRecord(*record);
+    m_view.CallStatus(QStringLiteral("Picked up"));
 }
 
 void TCallHandler::OnDigit(const QString& text) {

@@ -93,6 +93,7 @@ private:
     void OnRing();
     void NewIncomingCall();
     void ChooseCallAction(CallLogRecord* record);
+    void MarkPickedUp();
     void OnConnected();
     void OnDisconnected();
     void EndOfCall();

@@ -116,7 +116,8 @@ QString LogActionText(quint32 actions) {
                                 {LOG_PAGED, "Paged "},
                                 {LOG_FAILED_PAGE, "FAILED PAGE "},
                                 {LOG_TOOK_MESSAGE, "Took message"},
-                                {LOG_WRONG_CODE, "Wrong access code"}};
+                                {LOG_WRONG_CODE, "Wrong access code"},
+                                {LOG_PICKED_UP, "Picked up"}};
     QString text;
     for (const Bit& bit : kBits) {
         if (!(actions & bit.Value)) continue;

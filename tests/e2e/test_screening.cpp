@@ -62,6 +62,49 @@ private slots:
         QVERIFY(records[0].Actions & LOG_HUNG_UP);
         QVERIFY(records[1].Actions & LOG_TOOK_MESSAGE);
     }
+
+    // A person lifts an extension while a caller speaks: the line is let go within a second,
+    // what was said is kept and the call logged "Picked up". Lifted while it rings, the call is
+    // not answered at all. Put down again, the next caller is answered as usual.
+    void stepsAsideWhenSomeonePicksUp() {
+        TSimulator sim;
+        TAnsweringFolder folder(sim, 0.5);
+        QProcess program;
+        QVERIFY(StartListening(program, sim, folder));
+        CallerSpeaks(sim, "cid 4045551234 MOM", 10);
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VRX"); }, 20000));
+        QTest::qWait(2000);
+        const int lifted = QTime::currentTime().msecsSinceStartOfDay();
+        sim.Script("extension up");
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("ATH0"); }, 5000));
+        for (const auto& [at, command] : sim.TimedCommands())
+            if (command == "ATH0")
+                QVERIFY2(at - lifted < 1000, qPrintable(QString::number(at - lifted)));
+        sim.Script("wait 1");
+        sim.Script("extension down");
+        QVERIFY(HungUpAndReady(sim, 1, 20000));
+
+        sim.Script("ring");
+        sim.Script("cid 4045550002 AUNT MAY");
+        sim.Script("extension up");
+        sim.Script("wait 8");
+        sim.Script("extension down");
+        sim.Script("wait 1");
+        QVERIFY(LeavesAMessage(sim, "cid 4045550003 BOB", 2));
+        QVERIFY(Stop(program));
+        QCOMPARE(sim.Commands().count("AT+VLS=1"), 2);  // the first and the third caller
+
+        const QList<CallLogRecord> records = folder.Records();
+        QCOMPARE(records.size(), 3);
+        QVERIFY(records[0].Actions & LOG_PICKED_UP);
+        QVERIFY(records[0].Actions & LOG_TOOK_MESSAGE);
+        QFile said(folder.Data + "/Messages/" + records[0].MessageFile);
+        QVERIFY(said.size() > 11025);  // the two seconds before the pick-up
+        QCOMPARE(records[1].Name, QString("AUNT MAY"));
+        QVERIFY(records[1].Actions & LOG_PICKED_UP);
+        QVERIFY(!(records[2].Actions & LOG_PICKED_UP));
+        QVERIFY(records[2].Actions & LOG_TOOK_MESSAGE);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestScreening)

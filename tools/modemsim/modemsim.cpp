@@ -217,7 +217,8 @@ void TModemSim::Command(const QByteArray& command) {
     }
     if (body.startsWith("+VSM=")) m_signedFormat = body.mid(5).startsWith("0,");
     if (body.startsWith("+VCID=") || body.startsWith("+VSM=") || body.startsWith("+VIT=") ||
-        body.startsWith("+VGT") || body.startsWith("+VGR") || body.startsWith("+VSD"))
+        body.startsWith("+VGT") || body.startsWith("+VGR") || body.startsWith("+VSD") ||
+        body.startsWith("-STE="))
         return Reply("OK");
     if (body == "H" || body == "H0") {
         m_offHook = false;
@@ -332,6 +333,10 @@ bool TModemSim::Run(const QStringList& words) {
     }
     if (verb == QLatin1String("keys")) {
         Keys(words.value(1));
+        return true;
+    }
+    if (verb == QLatin1String("extension")) {  // extension up|down: a phone in the house
+        Event(words.value(1) == QLatin1String("down") ? 'p' : 'P');
         return true;
     }
     if (verb == QLatin1String("hangup")) {

@@ -156,9 +156,9 @@ qint32 TV253Line::Listen(TLineEventSink* sink) {
 }
 
 void TV253Line::Send(Step step) {
-    static const QByteArray kCommands[] = {"ATZ",         "ATE0V1Q0", "ATI3",      "AT+FCLASS=?",
-                                           "AT+FCLASS=8", "AT+VSM=?", "AT+VLS=?",  "AT+FCLASS=8",
-                                           "AT+VSM=",     "AT+VIT=0", "AT+VCID=1", "AT#CID=1"};
+    static const QByteArray kCommands[] = {
+        "ATZ",         "ATE0V1Q0", "ATI3",     "AT+FCLASS=?", "AT+FCLASS=8", "AT+VSM=?", "AT+VLS=?",
+        "AT+FCLASS=8", "AT+VSM=",  "AT+VIT=0", "AT-STE=2",    "AT+VCID=1",   "AT#CID=1"};
     if (step == Step::Ready) return Ready();
     QByteArray command = kCommands[int(step)];
     if (step == Step::VoiceFormat) command += m_vsm;
@@ -214,6 +214,8 @@ void TV253Line::Answered(Step step, const QByteArray& result, const QList<QByteA
         case Step::VoiceFormat:
             return Send(Step::Silence);
         case Step::Silence:
+            return Send(Step::Extension);
+        case Step::Extension:  // reports of a phone in the house lifted, where the modem has them
             return Send(Step::CallerId);
         case Step::CallerId:
             return Send(ok ? Step::Ready : Step::CallerIdAlt);
@@ -375,6 +377,8 @@ void TV253Line::OnRing() {
     if (!m_sink) return;
     if (m_assembler.HasData()) FinishCallerId();  // a ring ends the block
     if (m_mode == Mode::Idle) {
+        // A line that rings is free: a phone reported lifted earlier has been put down since.
+        m_extensionOffHook = false;
         m_mode = Mode::Offering;
         m_callState = LINECALLSTATE_OFFERING;
         m_call = m_sink->NewCall();
@@ -435,6 +439,7 @@ void TV253Line::HoldForNextRing(const TCallerId& id) {
 void TV253Line::OnEvent(char code) {
     if (!m_sink) return;
     if (code == 'R') return OnRing();
+    if (code == 'P' || code == 'H' || code == 'p' || code == 'h') return OnExtension(code);
     if (m_mode != Mode::Connected) return;
     if ((code >= '0' && code <= '9') || code == '*' || code == '#' ||
         (code >= 'A' && code <= 'D')) {
@@ -461,6 +466,29 @@ void TV253Line::OnEvent(char code) {
     if (!mode) return;
     if (transfer) m_voiceChannel->End(true);  // the caller has gone: the transfer ends now
     FarEndGone(mode);
+}
+
+// An extension ('P') or the modem's handset ('H') lifted: a person takes the call, so the modem
+// lets go of it at once; lifted while it rings, the call is not answered. The lowercase codes
+// put them down.
+void TV253Line::OnExtension(char code) {
+    m_extensionOffHook = code == 'P' || code == 'H';
+    Trace(m_extensionOffHook ? QStringLiteral("a phone in the house is off hook")
+                             : QStringLiteral("a phone in the house is on hook"));
+    if (!m_extensionOffHook) return;
+    if (m_mode == Mode::Offering) {
+        // Answered there. The caller ID so far still counts: the program takes it (its message
+        // is queued first) before it hears that the call has gone.
+        if (m_assembler.HasData()) FinishCallerId();
+        QTimer::singleShot(0, this, [this, call = m_call] {
+            if (m_mode == Mode::Offering && m_call == call && m_extensionOffHook)
+                FarEndGone(LINEDISCONNECTMODE_PICKUP);
+        });
+        return;
+    }
+    if (m_mode != Mode::Connected) return;  // still answering: the answer's end sees the flag
+    if (m_voiceChannel && m_voiceChannel->Active()) m_voiceChannel->End(true);
+    FarEndGone(LINEDISCONNECTMODE_PICKUP);
 }
 
 void TV253Line::FarEndGone(quint32 mode) {
@@ -520,6 +548,14 @@ qint32 TV253Line::Answer(HCALL call, qint32 requestId) {
     if (!m_voice) return LINEERR_INVALMEDIAMODE;
     m_ringTimer.stop();
     m_mode = Mode::Answering;
+    if (m_extensionOffHook) {  // someone in the house took the call before the answer
+        QTimer::singleShot(0, this, [this, requestId] {
+            if (!m_sink || m_mode != Mode::Answering) return;
+            m_sink->Reply(requestId, LINEERR_OPERATIONFAILED);
+            FarEndGone(LINEDISCONNECTMODE_PICKUP);
+        });
+        return 0;
+    }
     m_channel.Command(
         "AT+VLS=1",
         [this, requestId](const QByteArray& result, const QList<QByteArray>&) {
@@ -532,6 +568,7 @@ qint32 TV253Line::Answer(HCALL call, qint32 requestId) {
             m_callState = LINECALLSTATE_CONNECTED;
             m_sink->Reply(requestId, 0);
             m_sink->CallState(m_call, LINECALLSTATE_CONNECTED, 0, LINECALLPRIVILEGE_OWNER);
+            if (m_extensionOffHook) FarEndGone(LINEDISCONNECTMODE_PICKUP);  // lifted meanwhile
         },
         CommandTimeoutMs);
     return 0;

@@ -72,6 +72,7 @@ private:
         Voice,
         VoiceFormat,
         Silence,
+        Extension,
         CallerId,
         CallerIdAlt,
         Ready
@@ -95,6 +96,7 @@ private:
     void FinishCallerId();
     // A block with no call to go to yet: the next ring's, unless it expires first.
     void HoldForNextRing(const TCallerId& id);
+    void OnExtension(char code);
     void FarEndGone(quint32 mode);
     void Idle();
 
@@ -114,6 +116,7 @@ private:
     bool m_probed = false;
     bool m_voice = true;  // until the modem says otherwise
     bool m_speaker = false;
+    bool m_extensionOffHook = false;  // a phone in the house is lifted
     QByteArray m_identity;
     QByteArray m_vsm;
     TVoiceChannel::Kind m_voiceKind = TVoiceChannel::Unsigned8;
