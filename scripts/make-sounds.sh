@@ -30,6 +30,7 @@ sox -n -r 11025 -c 1 -b 16 "$tmp/gap.wav" trim 0 0.4
 sox "$tmp/burst.wav" "$tmp/gap.wav" "$tmp/burst.wav" "$tmp/ring.wav"
 to8bit "$tmp/ring.wav" "$out/Personal Sounds/ring.wav"
 
+say "$out/System Sounds/press-a-key.wav" "Please press any key to leave a message."
 say "$out/System Sounds/menu.wav" "Press 1 to hear this message again, 2 for the previous message, 3 for the next message."
 # The pieces of a menu for keys other than 1, 2 and 3: "Press" KEY "to hear this message again,"...
 say "$out/System Sounds/menu-press.wav" "Press"

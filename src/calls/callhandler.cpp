@@ -1,5 +1,7 @@
 #include "calls/callhandler.h"
 
+#include <QFileInfo>
+
 #include "outgoing/outgoingqueue.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
@@ -27,7 +29,10 @@ TCallHandler::TCallHandler(TConfig& config, TCallLog& log, TPhoneBook& phoneBook
       m_phoneBook(phoneBook),
       m_outgoing(outgoing),
       m_lines(lines),
-      m_view(view) {}
+      m_view(view) {
+    m_screenTimer.setSingleShot(true);
+    QObject::connect(&m_screenTimer, &QTimer::timeout, [this] { ScreenTimeUp(); });
+}
 
 TTapiEvents TCallHandler::Events() {
     TTapiEvents events;
@@ -104,6 +109,9 @@ void TCallHandler::ResetCallState() {
     m_connected = false;
     m_digits.clear();
     m_greetingPath.clear();
+    m_screen = Screen::Off;
+    m_screenKeyed = false;
+    m_screenTimer.stop();
     EndOfCall();
     m_callerId = TCallerIdRecord{};
     m_currentRecord = 0;
@@ -199,6 +207,11 @@ void TCallHandler::ChooseCallAction(CallLogRecord* record) {
             record->Actions |= LOG_HUNG_UP;
         }
         ++entry->TimesCalled;
+    }
+    if (ShouldScreen(entry)) {  // answered at once, to hear the prompt
+        m_screen = Screen::Prompting;
+        m_callMode |= CM_GREETING_ONLY;
+        m_outgoing.QueueAction(ACTION_ANSWER, 0);
     }
     if (m_config.FlashCaller())
         m_view.ShowCallerPopup((entry ? entry->DisplayName : record->Name) + QLatin1Char('\r') +
@@ -323,6 +336,55 @@ void TCallHandler::OnDisconnected() {
     HangUpOnce();
 }
 
+QString TCallHandler::GreetingPath() const {
+    if (m_screen != Screen::Prompting) return m_greetingPath;
+    // A prompt of the user's own, recorded or put among the greetings, replaces the shipped one.
+    const QString own = QStringLiteral("Greetings/Press a key.wav");
+    return QFileInfo(TProfile::Path(own)).isFile()
+               ? own
+               : QStringLiteral("System Sounds/press-a-key.wav");
+}
+
+bool TCallHandler::ShouldScreen(const PhoneBookEntry* entry) const {
+    if (!m_config.ScreenUnknownCallers() || m_config.RingsToAnswer == 0 ||
+        m_config.MaximumRecordTimeComboBox == 0 || (m_callMode & CM_GREETING_ONLY))
+        return false;
+    return !entry || (IsNumberPattern(entry->Number) && !(entry->ActionFlags & ActionHangUp));
+}
+
+void TCallHandler::ScreenKey() {
+    if (m_screen == Screen::Prompting) m_screenKeyed = true;
+    if (m_screen != Screen::Waiting) return;
+    m_screen = Screen::Passed;
+    m_screenTimer.start(0);
+}
+
+// The prompt has played: a key already pressed lets the caller on; otherwise the wait starts.
+// The message run starts from the event loop, not from inside the run that just ended.
+void TCallHandler::ScreenPromptDone() {
+    m_screen = m_screenKeyed ? Screen::Passed : Screen::Waiting;
+    m_screenTimer.start(m_screenKeyed ? 0 : kScreenKeyMs);
+}
+
+void TCallHandler::ScreenTimeUp() {
+    const Screen stage = std::exchange(m_screen, Screen::Off);
+    if (m_hungUp || !m_connected || m_remoteRetrieval) return;
+    if (stage == Screen::Waiting) {  // no key: a machine, most likely
+        if (CallLogRecord* record = CurrentLogRecord()) {
+            record->Actions |= LOG_SCREENED_OUT;
+            if (record->Offset >= 0) m_log.UpdateRecord(*record);
+        }
+        m_view.CallStatus(QStringLiteral("Screened out"));
+        return HangUpOnce();
+    }
+    if (stage != Screen::Passed) return;
+    m_callMode = (m_callMode & ~quint32(CM_GREETING_ONLY)) | CM_TAKE_MESSAGE;
+    m_messageSaved = false;
+    m_recordingFor = m_currentRecord;
+    m_answering = true;
+    m_view.TakeMessage();
+}
+
 // Someone in the house took the call: the log says so at once; what the caller said so far is
 // kept by the recording's own end.
 void TCallHandler::MarkPickedUp() {
@@ -335,6 +397,7 @@ void TCallHandler::MarkPickedUp() {
 
 void TCallHandler::OnDigit(const QString& text) {
     if (text.isEmpty()) return;
+    ScreenKey();
     const QChar digit = text.at(0);
     if (digit == QLatin1Char('#')) {
         m_digits.clear();
@@ -389,6 +452,8 @@ void TCallHandler::WrongAccessCode() {
 
 void TCallHandler::Completion(int outcome) {
     if (!std::exchange(m_answering, false)) return;  // a run of a call that has ended
+    if (m_screen == Screen::Prompting && !m_hungUp && m_connected && !m_remoteRetrieval)
+        return ScreenPromptDone();
     if (outcome == OUTCOME_MESSAGE) {
         CallLogRecord* record = CurrentLogRecord();
         if (record && !record->MessageFile.isEmpty()) {

@@ -7,6 +7,7 @@
 // TSessionView, what only a window can.
 
 #include <QString>
+#include <QTimer>
 
 #include "calls/accessguard.h"
 #include "calls/outcome.h"
@@ -19,6 +20,7 @@ class TCallLog;
 class TPhoneBook;
 class TOutgoingQueue;
 struct CallLogRecord;
+struct PhoneBookEntry;
 
 enum : quint32 { CM_TAKE_MESSAGE = 1, CM_LISTEN_IN = 2, CM_GREETING_ONLY = 4 };
 
@@ -60,7 +62,10 @@ public:
     quint32 CallMode() const { return m_callMode; }
     // The record of the call under way, or null (none, or the user deleted it).
     CallLogRecord* CurrentLogRecord() const;
-    QString GreetingPath() const { return m_greetingPath; }
+    // What the answering run plays first: the greeting, or the press-a-key prompt for a
+    // caller being screened.
+    QString GreetingPath() const;
+    static constexpr int kScreenKeyMs = 6000;  // for a key after the prompt
     QString DigitBuffer() const { return m_digits; }
     bool RemoteRetrievalActive() const { return m_remoteRetrieval; }
     const TCallControls& Controls() const { return m_controls; }
@@ -94,6 +99,12 @@ private:
     void NewIncomingCall();
     void ChooseCallAction(CallLogRecord* record);
     void MarkPickedUp();
+    // Callers the phone book does not know (or knows only by a pattern that takes a message)
+    // press a key after a prompt, or are hung up on.
+    bool ShouldScreen(const PhoneBookEntry* entry) const;
+    void ScreenKey();
+    void ScreenPromptDone();
+    void ScreenTimeUp();
     void OnConnected();
     void OnDisconnected();
     void EndOfCall();
@@ -127,6 +138,9 @@ private:
     TCallControls m_controls;
     quint64 m_recordingFor = 0;  // the call whose message is being recorded
     bool m_messageSaved = false;
+    enum class Screen { Off, Prompting, Waiting, Passed } m_screen = Screen::Off;
+    bool m_screenKeyed = false;  // a key came while the prompt played
+    QTimer m_screenTimer;        // the wait for a key, or (at 0) the start of the message
 };
 
 // No character above the space character.

@@ -117,7 +117,8 @@ QString LogActionText(quint32 actions) {
                                 {LOG_FAILED_PAGE, "FAILED PAGE "},
                                 {LOG_TOOK_MESSAGE, "Took message"},
                                 {LOG_WRONG_CODE, "Wrong access code"},
-                                {LOG_PICKED_UP, "Picked up"}};
+                                {LOG_PICKED_UP, "Picked up"},
+                                {LOG_SCREENED_OUT, "Screened out"}};
     QString text;
     for (const Bit& bit : kBits) {
         if (!(actions & bit.Value)) continue;

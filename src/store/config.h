@@ -93,6 +93,10 @@ public:
     // MainViewBits.
     bool ShowOutgoingCallsButton() const { return Bit(MainViewBits, 0); }
     bool UseSpeakerPhoneButton() const { return Bit(MainViewBits, 1); }
+    // Callers the phone book does not know must press a key before they may leave a message
+    // (a bit older copies leave alone).
+    bool ScreenUnknownCallers() const { return Bit(MainViewBits, 2); }
+    void SetScreenUnknownCallers(bool on) { SetBit(MainViewBits, 2, on); }
     void SetShowOutgoingCallsButton(bool on) { SetBit(MainViewBits, 0, on); }
     void SetUseSpeakerPhoneButton(bool on) { SetBit(MainViewBits, 1, on); }
 

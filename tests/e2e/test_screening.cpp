@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "program.h"
+#include "store/config.h"
 #include "store/phonebook.h"
 
 namespace {
@@ -104,6 +105,51 @@ private slots:
         QVERIFY(records[1].Actions & LOG_PICKED_UP);
         QVERIFY(!(records[2].Actions & LOG_PICKED_UP));
         QVERIFY(records[2].Actions & LOG_TOOK_MESSAGE);
+    }
+
+    // With callers the phone book does not know screened: one who presses a key during the
+    // prompt leaves a message as usual; one who presses none is hung up on after six seconds
+    // and logged "Screened out".
+    void strangersMustPressAKey() {
+        QTemporaryDir played;
+        TSimulator sim({"--record-dir", played.path()});
+        TAnsweringFolder folder(sim, 0.5);
+        TConfig config;
+        TConfigFile().LoadConfig(config);
+        config.SetScreenUnknownCallers(true);
+        TConfigFile().SaveConfig(config);
+        QProcess program;
+        QVERIFY(StartListening(program, sim, folder));
+
+        sim.Script("ring");
+        sim.Script("cid 4045550001 A PERSON");
+        sim.Script("waitfor +VTX");
+        sim.Script("wait 1");
+        sim.Script("keys 5");
+        sim.Script("waitfor +VRX");
+        sim.Script("tone 700 2");
+        sim.Script("wait 2.5");
+        sim.Script("hangup b");
+        QVERIFY(HungUpAndReady(sim, 1, 30000));
+        QCOMPARE(sim.Commands().count("AT+VLS=1"), 1);  // answered after the caller ID
+
+        sim.Script("ring");
+        sim.Script("cid 8005550002 DIALLER");
+        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().count("AT+VLS=1") == 2; }, 10000));
+        QVERIFY(HungUpAndReady(sim, 2, 30000));
+        QVERIFY(!sim.Commands().mid(sim.Commands().lastIndexOf("AT+VLS=1")).contains("AT+VRX"));
+        QVERIFY(Stop(program));
+
+        // The first call's prompt is the shipped one: the caller heard it first.
+        QFile prompt(played.filePath("vtx-1.wav"));
+        QVERIFY(prompt.size() > 8000 * 2);
+        const QList<CallLogRecord> records = folder.Records();
+        QCOMPARE(records.size(), 2);
+        QVERIFY(records[0].Actions & LOG_TOOK_MESSAGE);
+        QVERIFY(!(records[0].Actions & LOG_SCREENED_OUT));
+        QVERIFY(records[1].Actions & LOG_SCREENED_OUT);
+        QVERIFY(records[1].MessageFile.isEmpty());
+        QCOMPARE(TrimBlanks(LogActionText(records[1].Actions)), QString("Screened out"));
     }
 };
 

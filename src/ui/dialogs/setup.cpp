@@ -128,6 +128,7 @@ void TSetup::ShowSettings() {
     ui->startAtLogin->setChecked(TAutostart::IsEnabled());
     ui->TenDigitDialing->setChecked(c.TenDigitDialing());
     ui->AllowRemotePage->setChecked(c.AllowRemotePage());
+    ui->ScreenUnknownCallers->setChecked(c.ScreenUnknownCallers());
     ui->PageWait->setEditText(Shortest(c.PageWait));
     ui->InternetLink->setText(c.InternetLink);
 
@@ -461,6 +462,7 @@ void TSetup::StoreAnsweringMachine(TConfig& config) {
     config.PreviousMessageComboBox = KeyAt(ui->PreviousMessageComboBox->currentIndex());
     config.CurrentMessageComboBox = KeyAt(ui->CurrentMessageComboBox->currentIndex());
     config.SetAllowRemotePage(ui->AllowRemotePage->isChecked());
+    config.SetScreenUnknownCallers(ui->ScreenUnknownCallers->isChecked());
 }
 
 // Kept for this user on this desktop, not in the settings file.
