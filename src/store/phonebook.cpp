@@ -190,6 +190,7 @@ bool IsPatternCharacter(QChar c) {
 
 // The digits and wildcards of a number: two entries with the same one match the same callers.
 QString PatternText(const QString& number) {
+    if (const QString category = CallerCategory(number); !category.isEmpty()) return category;
     QString kept;
     for (const QChar c : number)
         if (IsPatternCharacter(c)) kept += c;
@@ -209,10 +210,43 @@ bool DigitsMatch(const QString& text, const QString& digits) {
 }  // namespace
 
 bool IsNumberPattern(const QString& number) {
-    return number.contains(QLatin1Char('*')) || number.contains(QLatin1Char('?'));
+    return number.contains(QLatin1Char('*')) || number.contains(QLatin1Char('?')) ||
+           !CallerCategory(number).isEmpty();
+}
+
+namespace {
+const char* const kCategories[] = {"Private", "Out of area", "No caller ID"};
+// What caller ID gives for each: the name, with a number of zeros (or none).
+const char* const kCategoryNames[] = {"Private", "Out Of Area", "Unknown"};
+constexpr int kCategoryLength = 100;  // a category is more precise than any pattern
+}  // namespace
+
+QString CallerCategory(const QString& number) {
+    const QString text = number.trimmed();
+    for (const char* category : kCategories)
+        if (text.compare(QLatin1String(category), Qt::CaseInsensitive) == 0)
+            return QLatin1String(category);
+    return QString();
+}
+
+QStringList CallerCategories() {
+    QStringList names;
+    for (const char* category : kCategories)
+        names << QLatin1String(category);
+    return names;
+}
+
+QString CategoryOfCaller(const QString& number, const QString& name) {
+    const QString digits = DigitsOnly(number);
+    if (digits.count(QLatin1Char('0')) != digits.size()) return QString();  // a real number
+    const QString trimmed = TrimName(name);
+    for (int i = 0; i < 3; ++i)
+        if (trimmed == QLatin1String(kCategoryNames[i])) return QLatin1String(kCategories[i]);
+    return QString();
 }
 
 int PatternLength(const QString& pattern) {
+    if (!CallerCategory(pattern).isEmpty()) return kCategoryLength;
     int length = 0;
     for (const QChar c : pattern)
         if (c.isDigit() || c == QLatin1Char('?')) ++length;
@@ -246,6 +280,13 @@ bool PatternMatches(const QString& pattern, QStringView digits) {
 }
 
 QString NumberMeaning(const QString& number) {
+    const QString category = CallerCategory(number);
+    if (category == QLatin1String(kCategories[0]))
+        return QStringLiteral("Callers who withhold their number.");
+    if (category == QLatin1String(kCategories[1]))
+        return QStringLiteral("Callers whose caller ID says they are out of the area.");
+    if (category == QLatin1String(kCategories[2]))
+        return QStringLiteral("Callers with no caller ID at all.");
     if (!IsNumberPattern(number))
         return DigitsOnly(number).isEmpty() ? QStringLiteral("Callers whose number has no digits.")
                                             : QStringLiteral(
@@ -265,7 +306,8 @@ QString NumberMeaning(const QString& number) {
 
 PhoneBookEntry* TPhoneBook::FindCaller(const QString& number, const QString& name) const {
     const QString trimmed = TrimName(name);
-    if (PhoneBookEntry* byNumber = FindCallerByNumber(number)) return byNumber;
+    if (PhoneBookEntry* byNumber = FindByNumber(number, CategoryOfCaller(number, name)))
+        return byNumber;
     for (const auto& entry : Entries)
         if (entry->KeyType == KeyName && TrimmedView(entry->RealName) == trimmed)
             return entry.get();
@@ -274,6 +316,10 @@ PhoneBookEntry* TPhoneBook::FindCaller(const QString& number, const QString& nam
 
 // One walk: 10,000 entries, a tenth of them patterns, are decided well within a millisecond.
 PhoneBookEntry* TPhoneBook::FindCallerByNumber(const QString& number) const {
+    return FindByNumber(number, QString());
+}
+
+PhoneBookEntry* TPhoneBook::FindByNumber(const QString& number, const QString& category) const {
     const QString digits = DigitsOnly(number);
     PhoneBookEntry* bestPattern = nullptr;
     int bestLength = -1;
@@ -284,7 +330,10 @@ PhoneBookEntry* TPhoneBook::FindCallerByNumber(const QString& number) const {
             continue;
         }
         const int length = PatternLength(entry->Number);
-        if (length > bestLength && PatternMatches(entry->Number, digits)) {
+        const bool matches = length == kCategoryLength
+                                 ? !category.isEmpty() && CallerCategory(entry->Number) == category
+                                 : PatternMatches(entry->Number, digits);
+        if (length > bestLength && matches) {
             bestPattern = entry.get();
             bestLength = length;
         }

@@ -42,6 +42,13 @@ bool IsNumberPattern(const QString& number);
 bool PatternMatches(const QString& pattern, QStringView digits);
 // How many digits a pattern fixes or counts ('?'): the longer pattern decides.
 int PatternLength(const QString& pattern);
+// The kinds of caller a number field can name instead of a number: "Private" (the number
+// withheld), "Out of area" and "No caller ID" (none by the second ring); "" for a number.
+QString CallerCategory(const QString& number);
+// The three category names, for the entry dialog to offer.
+QStringList CallerCategories();
+// The category a caller falls in by what caller ID gave, or "".
+QString CategoryOfCaller(const QString& number, const QString& name);
 // What a number or pattern matches, in words.
 QString NumberMeaning(const QString& number);
 // Leading blanks dropped, then trailing characters whose code as a signed byte is 32 or less.
@@ -97,5 +104,7 @@ public:
     static QString LastBackupText(qint32 lastBackupTime);
 
 private:
+    // The exact number's entry, else the most precise pattern or category that fits.
+    PhoneBookEntry* FindByNumber(const QString& number, const QString& category) const;
     bool m_writable = true;
 };

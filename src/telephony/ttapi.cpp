@@ -245,7 +245,9 @@ void TTapi::ReportCallerId(HCALL call) {
     }
     QString name, number;
     if (info.dwCallerIDFlags & LINECALLPARTYID_BLOCKED) {
-        return;
+        // A withheld number is a caller of its own kind, which the phone book can name.
+        name = QStringLiteral("Private");
+        number = QStringLiteral("0000000000");
     } else if (info.dwCallerIDFlags & LINECALLPARTYID_OUTOFAREA) {
         name = QStringLiteral("Out Of Area");
         number = QStringLiteral("0000000000");

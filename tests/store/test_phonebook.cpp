@@ -91,36 +91,24 @@ private slots:
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("exact below patterns") << "800-555-0100"
-                                              << ""
-                                              << "Friend at 800";
-        QTest::newRow("longer pattern") << "800-555-0199"
-                                        << ""
-                                        << "800 555";
-        QTest::newRow("shorter pattern") << "800-999-0000"
-                                         << ""
-                                         << "toll free";
-        QTest::newRow("? counts one digit") << "(404) 555-7777"
-                                            << ""
-                                            << "404555????";
-        QTest::newRow("? needs every digit") << "404-555-777"
-                                             << ""
-                                             << "anyone";
-        QTest::newRow("* in the middle") << "9001239"
-                                         << ""
-                                         << "9*9";
-        QTest::newRow("a pattern over a name") << "800-000-0000"
-                                               << "WATER CPNY"
-                                               << "toll free";
-        QTest::newRow("even * over a name") << "770-000-0000"
-                                            << "WATER CPNY"
-                                            << "anyone";
-        QTest::newRow("* alone, last") << "123"
-                                       << ""
-                                       << "anyone";
-        QTest::newRow("* takes no digits too") << ""
-                                               << ""
-                                               << "anyone";
+        const QStringList rows[] = {
+            {"exact below patterns", "800-555-0100", "", "Friend at 800"},
+            {"longer pattern", "800-555-0199", "", "800 555"},
+            {"shorter pattern", "800-999-0000", "", "toll free"},
+            {"? counts one digit", "(404) 555-7777", "", "404555????"},
+            {"? needs every digit", "404-555-777", "", "anyone"},
+            {"* in the middle", "9001239", "", "9*9"},
+            {"a pattern over a name", "800-000-0000", "WATER CPNY", "toll free"},
+            {"even * over a name", "770-000-0000", "WATER CPNY", "anyone"},
+            {"* alone, last", "123", "", "anyone"},
+            {"* takes no digits too", "", "", "anyone"},
+            {"private", "0000000000", "Private", "withheld"},
+            {"out of area", "0000000000", "Out Of Area", "far away"},
+            {"no caller ID", "000-000-0000", "Unknown", "silent"},
+            {"a real caller named Private", "7705550000", "Private", "anyone"},
+        };
+        for (const QStringList& row : rows)
+            QTest::newRow(qPrintable(row[0])) << row[1] << row[2] << row[3];
     }
     void patternsInTheirOrder() {
         QFETCH(QString, number);
@@ -135,6 +123,9 @@ private slots:
         book.Add(Entry("404555????", "404-555-????"));
         book.Add(Entry("9*9", "9*9"));
         book.Add(Entry("Friend at 800", "800-555-0100"));
+        book.Add(Entry("withheld", "private"));
+        book.Add(Entry("far away", "Out of area"));
+        book.Add(Entry("silent", "No Caller ID"));
         const PhoneBookEntry* found = book.FindCaller(number, name);
         QVERIFY(found);
         QCOMPARE(found->DisplayName, expected);
@@ -150,7 +141,10 @@ private slots:
         book.Add(Entry("a", "800*"));
         book.Add(Entry("b", "800"));
         book.Add(Entry("c", "(800) *"));
+        book.Add(Entry("d", "Private"));
+        book.Add(Entry("e", "No caller ID"));
         QCOMPARE(book.CheckDuplicateEntries().size(), 1);
+        QCOMPARE(NumberMeaning("private"), QString("Callers who withhold their number."));
     }
 
     void duplicates() {

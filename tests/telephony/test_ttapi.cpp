@@ -133,7 +133,8 @@ private slots:
             << quint32(LINECALLPARTYID_ADDRESS) << true
             << QString::number(LINECALLPARTYID_ADDRESS) + "||5551212";
         QTest::newRow("no name string") << quint32(LINECALLPARTYID_ADDRESS) << false << QString();
-        QTest::newRow("blocked") << quint32(LINECALLPARTYID_BLOCKED) << true << QString();
+        QTest::newRow("blocked") << quint32(LINECALLPARTYID_BLOCKED) << true
+                                 << "1|Private|0000000000";
         QTest::newRow("out of area")
             << quint32(LINECALLPARTYID_OUTOFAREA) << true << "2|Out Of Area|0000000000";
         QTest::newRow("unavailable")

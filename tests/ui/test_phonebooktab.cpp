@@ -204,6 +204,15 @@ private slots:
         dialog.SetEntry(Entry("Telemarketers", "800*"), false);
         QCOMPARE(ControlOf<QLabel>(dialog, "numberMeaning")->text(),
                  QString("Every number that begins with 800."));
+        QLineEdit* number = ControlOf<QLineEdit>(dialog, "Number");
+        number->clear();
+        QTest::keyClicks(number, "Private");  // a kind of caller may be typed, letters and all
+        QCOMPARE(number->text(), QString("Private"));
+        QCOMPARE(ControlOf<QLabel>(dialog, "numberMeaning")->text(),
+                 QString("Callers who withhold their number."));
+        number->clear();
+        QTest::keyClicks(number, "555x");  // anything else is cut off
+        QCOMPARE(number->text(), QString("555"));
     }
 
     // New: every field of the dialog reaches its bytes; a second entry with the same number is

@@ -1,5 +1,6 @@
 #include "ui/dialogs/getnewname.h"
 
+#include <QCompleter>
 #include <QFileInfo>
 #include <QKeyEvent>
 
@@ -51,6 +52,8 @@ TGetNewName::TGetNewName(QWidget* parent)
         KeepLatin1(field);
     connect(ui->KeyNumber, &QRadioButton::toggled, this, &TGetNewName::KeyChanged);
     connect(ui->Number, &QLineEdit::textEdited, this, &TGetNewName::NumberEdited);
+    ui->Number->setCompleter(new QCompleter(CallerCategories(), ui->Number));
+    ui->Number->completer()->setCaseSensitivity(Qt::CaseInsensitive);
     connect(ui->Number, &QLineEdit::textChanged, this,
             [this](const QString& number) { ui->numberMeaning->setText(NumberMeaning(number)); });
     connect(ui->SoundFile, &QLineEdit::textChanged, this, &TGetNewName::RefreshEntryButtons);
@@ -124,9 +127,11 @@ void TGetNewName::KeyChanged() {
     ui->RealName->setEnabled(!byNumber);
 }
 
-// Only what caller ID shows in a number, and wildcards, may be typed: the text is cut at
-// anything else.
+// Only what caller ID shows in a number, wildcards, or a kind of caller ("Private") may be
+// typed: the text is cut at anything else.
 void TGetNewName::NumberEdited(const QString& text) {
+    for (const QString& category : CallerCategories())  // "Private", typed or being typed
+        if (!text.isEmpty() && category.startsWith(text, Qt::CaseInsensitive)) return;
     qsizetype at = 0;
     while (at < text.size() && NumberCharacter(text[at]))
         ++at;
