@@ -290,8 +290,8 @@ QString NumberMeaning(const QString& number) {
     if (!IsNumberPattern(number))
         return DigitsOnly(number).isEmpty() ? QStringLiteral("Callers whose number has no digits.")
                                             : QStringLiteral(
-                                                  "Calls from this number. For many "
-                                                  "numbers use * and ?: 800*, 404555????");
+                                                  "Calls from this number. A pattern "
+                                                  "matches many: 800*, 404555????");
     const QString kept = PatternText(number);
     const qsizetype star = kept.indexOf(QLatin1Char('*'));
     if (kept == QLatin1String("*")) return QStringLiteral("Every caller.");
