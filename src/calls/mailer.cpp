@@ -28,6 +28,10 @@ TMailer::TMailer(TCallLog& log, const TPhoneBook& phoneBook, const TCallHandler&
         m_passwordRead = true;
         Pump();
     });
+    connect(&m_secrets, &TSecretStore::Stored, this, [this](bool, const QString& error) {
+        if (!error.isEmpty())
+            emit Status(QStringLiteral("The mail password was not kept: ") + error);
+    });
     connect(&m_sender, &TSmtpSender::Finished, this,
             [this](int, const TSmtpResult& result) { Sent(result); });
     connect(&m_testSender, &TSmtpSender::Finished, this, [this](int, const TSmtpResult& result) {

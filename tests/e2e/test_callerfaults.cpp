@@ -69,10 +69,7 @@ private slots:
         TSimulator sim;
         TAnsweringFolder folder(sim, 0.5);
         QProcess program;
-        QVERIFY(StartListening(program, sim, folder));
-        CallerSpeaks(sim, "cid 4045551234 STILL TALKING", 10);
-        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VRX"); }, 20000));
-        QTest::qWait(2500);
+        QVERIFY(CallerIsSpeaking(program, sim, folder, "cid 4045551234 STILL TALKING", 2500));
         ::kill(pid_t(program.processId()), signalNumber);
         QVERIFY(program.waitForFinished(5000));
         QCOMPARE(program.exitCode(), 0);

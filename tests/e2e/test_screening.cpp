@@ -71,10 +71,7 @@ private slots:
         TSimulator sim;
         TAnsweringFolder folder(sim, 0.5);
         QProcess program;
-        QVERIFY(StartListening(program, sim, folder));
-        CallerSpeaks(sim, "cid 4045551234 MOM", 10);
-        QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("AT+VRX"); }, 20000));
-        QTest::qWait(2000);
+        QVERIFY(CallerIsSpeaking(program, sim, folder, "cid 4045551234 MOM", 2000));
         const int lifted = QTime::currentTime().msecsSinceStartOfDay();
         sim.Script("extension up");
         QVERIFY(QTest::qWaitFor([&] { return sim.Commands().contains("ATH0"); }, 5000));

@@ -120,3 +120,14 @@ inline bool LeavesAMessage(TSimulator& sim, const QString& cid, int call) {
     sim.Script("hangup b");
     return HungUpAndReady(sim, call, 30000);
 }
+
+// The program listening, answering a caller who has been speaking into the recording for the
+// given time (and has more to say).
+inline bool CallerIsSpeaking(QProcess& program, TSimulator& sim, const TAnsweringFolder& folder,
+                             const QString& cid, int spokenMs) {
+    if (!StartListening(program, sim, folder)) return false;
+    CallerSpeaks(sim, cid, 10);
+    if (!QTest::qWaitFor([&] { return sim.Commands().contains("AT+VRX"); }, 20000)) return false;
+    QTest::qWait(spokenMs);
+    return true;
+}
