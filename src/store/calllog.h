@@ -18,8 +18,8 @@ enum : quint32 {
     LOG_DATABASE_OFF = 0x100,
     LOG_FAILED_PAGE = 0x200,
     LOG_TOOK_MESSAGE = 0x400,
-    LOG_WRONG_CODE = 0x800,  // the caller keyed a wrong access code (older copies ignore it)
-    LOG_PICKED_UP = 0x1000,  // someone in the house took the call (older copies ignore it)
+    LOG_WRONG_CODE = 0x800,     // the caller keyed a wrong access code (older copies ignore it)
+    LOG_PICKED_UP = 0x1000,     // someone in the house took the call (older copies ignore it)
     LOG_SCREENED_OUT = 0x2000,  // a caller not in the phone book pressed no key
 };
 
