@@ -459,6 +459,12 @@ private slots:
         const QStringList kept = debug.Lines();
         QCOMPARE(kept.size(), TDebugForm::kKeptLines);
         QCOMPARE(kept.last(), QString("Answered %1").arg(TDebugForm::kKeptLines - 1));
+        // Shown, it holds the same lines, and goes on from them.
+        debug.show();
+        QCOMPARE(debug.Lines(), kept);
+        debug.AddLine("Ringing\r2");
+        QCOMPARE(debug.Lines().size(), TDebugForm::kKeptLines);
+        QCOMPARE(debug.Lines().last(), QString("Ringing 2"));
     }
 
     void fileFiltersBecomeQtFilters() {

@@ -16,11 +16,21 @@ TDebugForm::~TDebugForm() = default;
 
 void TDebugForm::AddLine(const QString& line) {
     // Texts may hold "\r" breaks; each line of the log is one text.
-    ui->ShowData->appendPlainText(QString(line).replace(QLatin1Char('\r'), QLatin1Char(' ')));
+    const QString text = QString(line).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    if (isVisible()) return ui->ShowData->appendPlainText(text);
+    m_hidden.append(text);
+    if (m_hidden.size() > kKeptLines) m_hidden.removeFirst();
 }
 
 QStringList TDebugForm::Lines() const {
-    return ui->ShowData->toPlainText().split(QLatin1Char('\n'));
+    QStringList lines = ui->ShowData->toPlainText().split(QLatin1Char('\n')) + m_hidden;
+    return lines.mid(qMax<qsizetype>(0, lines.size() - kKeptLines));
+}
+
+void TDebugForm::showEvent(QShowEvent* event) {
+    if (!m_hidden.isEmpty()) ui->ShowData->appendPlainText(m_hidden.join(QLatin1Char('\n')));
+    m_hidden.clear();
+    QWidget::showEvent(event);
 }
 
 void TDebugForm::SaveButtonClick() {
