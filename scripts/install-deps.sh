@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkgconf
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
-    libsamplerate0-dev
+    libsoxr-dev
     clang-format         # the layout check of the C++ files
     xdg-utils            # the desktop opener behind TShell
     xvfb xauth           # a display for the demo and screenshots on a headless machine

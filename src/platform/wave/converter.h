@@ -1,13 +1,14 @@
 #pragma once
 // Converts a stream of PCM audio (8-bit unsigned or 16-bit signed, mu-law or A-law, mono or
-// stereo, any rate) into another such format; the rate with libsamplerate. Used by the mapper,
+// stereo, any rate) into another such format; the rate with libsoxr. Used by the mapper,
 // so that a device takes any file the program plays and gives recordings in the file's format.
 
 #include <QByteArray>
+#include <vector>
 
 #include "platform/wave/wave.h"
 
-struct SRC_STATE_tag;
+struct soxr;
 
 class TWaveConverter {
 public:
@@ -30,7 +31,9 @@ private:
     WAVEFORMATEX m_to;
     bool m_valid = false;
     bool m_identity = false;
-    SRC_STATE_tag* m_src = nullptr;
+    soxr* m_resampler = nullptr;
+    std::vector<float> m_decoded;  // buffers kept between pieces: no allocation per piece
+    std::vector<float> m_resampled;
     QByteArray m_partial;  // an incomplete frame kept for the next piece
 };
 

@@ -117,12 +117,22 @@ public:
         open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
     bool isSequential() const override { return true; }
+    // The end of the recording: the last few milliseconds the resampler still holds come out.
+    void close() override {
+        if (isOpen()) Take(m_converter->Convert({}, true));
+        QIODevice::close();
+    }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 size) override {
-        if (m_header->dwBytesRecorded >= m_header->dwBufferLength) return size;
-        const QByteArray converted = m_converter->Convert(QByteArray(data, size));
+        if (m_header->dwBytesRecorded < m_header->dwBufferLength)
+            Take(m_converter->Convert(QByteArray::fromRawData(data, size)));
+        return size;
+    }
+
+private:
+    void Take(const QByteArray& converted) {
         const quint32 room = m_header->dwBufferLength - m_header->dwBytesRecorded;
         const quint32 n = qMin<quint32>(room, quint32(converted.size()));
         memcpy(m_header->lpData + m_header->dwBytesRecorded, converted.constData(), n);
@@ -131,10 +141,8 @@ protected:
             auto full = std::exchange(m_full, nullptr);
             QMetaObject::invokeMethod(this, full, Qt::QueuedConnection);
         }
-        return size;
     }
 
-private:
     WAVEHDR* m_header;
     TWaveConverter* m_converter;
     std::function<void()> m_full;
@@ -213,6 +221,7 @@ void Finish(THandle* h, quint32 message) {
     if (!h->Running) return;
     h->Running = false;
     h->Device->Stop();
+    if (!h->Output && h->Stream) h->Stream->close();
     if (h->Header) {
         h->Header->dwFlags = (h->Header->dwFlags | WHDR_DONE) & ~quint32(WHDR_INQUEUE);
         Post(h, message);
