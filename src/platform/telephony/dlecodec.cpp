@@ -1,13 +1,18 @@
 #include "platform/telephony/dlecodec.h"
 
+#include <cstring>
 #include <utility>
 
 QByteArray DleShield(const QByteArray& audio) {
     QByteArray out;
     out.reserve(audio.size() + audio.size() / 64 + 4);
-    for (const char b : audio) {
-        out += b;
-        if (b == DLE) out += DLE;
+    const char* p = audio.constData();
+    const char* const end = p + audio.size();
+    while (p < end) {
+        const auto* dle = static_cast<const char*>(std::memchr(p, DLE, size_t(end - p)));
+        if (!dle) return out.append(p, end - p);
+        out.append(p, dle - p + 1).append(DLE);  // a DLE in the samples goes out doubled
+        p = dle + 1;
     }
     return out;
 }
@@ -25,16 +30,24 @@ bool TDleDecoder::IsDigit(char code) {
 }
 
 void TDleDecoder::Feed(const QByteArray& bytes) {
-    for (const char b : bytes) {
+    const char* p = bytes.constData();
+    const char* const end = p + bytes.size();
+    while (p < end) {
         if (m_afterDle) {
             m_afterDle = false;
-            Code(b);
-        } else if (b == DLE) {
+            Code(*p++);
+        } else if (*p == DLE) {
             m_afterDle = true;
+            ++p;
         } else if (m_receiving) {
-            m_audio += b;
-        } else if (OnText) {
-            OnText(b);
+            // Voice comes in runs between shielded DLEs: a run is taken whole.
+            const auto* dle = static_cast<const char*>(std::memchr(p, DLE, size_t(end - p)));
+            const char* const runEnd = dle ? dle : end;
+            m_audio.append(p, runEnd - p);
+            p = runEnd;
+        } else {
+            if (OnText) OnText(*p);
+            ++p;
         }
     }
     FlushAudio();
