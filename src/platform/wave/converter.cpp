@@ -5,6 +5,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 quint8 LinearToMuLaw(qint16 sample) {
@@ -71,16 +72,21 @@ TWaveConverter::TWaveConverter(const WAVEFORMATEX& from, const WAVEFORMATEX& to)
     m_identity = from.wFormatTag == to.wFormatTag && from.nChannels == to.nChannels &&
                  from.nSamplesPerSec == to.nSamplesPerSec &&
                  from.wBitsPerSample == to.wBitsPerSample;
-    if (!m_identity && from.nSamplesPerSec != to.nSamplesPerSec) {
-        // High quality, one thread: a tenth of the time of the cheapest windowed-sinc
-        // converter for a caller's voice taken from 8000 Hz into the messages' 11025 Hz.
-        soxr_error_t error = nullptr;
-        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
-        const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
-        m_resampler = soxr_create(from.nSamplesPerSec, to.nSamplesPerSec, to.nChannels, &error,
-                                  nullptr, &quality, &runtime);
-        m_valid = m_resampler != nullptr && !error;
-    }
+    m_resamples = !m_identity && from.nSamplesPerSec != to.nSamplesPerSec;
+}
+
+// Made at the first piece: designing the filter is most of the cost of a short sound, and a
+// sound already converted once is played without its converter ever converting.
+bool TWaveConverter::CreateResampler() {
+    // High quality, one thread: a tenth of the time of the cheapest windowed-sinc converter
+    // for a caller's voice taken from 8000 Hz into the messages' 11025 Hz.
+    soxr_error_t error = nullptr;
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    m_resampler = soxr_create(m_from.nSamplesPerSec, m_to.nSamplesPerSec, m_to.nChannels, &error,
+                              nullptr, &quality, &runtime);
+    if (error && m_resampler) soxr_delete(std::exchange(m_resampler, nullptr));
+    return m_valid = m_resampler != nullptr;
 }
 
 TWaveConverter::~TWaveConverter() {
@@ -158,7 +164,8 @@ QByteArray TWaveConverter::Convert(const QByteArray& input, bool last) {
     Decode(input, &m_decoded);
     const size_t channels = m_to.nChannels;
     size_t frames = m_decoded.size() / channels;
-    if (!m_resampler) return Encode(m_decoded.data(), frames);
+    if (!m_resamples) return Encode(m_decoded.data(), frames);
+    if (!m_resampler && !CreateResampler()) return {};
 
     const double ratio = double(m_to.nSamplesPerSec) / m_from.nSamplesPerSec;
     m_resampled.resize(size_t(double(frames) * ratio + 256) * channels);

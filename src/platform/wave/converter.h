@@ -26,11 +26,13 @@ public:
 private:
     void Decode(const QByteArray& input, std::vector<float>* frames);
     QByteArray Encode(const float* samples, size_t frames);
+    bool CreateResampler();
 
     WAVEFORMATEX m_from;
     WAVEFORMATEX m_to;
     bool m_valid = false;
     bool m_identity = false;
+    bool m_resamples = false;
     soxr* m_resampler = nullptr;
     std::vector<float> m_decoded;  // buffers kept between pieces: no allocation per piece
     std::vector<float> m_resampled;
