@@ -488,7 +488,11 @@ void TMainForm::RenderConnection() {
         m_tray->SetTip(s.TrayTip);
         m_tray->SetIcon(icon);
     }
-    ui->pageTabs->setTabVisible(ui->pageTabs->indexOf(m_outgoingTab), s.OutgoingTabVisible);
+    // Set only when it changes: setting it redraws the whole tab area, and the line reopens
+    // after every call.
+    const int outgoing = ui->pageTabs->indexOf(m_outgoingTab);
+    if (ui->pageTabs->isTabVisible(outgoing) != s.OutgoingTabVisible)
+        ui->pageTabs->setTabVisible(outgoing, s.OutgoingTabVisible);
     // The Call buttons follow the line, whether it opened or closed by itself or by a click.
     m_history->UpdateHistoryButtons();
     m_phoneBookTab->UpdatePhoneBookButtons();
