@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <cstdio>
 
 #include "program.h"
@@ -34,6 +35,20 @@ double ProcessCpuSeconds(qint64 pid) {
             total += schedstat.readAll().split(' ').value(0).toDouble() / 1e9;
     }
     return total;
+}
+
+// CPU seconds of each thread of a process, summed by the thread's name.
+QMap<QString, double> CpuByThread(qint64 pid) {
+    QMap<QString, double> threads;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile schedstat(tasks.filePath(task + QStringLiteral("/schedstat")));
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (schedstat.open(QIODevice::ReadOnly) && comm.open(QIODevice::ReadOnly))
+            threads[QString::fromUtf8(comm.readAll().trimmed())] +=
+                schedstat.readAll().split(' ').value(0).toDouble() / 1e9;
+    }
+    return threads;
 }
 
 // Voluntary and involuntary context switches of every thread of a process.
@@ -84,6 +99,7 @@ bool Measure(const QString& path, TFigures* figures) {
 
     for (int call = 1; call <= kCalls; ++call) {
         const double cpuBefore = ProcessCpuSeconds(pid);
+        const QMap<QString, double> threadsBefore = CpuByThread(pid);
         sim.Script("ring");
         sim.Script("cid 4045551212 GARCIA MARIA");
         sim.Script("rings 5 1");
@@ -124,6 +140,12 @@ bool Measure(const QString& path, TFigures* figures) {
             call, cpu, seconds, cpu / seconds, switches / seconds, backMs,
             (answeredCpu - cpuBefore) * 1000, (greetingCpu - answeredCpu) * 1000,
             (messageCpu - greetingCpu) * 1000, (endCpu - messageCpu) * 1000);
+        const QMap<QString, double> threadsAfter = CpuByThread(pid);
+        std::printf("    by thread:");
+        for (auto it = threadsAfter.begin(); it != threadsAfter.end(); ++it)
+            std::printf(" %s %.1f ms", qPrintable(it.key()),
+                        (it.value() - threadsBefore.value(it.key())) * 1000);
+        std::printf("\n");
         figures->Cpu += cpu;
         figures->OffHook += seconds;
         figures->WakeRate += switches / seconds;
