@@ -6,11 +6,10 @@ constexpr int kRate = 8000;
 // the modem always has a quarter of a second or more, and the program wakes four times a second.
 constexpr int kPaceMs = 250;
 constexpr int kEndTimeoutMs = 5000;
-constexpr int kWatchMs = 500;
 // Received voice is gathered this often rather than at every piece the modem sends (a USB
-// modem sends one every 10 ms): the driver holds far more, and a caller's key or hang-up
-// waits no longer than this.
-constexpr int kReceiveReadMs = 100;
+// modem sends one every 10 ms): the driver holds half a second or more, and a caller's key or
+// hang-up waits no longer than this, well under what a caller notices.
+constexpr int kReceiveReadMs = 150;
 }  // namespace
 
 int TVoiceChannel::AheadMs = 500;
@@ -41,7 +40,7 @@ qint64 TVoiceDevice::Processed() const {
 TVoiceChannel::TVoiceChannel(TModemChannel& channel, const QString& name)
     : m_channel(channel), m_name(name), m_output(this, true), m_input(this, false) {
     connect(&m_pace, &QTimer::timeout, this, &TVoiceChannel::Feed);
-    m_watch.setInterval(kWatchMs);
+    m_watch.setSingleShot(true);
     connect(&m_watch, &QTimer::timeout, this, &TVoiceChannel::WatchRecording);
 }
 
@@ -133,7 +132,7 @@ MMRESULT TVoiceChannel::StartRecording(QIODevice* sink, std::function<void()> en
     TDleDecoder& decoder = m_channel.Decoder();
     decoder.OnAudio = [this](const QByteArray& audio) {
         if (!Receiving() || !m_io) return;
-        m_lastAudioMs = m_clock.elapsed();
+        m_watch.start(QuietMs);  // restarted by each piece: it fires only on silence
         m_received += audio.size();
         m_io->write(FromModem(audio));
     };
@@ -148,8 +147,7 @@ MMRESULT TVoiceChannel::StartRecording(QIODevice* sink, std::function<void()> en
             m_channel.Port().SetReadInterval(kReceiveReadMs);
             m_mode = Mode::Receiving;
             m_clock.start();
-            m_lastAudioMs = 0;
-            m_watch.start();
+            m_watch.start(QuietMs);
         },
         kEndTimeoutMs);
     return MMSYSERR_NOERROR;
@@ -202,8 +200,7 @@ void TVoiceChannel::End(bool notify) {
 }
 
 void TVoiceChannel::WatchRecording() {
-    if (m_mode != Mode::Receiving) return m_watch.stop();
-    if (m_clock.elapsed() - m_lastAudioMs < QuietMs) return;
+    if (m_mode != Mode::Receiving) return;
     qWarning("The modem sent no voice data for %d ms: the recording ends", QuietMs);
     End(true);
 }

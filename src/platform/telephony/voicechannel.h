@@ -71,8 +71,7 @@ private:
     QIODevice* m_io = nullptr;
     std::function<void()> m_ended;
     QTimer m_pace;
-    QTimer m_watch;  // a recording's data still flows
-    qint64 m_lastAudioMs = 0;
+    QTimer m_watch;  // runs out when a recording's data stops flowing
     QElapsedTimer m_clock;
     qint64 m_written = 0;  // samples handed to the port
     qint64 m_received = 0;
