@@ -35,6 +35,10 @@ TPRMessageForm::TPRMessageForm(TAnsweringListener& listener, QWidget* parent)
       m_listener(&listener),
       m_wave(&m_callbacks) {
     ui->setupUi(this);
+    // The caption beside the file reads "Greeting:", then "Recording:": its column keeps the
+    // wider one's width, so that the labels beside it are not moved and drawn again mid-call.
+    ui->FileStatus->setMinimumWidth(
+        ui->FileStatus->fontMetrics().horizontalAdvance(QStringLiteral("Recording:")));
     m_setUpTimer.setSingleShot(true);
     connect(&m_setUpTimer, &QTimer::timeout, this, &TPRMessageForm::PlayCurrent);
     m_failurePause.setSingleShot(true);
