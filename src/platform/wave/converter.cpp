@@ -93,6 +93,11 @@ TWaveConverter::~TWaveConverter() {
     if (m_resampler) soxr_delete(m_resampler);
 }
 
+void TWaveConverter::Reset() {
+    if (m_resampler) soxr_clear(m_resampler);
+    m_partial.clear();
+}
+
 // Samples as floats, already mapped to the target's channel count.
 void TWaveConverter::Decode(const QByteArray& input, std::vector<float>* out) {
     const int bytes = m_from.wBitsPerSample / 8;

@@ -20,6 +20,11 @@ public:
     static bool Supported(const WAVEFORMATEX& format);
     bool Valid() const { return m_valid; }
     bool Identity() const { return m_identity; }
+    bool Converts(const WAVEFORMATEX& from, const WAVEFORMATEX& to) const {
+        return m_from == from && m_to == to;
+    }
+    // Ready for a new stream, keeping the resampler's filter (designing one is what costs).
+    void Reset();
     // Converts the next piece; with last set, what the resampler still holds comes out too.
     QByteArray Convert(const QByteArray& input, bool last = false);
 

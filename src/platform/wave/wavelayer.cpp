@@ -165,6 +165,18 @@ struct THandle {
 
 std::map<quint32, std::unique_ptr<THandle>> g_handles;
 quint32 g_next = 1;
+// The converter of the last recording, kept for the next: every caller's voice is converted
+// from the same modem format into the same message format.
+std::unique_ptr<TWaveConverter> g_recorder;
+
+std::unique_ptr<TWaveConverter> RecorderConverter(const WAVEFORMATEX& from,
+                                                  const WAVEFORMATEX& to) {
+    if (g_recorder && g_recorder->Converts(from, to)) {
+        g_recorder->Reset();
+        return std::move(g_recorder);
+    }
+    return std::make_unique<TWaveConverter>(from, to);
+}
 
 THandle* Handle(quint32 id, bool output) {
     auto it = g_handles.find(id);
@@ -247,6 +259,7 @@ MMRESULT Close(quint32 id, bool output) {
     THandle* h = Handle(id, output);
     if (!h) return MMSYSERR_INVALHANDLE;
     if (h->Running) return WAVERR_STILLPLAYING;
+    if (!output && h->Stream) g_recorder = std::move(h->Converter);  // its recording is over
     Post(h, output ? MM_WOM_CLOSE : MM_WIM_CLOSE);
     g_handles.erase(id);
     return MMSYSERR_NOERROR;
@@ -390,7 +403,7 @@ MMRESULT waveInStart(HWAVEIN handle) {
     THandle* h = Handle(handle, false);
     if (!h) return MMSYSERR_INVALHANDLE;
     if (!h->Header || h->Running) return MMSYSERR_NOERROR;
-    h->Converter = std::make_unique<TWaveConverter>(h->Native, h->Client);
+    h->Converter = RecorderConverter(h->Native, h->Client);
     h->Stream = std::make_unique<TInSink>(h->Header, h->Converter.get(), [handle] {
         if (THandle* full = Handle(handle, false)) Finish(full, MM_WIM_DATA);
     });
