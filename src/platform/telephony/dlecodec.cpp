@@ -10,9 +10,10 @@ QByteArray DleShield(const QByteArray& audio) {
     const char* const end = p + audio.size();
     while (p < end) {
         const auto* dle = static_cast<const char*>(std::memchr(p, DLE, size_t(end - p)));
-        if (!dle) return out.append(p, end - p);
-        out.append(p, dle - p + 1).append(DLE);  // a DLE in the samples goes out doubled
-        p = dle + 1;
+        const char* const runEnd = dle ? dle + 1 : end;
+        out.append(p, runEnd - p);
+        if (dle) out.append(DLE);  // a DLE in the samples goes out doubled
+        p = runEnd;
     }
     return out;
 }

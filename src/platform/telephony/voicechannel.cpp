@@ -146,7 +146,6 @@ MMRESULT TVoiceChannel::StartRecording(QIODevice* sink, std::function<void()> en
             decoder.SetReceiving(true);
             m_channel.Port().SetReadInterval(kReceiveReadMs);
             m_mode = Mode::Receiving;
-            m_clock.start();
             m_watch.start(QuietMs);
         },
         kEndTimeoutMs);
