@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "calls/labelholder.h"
 #include "platform/atomicfile.h"
 #include "platform/clock.h"
 #include "platform/profile.h"
@@ -39,6 +40,10 @@ TPRMessageForm::TPRMessageForm(TAnsweringListener& listener, QWidget* parent)
     // wider one's width, so that the labels beside it are not moved and drawn again mid-call.
     ui->FileStatus->setMinimumWidth(
         ui->FileStatus->fontMetrics().horizontalAdvance(QStringLiteral("Recording:")));
+    // The status changes half a dozen times a call; a long one (a disk problem) wraps.
+    ui->StatusLabel->setWordWrap(true);
+    m_statusHolder =
+        TLabelHolder::Hold(ui->StatusLabel, 2, QStringLiteral("Done playing greeting only"));
     m_setUpTimer.setSingleShot(true);
     connect(&m_setUpTimer, &QTimer::timeout, this, &TPRMessageForm::PlayCurrent);
     m_failurePause.setSingleShot(true);
@@ -64,6 +69,7 @@ QString TPRMessageForm::Status() const {
 
 void TPRMessageForm::SetStatus(const QString& text) {
     ui->StatusLabel->setText(text);
+    m_statusHolder->Fit();
 }
 
 void TPRMessageForm::TellMainStatus(const QString& text) {

@@ -16,6 +16,7 @@
 namespace Ui {
 class TPRMessageForm;
 }
+class TLabelHolder;
 class TTapi;
 class TConfig;
 class TPhoneBook;
@@ -97,6 +98,7 @@ private:
     void Complete(int outcome);
 
     std::unique_ptr<Ui::TPRMessageForm> ui;
+    TLabelHolder* m_statusHolder = nullptr;
     TAnsweringListener* m_listener;  // null once the form is being destroyed
     CtWaveCallbacks m_callbacks;
     CtWave m_wave;

@@ -9,6 +9,7 @@
 #include <QWindowStateChangeEvent>
 #include <cstdio>
 
+#include "calls/labelholder.h"
 #include "calls/prmessageform.h"
 #include "calls/remoteplayform.h"
 #include "platform/clock.h"
@@ -62,6 +63,12 @@ QIcon LineIcon(bool connected) {
 TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent), m_session(*this), ui(std::make_unique<Ui::TMainForm>()) {
     ui->setupUi(this);
+    TLabelHolder::Hold(ui->StatusLabel, 2, {});  // a new status redraws the status alone
+    // Blue through the palette: a style sheet would send every paint of it through the
+    // style sheet engine.
+    QPalette blue = ui->StatusLabel->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    ui->StatusLabel->setPalette(blue);
     m_history = new THistoryTab(*this, m_session.Config(), m_session.CallLog(),
                                 m_session.PhoneBook(), ui->pageTabs);
     m_phoneBookTab =
