@@ -7,8 +7,15 @@
 //
 // bench_answeredcall [PROGRAM...] measures each build given (the built one by default) in the
 // same run, one after the other, so that two builds are compared under the same load.
+//
+// It first measures what one bare wake-up costs on this machine (a poll that times out, kernel
+// time included), since that sets the floor of any figure per second: on a virtual machine it
+// can cost several times what it does on a desktop, and figures from two machines compare
+// only through it.
 
+#include <poll.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -71,6 +78,18 @@ int ListeningAfter(const TSimulator& sim, int fromMs) {
     for (const auto& [at, command] : sim.TimedCommands())
         if (at >= fromMs && command == QLatin1String("AT+VCID=1")) return at - fromMs;
     return -1;
+}
+
+// CPU seconds of one wake-up of a thread that does nothing else: a poll that times out after
+// `intervalMs`, as a program woken for each piece of a modem's audio is.
+double BareWakeUpSeconds(int intervalMs) {
+    constexpr int kWakeUps = 200;
+    timespec start{}, end{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &start);
+    for (int i = 0; i < kWakeUps; ++i)
+        ::poll(nullptr, 0, intervalMs);
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &end);
+    return ((end.tv_sec - start.tv_sec) + (end.tv_nsec - start.tv_nsec) / 1e9) / kWakeUps;
 }
 
 struct TFigures {
@@ -163,6 +182,11 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QStringList programs = app.arguments().mid(1);
     if (programs.isEmpty()) programs << QStringLiteral(RINGVALE_PROGRAM);
+    const double wakeUp = BareWakeUpSeconds(10);
+    std::printf(
+        "this machine: a bare wake-up costs %.0f us of CPU, so a program woken for each 10 ms "
+        "piece of voice spends %.4f s of CPU per second on waking alone\n",
+        wakeUp * 1e6, wakeUp * 100);
     for (const QString& path : programs) {
         std::printf("%s\n", qPrintable(path));
         TFigures figures;
