@@ -23,7 +23,8 @@ public:
     bool Converts(const WAVEFORMATEX& from, const WAVEFORMATEX& to) const {
         return m_from == from && m_to == to;
     }
-    // Ready for a new stream, keeping the resampler's filter (designing one is what costs).
+    // Ready for a new stream. libsoxr sets part of its filter up again, but clearing costs a
+    // third of what a new resampler does (0.3 against 0.9 ms from 8000 to 11025 Hz).
     void Reset();
     // Converts the next piece; with last set, what the resampler still holds comes out too.
     QByteArray Convert(const QByteArray& input, bool last = false);
