@@ -16,6 +16,7 @@ packages=(
     desktop-file-utils appstream   # validating the desktop entry and the metainfo
     libcurl4-openssl-dev qtkeychain-qt6-dev   # mailing messages; the mail password in the keyring
     python3-aiosmtpd openssl       # a loopback mail server and its certificate for the mail tests
+    liblinphone-dev sip-tester     # SIP lines; an independent SIP peer for their tests
 )
 
 as_root() {

@@ -10,6 +10,7 @@
 #include "platform/folderlock.h"
 #include "platform/profile.h"
 #include "platform/signalwatcher.h"
+#include "platform/telephony/sipline.h"
 #include "platform/telephony/v253line.h"
 #include "ui/dialogs/widgetprompts.h"
 #include "ui/main/firstinstance.h"
@@ -104,7 +105,8 @@ int main(int argc, char* argv[]) {
 
     TWidgetPrompts prompts;
     SetPrompts(&prompts);
-    TV253Provider modems;  // every modem of lines.conf and /dev/serial/by-id
+    TV253Provider modems;   // every modem of lines.conf and /dev/serial/by-id
+    TSipProvider sipLines;  // every SIP address of lines.conf
 
     // SIGTERM (session end, kill), SIGINT and SIGHUP save everything and quit at once: no password,
     // no box, no open dialog holds the end up. The session manager's request to save (a

@@ -56,17 +56,24 @@ inline bool HungUpAndReady(const TSimulator& sim, int calls, int timeoutMs) {
         timeoutMs);
 }
 
-// A data folder whose settings connect to the simulator at start-up and answer at ring 2
-// with a greeting of two seconds (or as long as asked); the access code is 824.
+// A data folder whose settings connect to a line (the simulator) at start-up and answer at
+// ring 2 with a greeting of two seconds (or as long as asked); the access code is 824.
 struct TAnsweringFolder {
     QTemporaryDir Work;
     QString Data = Work.filePath("data");
-    explicit TAnsweringFolder(const TSimulator& sim, double greetingSeconds = 2) {
+    explicit TAnsweringFolder(const TSimulator& sim, double greetingSeconds = 2)
+        : TAnsweringFolder(QStringLiteral("Sim modem"), sim.Device, greetingSeconds) {}
+    // The line "name = device" of lines.conf.
+    TAnsweringFolder(const QString& lineName, const QString& device, double greetingSeconds = 2) {
         QDir().mkpath(Data + "/Greetings");
-        sim.WriteLinesConf(Work.filePath("config"), "Sim modem");
+        QDir().mkpath(Work.filePath("config/Tarvex"));
+        QFile lines(Work.filePath("config/Tarvex/lines.conf"));
+        if (lines.open(QIODevice::WriteOnly))
+            lines.write((lineName + " = " + device + "\n").toUtf8());
+        lines.close();
         TProfile::SetFolder(Data);
         TConfig config;
-        config.SelectPortBox = "Sim modem";
+        config.SelectPortBox = lineName;
         config.SetConnectAtStartupButton(true);
         config.SetFlashCaller(false);
         config.RingsToAnswer = 2;

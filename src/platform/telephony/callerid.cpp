@@ -128,3 +128,90 @@ bool TCallerIdAssembler::DecodeHex(const QByteArray& hex, QByteArray* number, QB
     }
     return true;
 }
+
+namespace {
+struct TSipParty {
+    QByteArray Display;
+    QByteArray User;
+    bool Hidden = false;
+};
+
+// The text before the first c, or all of it.
+QByteArray UpTo(const QByteArray& text, char c) {
+    const qsizetype at = text.indexOf(c);
+    return at < 0 ? text : text.left(at);
+}
+
+QByteArray Unquoted(QByteArray text) {
+    text = text.trimmed();
+    if (text.size() < 2 || !text.startsWith('"') || !text.endsWith('"')) return text;
+    QByteArray out;
+    for (qsizetype i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] == '\\' && i + 2 < text.size()) ++i;
+        out += text[i];
+    }
+    return out;
+}
+
+// "Name" <sip:user@host;params>;params, or a bare URI; only the first of several values.
+TSipParty ParseSipParty(const QByteArray& header) {
+    TSipParty party;
+    QByteArray uri;
+    QByteArray params;
+    const qsizetype open = header.indexOf('<');
+    const qsizetype close = open < 0 ? -1 : header.indexOf('>', open);
+    if (open >= 0 && close > open) {
+        party.Display = QString::fromUtf8(Unquoted(header.left(open))).toLatin1();
+        uri = header.mid(open + 1, close - open - 1).trimmed();
+        params = header.mid(close + 1);
+    } else {
+        const QByteArray first = UpTo(header, ',').trimmed();
+        uri = UpTo(first, ';');
+        params = first.mid(uri.size());
+    }
+    const qsizetype colon = uri.indexOf(':');
+    const QByteArray scheme = uri.left(colon).toLower();
+    QByteArray rest = uri.mid(colon + 1);
+    QByteArray host;
+    if (scheme == "tel") {
+        party.User = UpTo(rest, ';');
+    } else if (rest.contains('@')) {
+        const QByteArray user = UpTo(rest, '@');
+        host = rest.mid(user.size() + 1);
+        party.User = UpTo(user, ';');
+    }
+    party.User = QByteArray::fromPercentEncoding(party.User);
+    const QByteArray lowerParams = params.toLower().replace(' ', "");
+    party.Hidden = party.User.toLower() == "anonymous" ||
+                   host.toLower().startsWith("anonymous.invalid") ||
+                   party.Display.toLower() == "anonymous" || lowerParams.contains("privacy=full") ||
+                   lowerParams.contains("privacy=uri");
+    return party;
+}
+
+bool PrivacyHides(const QByteArray& privacy) {
+    for (const QByteArray& value : privacy.toLower().split(';')) {
+        const QByteArray token = value.trimmed();
+        if (token == "id" || token == "header" || token == "user" || token == "critical")
+            return true;
+    }
+    return false;
+}
+}  // namespace
+
+TCallerId SipCallerId(const QByteArray& assertedIdentity, const QByteArray& remotePartyId,
+                      const QByteArray& from, const QByteArray& privacy) {
+    const QByteArray& header = !assertedIdentity.trimmed().isEmpty() ? assertedIdentity
+                               : !remotePartyId.trimmed().isEmpty()  ? remotePartyId
+                                                                     : from;
+    const TSipParty party = ParseSipParty(header);
+    const bool hidden = party.Hidden || PrivacyHides(privacy);
+    // Told as a modem tells it, so that a SIP caller is coded as a modem's caller would be.
+    TCallerIdAssembler block;
+    block.Take("NMBR=" + (hidden ? QByteArray("P") : party.User.isEmpty() ? "O" : party.User));
+    if (hidden)
+        block.Take("NAME=P");
+    else if (!party.Display.trimmed().isEmpty())
+        block.Take("NAME=" + party.Display.trimmed());
+    return block.Finish();
+}

@@ -38,3 +38,11 @@ private:
     QByteArray m_name;
     quint32 m_numberFlags = 0;
 };
+
+// A SIP caller's identity from the headers of the INVITE: P-Asserted-Identity, else
+// Remote-Party-ID, else From (each as it stands in the request, empty when absent); the display
+// name is the name and the URI's user part the number. A hidden caller (anonymous, or a
+// Privacy header that hides the identity) is a private caller and one with no user part an
+// unknown one, as a modem reports them.
+TCallerId SipCallerId(const QByteArray& assertedIdentity, const QByteArray& remotePartyId,
+                      const QByteArray& from, const QByteArray& privacy);

@@ -75,6 +75,14 @@ public:
     quint32 DeviceId = 0;
 };
 
+// The wave device IDs under which a line device's voice channel is registered.
+inline int VoiceWaveOutId(quint32 deviceId) {
+    return 1000 + 2 * int(deviceId);
+}
+inline int VoiceWaveInId(quint32 deviceId) {
+    return 1001 + 2 * int(deviceId);
+}
+
 class TLineProvider {
 public:
     virtual ~TLineProvider() = default;

@@ -17,6 +17,10 @@ QString Resolved(const QString& path) {
 }
 }  // namespace
 
+bool IsSipLine(const TLineEntry& entry) {
+    return entry.Path.startsWith(QLatin1String("sip:"), Qt::CaseInsensitive);
+}
+
 QString LinesConfPath() {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");

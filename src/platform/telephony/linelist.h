@@ -12,6 +12,8 @@ struct TLineEntry {
     bool operator==(const TLineEntry&) const = default;
 };
 
+// A SIP address ("sip:USER@HOST:PORT") rather than a serial port.
+bool IsSipLine(const TLineEntry& entry);
 // $XDG_CONFIG_HOME/Tarvex/lines.conf, by default ~/.config/Tarvex/lines.conf.
 QString LinesConfPath();
 // A missing or unreadable file is empty; malformed lines are skipped.

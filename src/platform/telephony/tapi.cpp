@@ -1,5 +1,7 @@
 #include "platform/telephony/tapi.h"
 
+#include <QtEndian>
+
 #include "platform/telephony/lineservice.h"
 
 namespace {
@@ -11,6 +13,14 @@ QByteArray Text(const char* text) {
     return text ? QByteArray(text) : QByteArray();
 }
 }  // namespace
+
+VARSTRING BinaryId(quint32 id) {
+    VARSTRING var;
+    var.dwStringFormat = STRINGFORMAT_BINARY;
+    var.String.resize(4);
+    qToLittleEndian(id, var.String.data());
+    return var;
+}
 
 void SetCallerIdStrings(LINECALLINFO* info, const QByteArray& number, const QByteArray* name) {
     info->CallerID = number;

@@ -268,6 +268,8 @@ struct VARSTRING {
     quint32 dwStringFormat = 0;
     QByteArray String;  // the bytes at dwStringOffset
 };
+// A device ID as lineGetID gives it: four bytes, little-endian.
+VARSTRING BinaryId(quint32 id);
 
 struct PHONECAPS {
     quint32 dwTotalSize = 0;

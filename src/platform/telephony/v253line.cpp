@@ -53,14 +53,6 @@ bool IsClassList(const QByteArray& line) {
     });
 }
 
-VARSTRING BinaryId(quint32 id) {
-    VARSTRING var;
-    var.dwStringFormat = STRINGFORMAT_BINARY;
-    var.String.resize(4);
-    qToLittleEndian(id, var.String.data());
-    return var;
-}
-
 // Only what a dial string may hold reaches the modem: no command can ride along.
 QByteArray DialDigits(const QByteArray& number) {
     QByteArray out;
@@ -694,6 +686,7 @@ TV253Provider::~TV253Provider() {
 QList<TLineDevice*> TV253Provider::Devices() {
     QList<TLineDevice*> devices;
     for (const TLineEntry& entry : ListLines(LinesConfPath(), ByIdFolder)) {
+        if (IsSipLine(entry)) continue;
         auto& line = m_lines[{entry.Name, entry.Path}];
         if (!line) line = std::make_unique<TV253Line>(entry.Name, entry.Path);
         devices << line.get();

@@ -55,8 +55,8 @@ public:
     static QByteArray ChooseVoiceFormat(const QList<QByteArray>& vsmLines,
                                         TVoiceChannel::Kind* kind = nullptr);
     // The voice channel's wave device IDs of a line device.
-    static int WaveOutId(quint32 deviceId) { return 1000 + 2 * int(deviceId); }
-    static int WaveInId(quint32 deviceId) { return 1001 + 2 * int(deviceId); }
+    static int WaveOutId(quint32 deviceId) { return VoiceWaveOutId(deviceId); }
+    static int WaveInId(quint32 deviceId) { return VoiceWaveInId(deviceId); }
 
 private:
     enum class Mode { Idle, Offering, Answering, Connected, Dialing, Dropping };

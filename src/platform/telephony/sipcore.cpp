@@ -1,0 +1,185 @@
+#include "platform/telephony/sipcore.h"
+
+#include <linphone/core.h>
+#include <linphone/factory.h>
+#include <linphone/logging.h>
+#include <mediastreamer2/msfactory.h>
+
+#include <QDir>
+#include <QHostAddress>
+#include <QLoggingCategory>
+#include <cstring>
+
+#include "platform/telephony/sipaudio.h"
+
+// Off unless asked for (QT_LOGGING_RULES="ringvale.sip.stack.info=true"): the stack is chatty.
+Q_LOGGING_CATEGORY(lcSipStack, "ringvale.sip.stack", QtWarningMsg)
+
+namespace {
+// Often enough in a call for the stack's timers and signalling; rarely enough when idle that a
+// listening line costs next to nothing, while a new call still rings within a tenth of a second.
+constexpr int kCallIterateMs = 20;
+constexpr int kIdleIterateMs = 100;
+// A caller may ring for minutes before the program answers or gives up: the stack must not
+// turn the call away on its own first.
+constexpr int kIncomingTimeoutS = 600;
+
+TSipCallListener* ListenerOf(LinphoneCore* core) {
+    return static_cast<TSipCallListener*>(linphone_core_get_user_data(core));
+}
+
+void CallStateChanged(LinphoneCore* core, LinphoneCall* call, LinphoneCallState state,
+                      const char*) {
+    if (TSipCallListener* listener = ListenerOf(core)) listener->OnCallState(call, int(state));
+}
+
+void DigitReceived(LinphoneCore* core, LinphoneCall* call, int digit) {
+    if (TSipCallListener* listener = ListenerOf(core)) listener->OnDigit(call, char(digit));
+}
+
+// The stack's warnings and errors join the program's log; its chatter does not.
+void LogWritten(LinphoneLoggingService*, const char* domain, LinphoneLogLevel level,
+                const char* message) {
+    if (level >= LinphoneLogLevelWarning)
+        qCInfo(lcSipStack).noquote() << domain << QString::fromUtf8(message);
+}
+
+void QuietenStackLogs() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    LinphoneLoggingService* logs = linphone_logging_service_get();
+    linphone_logging_service_set_log_level_mask(
+        logs, LinphoneLogLevelWarning | LinphoneLogLevelError | LinphoneLogLevelFatal);
+    LinphoneLoggingServiceCbs* callbacks =
+        linphone_factory_create_logging_service_cbs(linphone_factory_get());
+    linphone_logging_service_cbs_set_log_message_written(callbacks, LogWritten);
+    linphone_logging_service_add_callbacks(logs, callbacks);
+    linphone_logging_service_cbs_unref(callbacks);
+}
+
+// G.711 first: what an adapter or a provider's gateway speaks, and what a phone line carries.
+void PreferG711(LinphoneCore* core) {
+    bctbx_list_t* types = linphone_core_get_audio_payload_types(core);
+    bctbx_list_t* ordered = nullptr;
+    for (const char* first : {"PCMU", "PCMA"})
+        for (bctbx_list_t* it = types; it; it = it->next)
+            if (!std::strcmp(linphone_payload_type_get_mime_type(
+                                 static_cast<LinphonePayloadType*>(it->data)),
+                             first))
+                ordered = bctbx_list_append(ordered, it->data);
+    for (bctbx_list_t* it = types; it; it = it->next)
+        if (!bctbx_list_find(ordered, it->data)) ordered = bctbx_list_append(ordered, it->data);
+    linphone_core_set_audio_payload_types(core, ordered);
+    bctbx_list_free(ordered);
+    bctbx_list_free_with_data(types,
+                              reinterpret_cast<bctbx_list_free_func>(linphone_payload_type_unref));
+}
+
+LinphoneConfig* StackConfig(const TSipCore::Options& options) {
+    LinphoneConfig* config = linphone_factory_create_config_from_string(linphone_factory_get(), "");
+    const QByteArray storage = (options.Folder + QStringLiteral("/ringvale.db")).toUtf8();
+    linphone_config_set_string(config, "storage", "uri", storage.constData());
+    linphone_config_set_string(config, "storage", "call_logs_db_uri", storage.constData());
+    linphone_config_set_int(config, "sip", "inc_timeout", kIncomingTimeoutS);
+    if (!QHostAddress(QString::fromUtf8(options.Host)).isNull()) {
+        linphone_config_set_string(config, "sip", "bind_address", options.Host.constData());
+        linphone_config_set_string(config, "rtp", "bind_address", options.Host.constData());
+    }
+    return config;
+}
+}  // namespace
+
+TSipCore::TSipCore(TSipAudio& audio, TSipCallListener& listener)
+    : m_audio(audio), m_listener(listener) {
+    connect(&m_iterate, &QTimer::timeout, this, [this] {
+        if (m_core) linphone_core_iterate(m_core);
+    });
+}
+
+TSipCore::~TSipCore() {
+    Stop();
+}
+
+bool TSipCore::Start(const Options& options, QString* error) {
+    if (m_core) return true;
+    QuietenStackLogs();
+    QDir().mkpath(options.Folder);
+    LinphoneFactory* factory = linphone_factory_get();
+    linphone_factory_set_data_dir(factory, options.Folder.toUtf8().constData());
+    linphone_factory_set_config_dir(factory, options.Folder.toUtf8().constData());
+    LinphoneConfig* config = StackConfig(options);
+    m_core = linphone_factory_create_core_with_config_3(factory, config, nullptr);
+    linphone_config_unref(config);
+    if (!m_core) {
+        *error = QStringLiteral("the SIP stack could not be set up");
+        return false;
+    }
+    linphone_core_set_user_data(m_core, &m_listener);
+    LinphoneCoreCbs* callbacks = linphone_factory_create_core_cbs(factory);
+    linphone_core_cbs_set_call_state_changed(callbacks, CallStateChanged);
+    linphone_core_cbs_set_dtmf_received(callbacks, DigitReceived);
+    linphone_core_add_callbacks(m_core, callbacks);
+    linphone_core_cbs_unref(callbacks);
+    Configure(options);
+
+    if (linphone_core_start(m_core) != 0 ||
+        linphone_core_get_global_state(m_core) != LinphoneGlobalOn) {
+        *error = QStringLiteral("the SIP stack did not start");
+        Stop();
+        return false;
+    }
+    LinphoneTransports* used = linphone_core_get_transports_used(m_core);
+    m_port = options.Tcp ? linphone_transports_get_tcp_port(used)
+                         : linphone_transports_get_udp_port(used);
+    linphone_transports_unref(used);
+    if (m_port <= 0 || (options.Port > 0 && m_port != options.Port)) {
+        *error = QStringLiteral("cannot listen on %1 port %2")
+                     .arg(QString::fromUtf8(options.Host))
+                     .arg(options.Port);
+        Stop();
+        return false;
+    }
+    m_iterate.start(kIdleIterateMs);
+    return true;
+}
+
+void TSipCore::Configure(const Options& options) {
+    linphone_core_set_user_agent(m_core, "Ringvale", RINGVALE_VERSION);
+    linphone_core_enable_ipv6(m_core, QHostAddress(QString::fromUtf8(options.Host)).protocol() ==
+                                          QAbstractSocket::IPv6Protocol);
+    const int port = options.Port > 0 ? options.Port : LC_SIP_TRANSPORT_RANDOM;
+    LinphoneTransports* transports = linphone_factory_create_transports(linphone_factory_get());
+    linphone_transports_set_udp_port(transports, options.Tcp ? 0 : port);
+    linphone_transports_set_tcp_port(transports, options.Tcp ? port : 0);
+    linphone_transports_set_tls_port(transports, 0);
+    linphone_core_set_transports(m_core, transports);
+    linphone_transports_unref(transports);
+    linphone_core_set_audio_port(m_core, -1);  // any free port: two stacks never collide
+    linphone_core_enable_video_capture(m_core, FALSE);
+    linphone_core_enable_video_display(m_core, FALSE);
+    linphone_core_enable_echo_cancellation(m_core, FALSE);
+    linphone_core_set_ring(m_core, nullptr);
+    linphone_core_set_ringback(m_core, nullptr);
+    linphone_core_set_use_rfc2833_for_dtmf(m_core, TRUE);
+    PreferG711(m_core);
+    const QByteArray card =
+        m_audio.Install(ms_factory_get_snd_card_manager(linphone_core_get_ms_factory(m_core)));
+    linphone_core_set_playback_device(m_core, card.constData());
+    linphone_core_set_capture_device(m_core, card.constData());
+    linphone_core_set_ringer_device(m_core, card.constData());
+}
+
+void TSipCore::Stop() {
+    m_iterate.stop();
+    if (!m_core) return;
+    linphone_core_set_user_data(m_core, nullptr);  // what the stop reports is no longer heard
+    linphone_core_stop(m_core);
+    linphone_core_unref(m_core);
+    m_core = nullptr;
+    m_port = 0;
+}
+
+void TSipCore::SetInCall(bool inCall) {
+    if (m_core) m_iterate.start(inCall ? kCallIterateMs : kIdleIterateMs);
+}

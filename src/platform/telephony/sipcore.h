@@ -1,0 +1,54 @@
+#pragma once
+// One SIP stack (liblinphone) on the program's thread: it listens on one address and port,
+// hands calls and touch tones to its listener, and carries a call's voice through a TSipAudio
+// instead of a sound card. It keeps its databases in a folder of the program's; where it
+// cannot open them it would never start and would turn every call away.
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+struct _LinphoneCore;
+struct _LinphoneCall;
+class TSipAudio;
+
+class TSipCallListener {
+public:
+    virtual ~TSipCallListener() = default;
+    // A call's new state (a LinphoneCallState), called from inside the stack's turn.
+    virtual void OnCallState(_LinphoneCall* call, int state) = 0;
+    virtual void OnDigit(_LinphoneCall* call, char digit) = 0;
+};
+
+class TSipCore : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        QString Folder;   // for the stack's databases
+        QByteArray Host;  // a numeric address is listened on alone; a name means everywhere
+        int Port = 5060;  // -1: any free port
+        bool Tcp = false;
+    };
+
+    TSipCore(TSipAudio& audio, TSipCallListener& listener);
+    ~TSipCore() override;
+
+    // False with *error when the stack cannot run or cannot listen where asked.
+    bool Start(const Options& options, QString* error);
+    void Stop();
+    bool Running() const { return m_core != nullptr; }
+    _LinphoneCore* Core() const { return m_core; }
+    // The port it listens on.
+    int Port() const { return m_port; }
+    // In a call the stack is given its turn often; idle, rarely.
+    void SetInCall(bool inCall);
+
+private:
+    void Configure(const Options& options);
+
+    TSipAudio& m_audio;
+    TSipCallListener& m_listener;
+    _LinphoneCore* m_core = nullptr;
+    int m_port = 0;
+    QTimer m_iterate;
+};

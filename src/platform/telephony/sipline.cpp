@@ -1,0 +1,319 @@
+#include "platform/telephony/sipline.h"
+
+#include <linphone/core.h>
+#include <linphone/factory.h>
+
+#include <QLoggingCategory>
+
+#include "platform/profile.h"
+#include "platform/telephony/linelist.h"
+
+Q_LOGGING_CATEGORY(lcSip, "ringvale.sip", QtInfoMsg)
+
+int TSipLine::RingIntervalMs = 6000;
+int TSipLine::ReleaseMs = 3000;
+
+namespace {
+constexpr quint32 kVoiceModes = LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
+
+QByteArray HeaderOf(LinphoneCall* call, const char* name) {
+    const LinphoneCallParams* params = linphone_call_get_remote_params(call);
+    const char* value = params ? linphone_call_params_get_custom_header(params, name) : nullptr;
+    return value ? QByteArray(value) : QByteArray();
+}
+
+QByteArray FromOf(LinphoneCall* call) {
+    char* text = linphone_address_as_string(linphone_call_get_remote_address(call));
+    const QByteArray from(text ? text : "");
+    bctbx_free(text);
+    return from;
+}
+}  // namespace
+
+bool TSipAddress::Parse(const QString& text, TSipAddress* address) {
+    const QString trimmed = text.trimmed();
+    if (!trimmed.startsWith(QLatin1String("sip:"), Qt::CaseInsensitive)) return false;
+    QString rest = trimmed.mid(4);
+    const QStringList params = rest.split(QLatin1Char(';'));
+    rest = params.first();
+    TSipAddress parsed;
+    for (const QString& param : params.mid(1))
+        if (param.compare(QLatin1String("transport=tcp"), Qt::CaseInsensitive) == 0)
+            parsed.Tcp = true;
+    const qsizetype at = rest.indexOf(QLatin1Char('@'));
+    if (at <= 0) return false;
+    parsed.User = rest.left(at).toUtf8();
+    QString host = rest.mid(at + 1);
+    const qsizetype colon = host.lastIndexOf(QLatin1Char(':'));
+    if (colon >= 0 && !host.endsWith(QLatin1Char(']'))) {
+        bool ok = false;
+        parsed.Port = host.mid(colon + 1).toInt(&ok);
+        if (!ok || parsed.Port <= 0 || parsed.Port > 65535) return false;
+        host.truncate(colon);
+    }
+    if (host.isEmpty()) return false;
+    parsed.Host = host.toUtf8();
+    *address = parsed;
+    return true;
+}
+
+TSipLine::TSipLine(const QString& name, const QString& uri)
+    : m_name(name), m_audio(name), m_stack(m_audio, *this) {
+    m_valid = TSipAddress::Parse(uri, &m_address);
+    connect(&m_ringTimer, &QTimer::timeout, this, &TSipLine::Ring);
+    m_release.setSingleShot(true);
+    connect(&m_release, &QTimer::timeout, this, &TSipLine::StopListening);
+}
+
+TSipLine::~TSipLine() {
+    Close();
+    StopListening();
+}
+
+void TSipLine::Trace(const QString& text) const {
+    qCInfo(lcSip).noquote() << m_name << text;
+}
+
+qint32 TSipLine::GetDevCaps(LINEDEVCAPS* caps) {
+    caps->LineName = m_name.toLatin1();
+    caps->ProviderInfo = "SIP";
+    caps->dwMediaModes = kVoiceModes;
+    return 0;
+}
+
+void TSipLine::StopListening() {
+    m_release.stop();
+    ForgetCall();
+    m_stack.Stop();
+}
+
+qint32 TSipLine::Open(TLineEventSink* sink, quint32) {
+    if (m_sink) return LINEERR_ALLOCATED;
+    if (!m_valid) {
+        Trace(QStringLiteral("not a SIP address: use sip:USER@HOST:PORT"));
+        return LINEERR_RESOURCEUNAVAIL;
+    }
+    m_release.stop();  // reopened after a call: still listening
+    if (!m_stack.Running()) {
+        QString error;
+        TSipCore::Options options;
+        options.Folder = TProfile::Path(QStringLiteral("sip"));
+        options.Host = m_address.Host;
+        options.Port = m_address.Port;
+        options.Tcp = m_address.Tcp;
+        if (!m_stack.Start(options, &error)) {
+            if (error != m_lastProblem) Trace(error);  // tried again at every connect
+            m_lastProblem = error;
+            return LINEERR_RESOURCEUNAVAIL;
+        }
+        m_lastProblem.clear();
+        Trace(QStringLiteral("listening on %1 port %2")
+                  .arg(QString::fromUtf8(m_address.Host))
+                  .arg(m_stack.Port()));
+    }
+    if (!m_registered) {
+        m_registered = true;
+        m_audio.Register(VoiceWaveOutId(DeviceId), VoiceWaveInId(DeviceId));
+    }
+    m_sink = sink;
+    return 0;
+}
+
+// The program closes and reopens the line after every call: the stack keeps listening for a
+// moment, so that a caller who rings again at once is not turned away.
+void TSipLine::Close() {
+    if (!m_sink) return;
+    m_audio.End(false);
+    if (m_sipCall && m_mode != Mode::Idle) {
+        m_mode = Mode::Dropping;
+        linphone_call_terminate(m_sipCall);
+    }
+    ForgetCall();
+    m_sink = nullptr;
+    m_mode = Mode::Idle;
+    m_ringTimer.stop();
+    if (m_stack.Running()) m_release.start(ReleaseMs);
+}
+
+void TSipLine::OnCallState(LinphoneCall* call, int state) {
+    if (state == LinphoneCallStateIncomingReceived) return Offer(call);
+    if (call != m_sipCall) return;
+    switch (state) {
+        case LinphoneCallStateStreamsRunning:
+            if (m_mode != Mode::Answering) return;
+            m_mode = Mode::Connected;
+            m_callState = LINECALLSTATE_CONNECTED;
+            m_sink->Reply(std::exchange(m_answerRequest, 0), 0);
+            m_sink->CallState(m_call, LINECALLSTATE_CONNECTED, 0, LINECALLPRIVILEGE_OWNER);
+            return;
+        case LinphoneCallStateEnd:
+        case LinphoneCallStateError:
+            if (m_mode == Mode::Dropping || m_mode == Mode::Idle) return ForgetCall();
+            if (m_mode == Mode::Answering && m_answerRequest)
+                m_sink->Reply(std::exchange(m_answerRequest, 0), LINEERR_OPERATIONFAILED);
+            // Whatever the caller said until the BYE is kept: the recording ends with it.
+            m_audio.End(true);
+            FarEndGone(m_mode == Mode::Offering ? LINEDISCONNECTMODE_NOANSWER
+                                                : LINEDISCONNECTMODE_NORMAL);
+            ForgetCall();
+            return;
+        default:
+            return;
+    }
+}
+
+void TSipLine::OnDigit(LinphoneCall* call, char digit) {
+    if (call != m_sipCall || m_mode != Mode::Connected || !m_monitorDigits) return;
+    m_sink->Digit(m_call, digit);
+}
+
+// A caller while the line is closed or busy with another call hears busy; the program never
+// sees the call.
+void TSipLine::Offer(LinphoneCall* call) {
+    if (!m_sink || m_mode != Mode::Idle) {
+        Trace(QStringLiteral("a call while the line is busy: refused"));
+        linphone_call_decline(call, LinphoneReasonBusy);
+        return;
+    }
+    m_sipCall = linphone_call_ref(call);
+    m_mode = Mode::Offering;
+    m_callState = LINECALLSTATE_OFFERING;
+    m_call = m_sink->NewCall();
+    m_stack.SetInCall(true);
+    m_callerId =
+        SipCallerId(HeaderOf(call, "P-Asserted-Identity"), HeaderOf(call, "Remote-Party-ID"),
+                    FromOf(call), HeaderOf(call, "Privacy"));
+    m_haveCallerId = !m_callerId.IsEmpty();
+    Trace(QStringLiteral("call from %1").arg(QString::fromUtf8(FromOf(call))));
+    m_sink->CallState(m_call, LINECALLSTATE_OFFERING, 0, LINECALLPRIVILEGE_OWNER);
+    if (m_haveCallerId) m_sink->CallInfo(m_call, LINECALLINFOSTATE_CALLERID);
+    Ring();
+    m_ringTimer.start(RingIntervalMs);
+}
+
+void TSipLine::Ring() {
+    if (m_mode != Mode::Offering) return m_ringTimer.stop();
+    m_sink->DevState(LINEDEVSTATE_RINGING);
+}
+
+void TSipLine::FarEndGone(quint32 mode) {
+    m_ringTimer.stop();
+    const bool offered = m_mode == Mode::Offering;
+    m_mode = Mode::Dropping;
+    m_callState = LINECALLSTATE_DISCONNECTED;
+    m_sink->CallState(m_call, LINECALLSTATE_DISCONNECTED, mode);
+    // A caller who gave up before the answer leaves nothing to drop.
+    if (offered) Idle();
+}
+
+void TSipLine::Idle() {
+    m_mode = Mode::Idle;
+    m_callState = LINECALLSTATE_IDLE;
+    if (m_sink && m_call) m_sink->CallState(m_call, LINECALLSTATE_IDLE);
+    m_haveCallerId = false;
+    m_monitorDigits = false;
+}
+
+void TSipLine::ForgetCall() {
+    if (m_sipCall) linphone_call_unref(std::exchange(m_sipCall, nullptr));
+    m_stack.SetInCall(false);
+}
+
+qint32 TSipLine::GetCallInfo(HCALL call, LINECALLINFO* info) {
+    if (call != m_call) return LINEERR_INVALCALLHANDLE;
+    const quint32 size = info->dwTotalSize;
+    *info = LINECALLINFO{};
+    info->dwTotalSize = size;
+    if (m_haveCallerId) {
+        info->dwCallerIDFlags = m_callerId.Flags;
+        SetCallerIdStrings(info, m_callerId.Number, &m_callerId.Name);
+    }
+    return 0;
+}
+
+qint32 TSipLine::GetCallStatus(HCALL call, LINECALLSTATUS* status) {
+    if (call != m_call) return LINEERR_INVALCALLHANDLE;
+    status->dwCallState = m_callState;
+    status->dwCallPrivilege = LINECALLPRIVILEGE_OWNER;
+    status->dwCallFeatures = LINECALLFEATURE_DROP;
+    if (m_mode == Mode::Offering)
+        status->dwCallFeatures |= LINECALLFEATURE_ACCEPT | LINECALLFEATURE_ANSWER;
+    if (m_mode == Mode::Connected) status->dwCallFeatures |= LINECALLFEATURE_MONITORDIGITS;
+    return 0;
+}
+
+qint32 TSipLine::Accept(HCALL call, qint32 requestId) {
+    if (call != m_call || m_mode != Mode::Offering) return LINEERR_INVALCALLSTATE;
+    m_callState = LINECALLSTATE_ACCEPTED;
+    m_sink->Reply(requestId, 0);
+    m_sink->CallState(m_call, LINECALLSTATE_ACCEPTED);
+    return 0;
+}
+
+// The answer is done when the media flows both ways; the reply waits for it.
+qint32 TSipLine::Answer(HCALL call, qint32 requestId) {
+    if (call != m_call || m_mode != Mode::Offering) return LINEERR_INVALCALLSTATE;
+    m_ringTimer.stop();
+    m_mode = Mode::Answering;
+    m_answerRequest = requestId;
+    if (linphone_call_accept(m_sipCall) != 0) {
+        QTimer::singleShot(0, this, [this, requestId] {
+            if (!m_sink || m_mode != Mode::Answering) return;
+            m_answerRequest = 0;
+            m_sink->Reply(requestId, LINEERR_OPERATIONFAILED);
+            FarEndGone(LINEDISCONNECTMODE_UNAVAIL);
+        });
+    }
+    return 0;
+}
+
+qint32 TSipLine::MonitorDigits(HCALL call, quint32 digitModes) {
+    if (call != m_call) return LINEERR_INVALCALLHANDLE;
+    m_monitorDigits = digitModes & (LINEDIGITMODE_DTMF | LINEDIGITMODE_DTMFEND);
+    return 0;
+}
+
+qint32 TSipLine::Drop(HCALL call, qint32 requestId) {
+    if (call != m_call || m_mode == Mode::Idle) return LINEERR_INVALCALLSTATE;
+    m_ringTimer.stop();
+    m_audio.End(false);
+    const bool live = m_sipCall && m_mode != Mode::Dropping;
+    m_mode = Mode::Dropping;
+    if (live) linphone_call_terminate(m_sipCall);
+    ForgetCall();
+    m_sink->Reply(requestId, 0);
+    Idle();
+    return 0;
+}
+
+qint32 TSipLine::MakeCall(qint32, const QByteArray&, const LINECALLPARAMS&, HCALL*) {
+    return LINEERR_OPERATIONUNAVAIL;  // a direct address has nobody to send calls to
+}
+
+qint32 TSipLine::GetID(HCALL, quint32, const QByteArray& deviceClass, VARSTRING* id) {
+    if (deviceClass != "wave/out" && deviceClass != "wave/in") return LINEERR_INVALDEVICECLASS;
+    const quint32 size = id->dwTotalSize;
+    *id = BinaryId(
+        quint32(deviceClass == "wave/in" ? VoiceWaveInId(DeviceId) : VoiceWaveOutId(DeviceId)));
+    id->dwTotalSize = size;
+    return 0;
+}
+
+TSipProvider::TSipProvider() {
+    RegisterLineProvider(this);
+}
+
+TSipProvider::~TSipProvider() {
+    UnregisterLineProvider(this);
+}
+
+QList<TLineDevice*> TSipProvider::Devices() {
+    QList<TLineDevice*> devices;
+    for (const TLineEntry& entry : ReadLinesConf(LinesConfPath())) {
+        if (!IsSipLine(entry)) continue;
+        auto& line = m_lines[{entry.Name, entry.Path}];
+        if (!line) line = std::make_unique<TSipLine>(entry.Name, entry.Path);
+        devices << line.get();
+    }
+    return devices;
+}

@@ -1,0 +1,97 @@
+#pragma once
+// A SIP address as a line device, on liblinphone: an INVITE becomes an offered call with its
+// caller ID and a ring at once and every 6 seconds while it rings; answering accepts it, the
+// call's voice is a pair of wave devices (no sound card is opened), touch tones come as RFC 2833
+// events, SIP INFO or in-band tones, and a BYE or CANCEL is the caller hanging up.
+//
+// lines.conf names the address "NAME = sip:USER@HOST:PORT"; the line listens for calls sent
+// straight to it there (an analogue adapter or a PBX), on UDP, or on TCP with ";transport=tcp".
+
+#include <QObject>
+#include <QTimer>
+#include <map>
+#include <memory>
+
+#include "platform/telephony/callerid.h"
+#include "platform/telephony/linedevice.h"
+#include "platform/telephony/sipaudio.h"
+#include "platform/telephony/sipcore.h"
+
+// What a lines.conf entry "sip:USER@HOST:PORT;transport=tcp" names.
+struct TSipAddress {
+    QByteArray User;
+    QByteArray Host;
+    int Port = 5060;
+    bool Tcp = false;
+    // False when the text is no SIP address.
+    static bool Parse(const QString& text, TSipAddress* address);
+};
+
+class TSipLine : public QObject, public TLineDevice, private TSipCallListener {
+    Q_OBJECT
+public:
+    static int RingIntervalMs;  // how often a ringing call rings
+    static int ReleaseMs;       // a closed line stops listening after this long
+
+    TSipLine(const QString& name, const QString& uri);
+    ~TSipLine() override;
+
+    QString Name() const override { return m_name; }
+    qint32 GetDevCaps(LINEDEVCAPS* caps) override;
+    qint32 Open(TLineEventSink* sink, quint32 mediaModes) override;
+    void Close() override;
+    qint32 GetCallInfo(HCALL call, LINECALLINFO* info) override;
+    qint32 GetCallStatus(HCALL call, LINECALLSTATUS* status) override;
+    qint32 Accept(HCALL call, qint32 requestId) override;
+    qint32 Answer(HCALL call, qint32 requestId) override;
+    qint32 MonitorDigits(HCALL call, quint32 digitModes) override;
+    qint32 Drop(HCALL call, qint32 requestId) override;
+    qint32 MakeCall(qint32 requestId, const QByteArray& number, const LINECALLPARAMS& params,
+                    HCALL* call) override;
+    qint32 GetID(HCALL call, quint32 select, const QByteArray& deviceClass, VARSTRING* id) override;
+
+private:
+    enum class Mode { Idle, Offering, Answering, Connected, Dropping };
+
+    void OnCallState(_LinphoneCall* call, int state) override;
+    void OnDigit(_LinphoneCall* call, char digit) override;
+    void StopListening();
+    void Trace(const QString& text) const;
+    void Offer(_LinphoneCall* call);
+    void Ring();
+    void FarEndGone(quint32 mode);
+    void Idle();
+    void ForgetCall();
+
+    QString m_name;
+    TSipAddress m_address;
+    bool m_valid = false;
+    TLineEventSink* m_sink = nullptr;
+    TSipAudio m_audio;
+    TSipCore m_stack;
+    QString m_lastProblem;
+    bool m_registered = false;  // the wave devices
+
+    Mode m_mode = Mode::Idle;
+    HCALL m_call = 0;
+    _LinphoneCall* m_sipCall = nullptr;  // referenced while it is ours
+    quint32 m_callState = 0;
+    qint32 m_answerRequest = 0;
+    bool m_monitorDigits = false;
+    TCallerId m_callerId;
+    bool m_haveCallerId = false;
+
+    QTimer m_ringTimer;
+    QTimer m_release;
+};
+
+// Every SIP address of lines.conf as a line device.
+class TSipProvider : public TLineProvider {
+public:
+    TSipProvider();
+    ~TSipProvider() override;
+    QList<TLineDevice*> Devices() override;
+
+private:
+    std::map<std::pair<QString, QString>, std::unique_ptr<TSipLine>> m_lines;
+};

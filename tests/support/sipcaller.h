@@ -1,0 +1,62 @@
+#pragma once
+// A caller on SIP for tests, on the loopback address, on the same SIP stack as the program: it
+// calls with a name and a number, speaks a tone once answered, keys digits, keeps what it hears
+// and hangs up.
+
+#include <QBuffer>
+#include <QList>
+#include <QPair>
+
+#include "platform/telephony/sipaudio.h"
+#include "platform/telephony/sipcore.h"
+
+// An endless sine, 16-bit at 8000 Hz.
+class TToneSource : public QIODevice {
+public:
+    explicit TToneSource(double hz) : m_hz(hz) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return 1 << 20; }
+
+protected:
+    qint64 readData(char* data, qint64 size) override;
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    double m_hz;
+    qint64 m_sample = 0;
+};
+
+class TSipTestCaller : public QObject, private TSipCallListener {
+    Q_OBJECT
+public:
+    using Headers = QList<QPair<QByteArray, QByteArray>>;
+    explicit TSipTestCaller(const QString& folder, double toneHz = 440);
+    ~TSipTestCaller() override;
+    bool Started() const { return m_stack.Running(); }
+    QString Error() const { return m_error; }
+
+    // Calls uri ("sip:line@127.0.0.1:5090") as from ("\"Ann Smith\" <sip:5551234@127.0.0.1>").
+    bool Call(const QByteArray& uri, const QByteArray& from, const Headers& headers = {});
+    void Keys(const QByteArray& digits);
+    void HangUp();
+    bool Answered() const { return m_answered; }
+    bool Ended() const { return m_ended; }
+    // What it heard since the answer, 16-bit at 8000 Hz.
+    QByteArray Heard() const { return m_heard.data(); }
+
+    // The main frequency of 16-bit samples, from their zero crossings.
+    static double ToneHz(const QByteArray& samples);
+
+private:
+    void OnCallState(_LinphoneCall* call, int state) override;
+    void OnDigit(_LinphoneCall*, char) override {}
+
+    TSipAudio m_audio;
+    TSipCore m_stack;
+    QString m_error;
+    TToneSource m_tone;
+    QBuffer m_heard;
+    _LinphoneCall* m_call = nullptr;
+    bool m_answered = false;
+    bool m_ended = false;
+};

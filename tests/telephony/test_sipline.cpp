@@ -1,0 +1,250 @@
+// The SIP line against a SIP caller on the loopback address: caller ID from the INVITE, rings
+// while it rings, the answer, voice both ways through the line's wave devices, touch tones, and
+// the caller hanging up before and after the answer.
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+#include <QtTest>
+
+#include "platform/profile.h"
+#include "platform/telephony/callerid.h"
+#include "platform/telephony/sipline.h"
+#include "platform/telephony/tapi.h"
+#include "platform/wave/wavedevice.h"
+#include "sipcaller.h"
+
+namespace {
+struct TPosted {
+    quint32 Device;
+    quint32 Message;
+    quintptr P1, P2;
+};
+
+// Keeps what the line reports, in order.
+class TRecordingSink : public TLineEventSink {
+public:
+    HLINE Line() const override { return 1; }
+    HCALL NewCall() override { return ++m_calls + 100; }
+    void Post(quint32 device, quint32 message, quintptr p1, quintptr p2, quintptr) override {
+        Posted.append({device, message, p1, p2});
+    }
+    bool Has(quint32 message, quintptr p1) const { return Count(message, p1) > 0; }
+    int Count(quint32 message, quintptr p1) const {
+        int n = 0;
+        for (const TPosted& p : Posted)
+            n += p.Message == message && p.P1 == p1;
+        return n;
+    }
+    QByteArray Digits() const {
+        QByteArray digits;
+        for (const TPosted& p : Posted)
+            if (p.Message == LINE_MONITORDIGITS) digits += char(p.P1);
+        return digits;
+    }
+    QList<TPosted> Posted;
+
+private:
+    quint32 m_calls = 0;
+};
+
+int FreePort() {
+    QUdpSocket socket;
+    socket.bind(QHostAddress::LocalHost, 0);
+    return socket.localPort();
+}
+
+QByteArray Tone(double hz, double seconds) {
+    TToneSource source(hz);
+    return source.read(qint64(seconds * 8000) * 2);
+}
+
+// The middle of a recording, away from the silence at its edges.
+QByteArray Middle(const QByteArray& samples) {
+    return samples.mid(samples.size() / 4 & ~1, samples.size() / 2 & ~1);
+}
+}  // namespace
+
+class TestSipLine : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        QVERIFY(m_work.isValid());
+        TProfile::SetFolder(m_work.path());
+        TSipLine::RingIntervalMs = 400;
+    }
+
+    void callerIdFromTheHeaders_data() {
+        QTest::addColumn<QByteArray>("pai");
+        QTest::addColumn<QByteArray>("rpid");
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("privacy");
+        QTest::addColumn<QByteArray>("number");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<quint32>("flags");
+        const quint32 both = LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME;
+        QTest::newRow("from") << QByteArray() << QByteArray()
+                              << QByteArray("\"Ann Smith\" <sip:5551234@10.0.0.1>;tag=1")
+                              << QByteArray() << QByteArray("5551234") << QByteArray("Ann Smith")
+                              << both;
+        QTest::newRow("asserted identity first")
+            << QByteArray("\"Bank\" <tel:+15550001>") << QByteArray("<sip:999@x>")
+            << QByteArray("<sip:111@x>") << QByteArray() << QByteArray("+15550001")
+            << QByteArray("Bank") << both;
+        QTest::newRow("remote party before from")
+            << QByteArray() << QByteArray("\"Lee\" <sip:5550002@x>;party=calling")
+            << QByteArray("<sip:111@x>") << QByteArray() << QByteArray("5550002")
+            << QByteArray("Lee") << both;
+        QTest::newRow("number only")
+            << QByteArray() << QByteArray() << QByteArray("sip:5553@x") << QByteArray()
+            << QByteArray("5553") << QByteArray() << quint32(LINECALLPARTYID_ADDRESS);
+        QTest::newRow("anonymous")
+            << QByteArray() << QByteArray()
+            << QByteArray("\"Anonymous\" <sip:anonymous@anonymous.invalid>") << QByteArray()
+            << QByteArray() << QByteArray() << quint32(LINECALLPARTYID_BLOCKED);
+        QTest::newRow("privacy header hides a number")
+            << QByteArray("<sip:5554@x>") << QByteArray() << QByteArray("<sip:5554@x>")
+            << QByteArray("id") << QByteArray() << QByteArray() << quint32(LINECALLPARTYID_BLOCKED);
+        QTest::newRow("remote party asks for privacy")
+            << QByteArray() << QByteArray("<sip:5555@x>;privacy=full") << QByteArray()
+            << QByteArray() << QByteArray() << QByteArray() << quint32(LINECALLPARTYID_BLOCKED);
+        QTest::newRow("no user part")
+            << QByteArray() << QByteArray() << QByteArray("\"Door\" <sip:10.0.0.9>") << QByteArray()
+            << QByteArray() << QByteArray("Door") << quint32(LINECALLPARTYID_OUTOFAREA);
+    }
+    void callerIdFromTheHeaders() {
+        QFETCH(QByteArray, pai);
+        QFETCH(QByteArray, rpid);
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, privacy);
+        const TCallerId id = SipCallerId(pai, rpid, from, privacy);
+        QTEST(id.Number, "number");
+        QTEST(id.Name, "name");
+        QTEST(id.Flags, "flags");
+    }
+
+    void addressesOfLinesConf() {
+        TSipAddress address;
+        QVERIFY(TSipAddress::Parse("sip:ringvale@127.0.0.1:5070", &address));
+        QCOMPARE(address.User, QByteArray("ringvale"));
+        QCOMPARE(address.Host, QByteArray("127.0.0.1"));
+        QCOMPARE(address.Port, 5070);
+        QVERIFY(!address.Tcp);
+        QVERIFY(TSipAddress::Parse("SIP:me@pbx.home;transport=TCP", &address));
+        QCOMPARE(address.Port, 5060);
+        QVERIFY(address.Tcp);
+        for (const char* bad :
+             {"/dev/ttyACM0", "sip:nobody", "sip:me@host:0", "sip:me@host:x", "sip:me@:5060"})
+            QVERIFY2(!TSipAddress::Parse(bad, &address), bad);
+    }
+
+    // A caller with a name and a number is offered, rings, is answered, hears what the line
+    // plays, is recorded, keys digits, and hangs up: what was recorded until then is kept.
+    void answeredCallCarriesVoiceBothWays() {
+        const int port = FreePort();
+        TSipLine line(QStringLiteral("Sip test"),
+                      QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port));
+        line.DeviceId = 7;
+        TRecordingSink sink;
+        QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
+        TSipTestCaller caller(m_work.filePath("caller"), 440);
+        QVERIFY2(caller.Started(), qPrintable(caller.Error()));
+        QVERIFY(caller.Call(QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port).toUtf8(),
+                            "\"Ann Smith\" <sip:5551234@127.0.0.1>"));
+
+        QVERIFY(QTest::qWaitFor(
+            [&] { return sink.Count(LINE_LINEDEVSTATE, LINEDEVSTATE_RINGING) >= 2; }, 5000));
+        QVERIFY(sink.Has(LINE_CALLSTATE, LINECALLSTATE_OFFERING));
+        QVERIFY(sink.Has(LINE_CALLINFO, LINECALLINFOSTATE_CALLERID));
+        const HCALL call = sink.Posted.first().Device;
+        LINECALLINFO info;
+        QCOMPARE(line.GetCallInfo(call, &info), 0);
+        QCOMPARE(info.CallerID, QByteArray("5551234"));
+        QCOMPARE(info.CallerIDName, QByteArray("Ann Smith"));
+
+        QCOMPARE(line.Answer(call, 5), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_CONNECTED); },
+                                5000));
+        QVERIFY(sink.Has(LINE_REPLY, 5));
+        QVERIFY(QTest::qWaitFor([&] { return caller.Answered(); }, 2000));
+
+        VARSTRING id;
+        QCOMPARE(line.GetID(call, 0, "wave/in", &id), 0);
+        QCOMPARE(qFromLittleEndian<quint32>(id.String.constData()), quint32(VoiceWaveInId(7)));
+        const WAVEFORMATEX format = WAVEFORMATEX::Pcm(TSipAudio::Rate, 16, 1);
+        QBuffer recording;
+        recording.open(QIODevice::WriteOnly);
+        bool recordingEnded = false;
+        TWaveDevices::Find(VoiceWaveInId(7), false)->Start(&recording, format, [&] {
+            recordingEnded = true;
+        });
+        QBuffer greeting;
+        greeting.setData(Tone(880, 1.5));
+        greeting.open(QIODevice::ReadOnly);
+        bool played = false;
+        TWaveDevice* output = TWaveDevices::Find(VoiceWaveOutId(7), true);
+        output->Start(&greeting, format, [&] { played = true; });
+        QVERIFY(QTest::qWaitFor([&] { return played; }, 5000));
+        QCOMPARE(output->Processed(), greeting.size());
+
+        QCOMPARE(line.MonitorDigits(call, LINEDIGITMODE_DTMF), 0);
+        caller.Keys("#824");
+        QVERIFY(QTest::qWaitFor([&] { return sink.Digits() == "#824"; }, 5000));
+        QTest::qWait(300);  // the caller speaks on after the keys
+
+        caller.HangUp();
+        QVERIFY(QTest::qWaitFor(
+            [&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_DISCONNECTED); }, 5000));
+        QVERIFY(recordingEnded);
+        QVERIFY2(recording.size() > 2 * 8000 * 2, qPrintable(QString::number(recording.size())));
+        QVERIFY(qAbs(TSipTestCaller::ToneHz(Middle(recording.data().left(8000 * 2 * 2))) - 440) <
+                20);
+        QVERIFY(qAbs(TSipTestCaller::ToneHz(Middle(caller.Heard().left(8000 * 2 * 1))) - 880) < 40);
+
+        QCOMPARE(line.Drop(call, 6), 0);
+        QVERIFY(
+            QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_IDLE); }, 2000));
+        line.Close();
+    }
+
+    // A caller who hangs up while it rings (a CANCEL) is a call that was not answered; the line
+    // is free for the next one.
+    void callerWhoGivesUpBeforeTheAnswer() {
+        const int port = FreePort();
+        TSipLine line(QStringLiteral("Sip test"),
+                      QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port));
+        line.DeviceId = 8;
+        TRecordingSink sink;
+        QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
+        const QByteArray uri = QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port).toUtf8();
+        {
+            TSipTestCaller caller(m_work.filePath("caller2"));
+            QVERIFY(caller.Call(uri, "<sip:5550100@127.0.0.1>"));
+            QVERIFY(QTest::qWaitFor(
+                [&] { return sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_RINGING); }, 5000));
+            caller.HangUp();
+            QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_IDLE); },
+                                    5000));
+        }
+        QVERIFY(sink.Count(LINE_CALLSTATE, LINECALLSTATE_DISCONNECTED) == 1);
+        const auto gone =
+            std::find_if(sink.Posted.begin(), sink.Posted.end(), [](const TPosted& p) {
+                return p.Message == LINE_CALLSTATE && p.P1 == LINECALLSTATE_DISCONNECTED;
+            });
+        QCOMPARE(gone->P2, quintptr(LINEDISCONNECTMODE_NOANSWER));
+
+        sink.Posted.clear();
+        TSipTestCaller next(m_work.filePath("caller3"));
+        QVERIFY(next.Call(uri, "<sip:5550101@127.0.0.1>"));
+        QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_OFFERING); },
+                                5000));
+        line.Close();
+        QVERIFY(QTest::qWaitFor([&] { return next.Ended(); }, 5000));
+    }
+
+private:
+    QTemporaryDir m_work;
+};
+
+QTEST_GUILESS_MAIN(TestSipLine)
+#include "test_sipline.moc"
