@@ -1,8 +1,9 @@
-// The built program on a SIP line, against a SIP caller on the loopback address: the same
+// The built program on a SIP line, against SIP callers on the loopback address: the same
 // answering machine as on a modem.
 
 #include <QUdpSocket>
 #include <QtTest>
+#include <cmath>
 
 #include "program.h"
 #include "sipcaller.h"
@@ -19,25 +20,43 @@ bool Listening(QProcess& program, QByteArray* said) {
     return QTest::qWaitFor(
         [&] { return (*said += program.readAllStandardError()).contains("listening on"); }, 10000);
 }
+
+double Loudness(const QByteArray& samples) {
+    const auto* data = reinterpret_cast<const qint16*>(samples.constData());
+    double sum = 0;
+    for (qsizetype i = 0; i < samples.size() / 2; ++i)
+        sum += double(data[i]) * data[i];
+    return samples.isEmpty() ? 0 : std::sqrt(sum / double(samples.size() / 2));
+}
+
+// Whether a loud stretch of at least half a second at hz is in what a caller heard.
+bool HeardTone(const QByteArray& heard, double hz) {
+    const qsizetype window = 4000 * 2;
+    for (qsizetype at = 0; at + window <= heard.size(); at += window / 4) {
+        const QByteArray part = heard.mid(at, window);
+        if (Loudness(part) > 1000 && qAbs(TSipTestCaller::ToneHz(part) - hz) < hz * 0.03)
+            return true;
+    }
+    return false;
+}
 }  // namespace
 
 class TestSipLines : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() {
+        m_uri = QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(FreePort()).toUtf8();
+        m_folder = std::make_unique<TAnsweringFolder>(QStringLiteral("Sip line"),
+                                                      QString::fromUtf8(m_uri), 2);
+        QVERIFY(StartProgram(m_program, m_folder->Work.filePath("config"), m_folder->Data));
+        QVERIFY2(Listening(m_program, &m_said), m_said.right(2000).constData());
+    }
+
     // A caller with a name and a number rings twice, is answered, hears the greeting, speaks
     // and hangs up: the call is logged with its caller ID and the message holds what was said.
     void answersACallerAndTakesAMessage() {
-        const int port = FreePort();
-        const QString uri = QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port);
-        TAnsweringFolder folder(QStringLiteral("Sip line"), uri, 2);
-        QProcess program;
-        QVERIFY(StartProgram(program, folder.Work.filePath("config"), folder.Data));
-        QByteArray said;
-        QVERIFY2(Listening(program, &said), said.right(2000).constData());
-
-        TSipTestCaller caller(folder.Work.filePath("caller"), 440);
-        QVERIFY2(caller.Started(), qPrintable(caller.Error()));
-        QVERIFY(caller.Call(uri.toUtf8(), "\"Ann Smith\" <sip:3125550199@127.0.0.1>"));
+        TSipTestCaller caller(m_folder->Work.filePath("caller1"), 440);
+        QVERIFY(caller.Call(m_uri, "\"Ann Smith\" <sip:3125550199@127.0.0.1>"));
         // The second ring comes six seconds after the first.
         QVERIFY(QTest::qWaitFor([&] { return caller.Answered(); }, 15000));
         QTest::qWait(2500);  // the greeting, the beep
@@ -45,28 +64,86 @@ private slots:
         QTest::qWait(2500);  // the caller speaks into the recording
         caller.HangUp();
 
-        QVERIFY2(QTest::qWaitFor(
-                     [&] {
-                         const QList<CallLogRecord> records = folder.Records();
-                         return !records.isEmpty() && !records.last().MessageFile.isEmpty();
-                     },
-                     10000),
-                 (said += program.readAllStandardError()).right(3000).constData());
-        QVERIFY(Stop(program));
-        const CallLogRecord record = folder.Records().last();
+        QVERIFY2(LoggedWithMessage(1), SaidLately());
+        const CallLogRecord record = m_folder->Records().last();
         QCOMPARE(record.Name, QString("Ann Smith"));
         QCOMPARE(record.Number, QString("312-555-0199"));
         QCOMPARE(record.Actions, quint32(LOG_TOOK_MESSAGE));
         // The greeting's square wave of about 551 Hz reached the caller.
         const double heard = TSipTestCaller::ToneHz(greeting.mid(4000, 8000));
         QVERIFY2(qAbs(heard - 551) < 30, qPrintable(QString::number(heard)));
-        QFile message(folder.Data + "/Messages/" + record.MessageFile);
+        QFile message(m_folder->Data + "/Messages/" + record.MessageFile);
         QVERIFY(message.open(QIODevice::ReadOnly));
         const QByteArray samples = message.readAll().mid(46);
         QVERIFY2(samples.size() > 11025, qPrintable(QString::number(samples.size())));
         const double hz = Frequency(samples.mid(samples.size() / 4, samples.size() / 2), 11025);
         QVERIFY2(qAbs(hz - 440) < 15, qPrintable(QString::number(hz)));
     }
+
+    // A caller who hangs up during the greeting (a BYE), and one who gives up while it rings (a
+    // CANCEL): both are logged with their caller ID, and the line answers the next caller.
+    void callersWhoHangUpEarly() {
+        {
+            TSipTestCaller caller(m_folder->Work.filePath("caller2"));
+            QVERIFY(caller.Call(m_uri, "\"Bob Early\" <sip:4045550101@127.0.0.1>"));
+            QVERIFY(QTest::qWaitFor([&] { return caller.Answered(); }, 15000));
+            QTest::qWait(800);
+            caller.HangUp();
+            QVERIFY2(QTest::qWaitFor([&] { return m_folder->Records().size() == 2; }, 10000),
+                     SaidLately());
+        }
+        {
+            TSipTestCaller caller(m_folder->Work.filePath("caller3"));
+            QVERIFY(caller.Call(m_uri, "\"Cy Gaveup\" <sip:4045550102@127.0.0.1>"));
+            QTest::qWait(1500);  // one ring
+            QVERIFY(!caller.Answered());
+            caller.HangUp();
+            QVERIFY2(QTest::qWaitFor([&] { return m_folder->Records().size() == 3; }, 10000),
+                     SaidLately());
+        }
+        const QList<CallLogRecord> records = m_folder->Records();
+        QCOMPARE(records[1].Name, QString("Bob Early"));
+        QVERIFY(records[1].MessageFile.isEmpty());
+        QCOMPARE(records[2].Name, QString("Cy Gaveup"));
+        QVERIFY(!(records[2].Actions & LOG_TOOK_MESSAGE));
+    }
+
+    // The owner calls in, keys "#" and the access code by RFC 2833 during the greeting, and
+    // hears the message the first caller left.
+    void theOwnerHearsTheMessageFromAnotherPhone() {
+        TSipTestCaller owner(m_folder->Work.filePath("owner"), 1200);
+        QVERIFY(owner.Call(m_uri, "\"Me Away\" <sip:4045550099@127.0.0.1>"));
+        QVERIFY(QTest::qWaitFor([&] { return owner.Answered(); }, 15000));
+        QTest::qWait(700);
+        owner.Keys("#824");
+        QVERIFY2(QTest::qWaitFor([&] { return HeardTone(owner.Heard(), 440); }, 20000),
+                 SaidLately());
+        owner.HangUp();
+        QVERIFY(QTest::qWaitFor([&] { return m_folder->Records().size() == 4; }, 10000));
+    }
+
+    void cleanupTestCase() { QVERIFY(Stop(m_program)); }
+
+private:
+    bool LoggedWithMessage(int count) {
+        return QTest::qWaitFor(
+            [&] {
+                const QList<CallLogRecord> records = m_folder->Records();
+                return records.size() == count && !records.last().MessageFile.isEmpty();
+            },
+            10000);
+    }
+    const char* SaidLately() {
+        m_said += m_program.readAllStandardError();
+        m_lately = m_said.right(3000);
+        return m_lately.constData();
+    }
+
+    QByteArray m_uri;
+    std::unique_ptr<TAnsweringFolder> m_folder;
+    QProcess m_program;
+    QByteArray m_said;
+    QByteArray m_lately;
 };
 
 QTEST_MAIN(TestSipLines)

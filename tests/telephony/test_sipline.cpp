@@ -233,9 +233,15 @@ private slots:
             });
         QCOMPARE(gone->P2, quintptr(LINEDISCONNECTMODE_NOANSWER));
 
+        // The program closes and reopens the line after each call: a caller who rings in
+        // between rings on and is offered once the line is open again.
+        line.Close();
         sink.Posted.clear();
         TSipTestCaller next(m_work.filePath("caller3"));
         QVERIFY(next.Call(uri, "<sip:5550101@127.0.0.1>"));
+        QTest::qWait(500);
+        QVERIFY(sink.Posted.isEmpty() && !next.Ended());
+        QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
         QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_OFFERING); },
                                 5000));
         line.Close();

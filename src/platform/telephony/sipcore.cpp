@@ -6,8 +6,10 @@
 #include <mediastreamer2/msfactory.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QLoggingCategory>
+#include <QThread>
 #include <cstring>
 
 #include "platform/telephony/sipaudio.h"
@@ -23,6 +25,7 @@ constexpr int kIdleIterateMs = 100;
 // A caller may ring for minutes before the program answers or gives up: the stack must not
 // turn the call away on its own first.
 constexpr int kIncomingTimeoutS = 600;
+constexpr int kStopWaitMs = 1000;
 
 TSipCallListener* ListenerOf(LinphoneCore* core) {
     return static_cast<TSipCallListener*>(linphone_core_get_user_data(core));
@@ -170,10 +173,19 @@ void TSipCore::Configure(const Options& options) {
     linphone_core_set_ringer_device(m_core, card.constData());
 }
 
+// Calls still ending (a BYE or CANCEL on its way) are let finish first, for at most a second:
+// the stack cannot free a call cut off in the middle of its transactions.
 void TSipCore::Stop() {
     m_iterate.stop();
     if (!m_core) return;
     linphone_core_set_user_data(m_core, nullptr);  // what the stop reports is no longer heard
+    linphone_core_terminate_all_calls(m_core);
+    QElapsedTimer waited;
+    waited.start();
+    while (linphone_core_get_calls_nb(m_core) > 0 && waited.elapsed() < kStopWaitMs) {
+        linphone_core_iterate(m_core);
+        QThread::msleep(10);
+    }
     linphone_core_stop(m_core);
     linphone_core_unref(m_core);
     m_core = nullptr;

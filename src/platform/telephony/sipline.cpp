@@ -83,6 +83,10 @@ qint32 TSipLine::GetDevCaps(LINEDEVCAPS* caps) {
 
 void TSipLine::StopListening() {
     m_release.stop();
+    if (m_waiting) {
+        linphone_call_decline(m_waiting, LinphoneReasonBusy);
+        linphone_call_unref(std::exchange(m_waiting, nullptr));
+    }
     ForgetCall();
     m_stack.Stop();
 }
@@ -116,6 +120,11 @@ qint32 TSipLine::Open(TLineEventSink* sink, quint32) {
         m_audio.Register(VoiceWaveOutId(DeviceId), VoiceWaveInId(DeviceId));
     }
     m_sink = sink;
+    if (m_waiting) {  // a caller rang while the line was reopening
+        LinphoneCall* call = std::exchange(m_waiting, nullptr);
+        if (linphone_call_get_state(call) == LinphoneCallStateIncomingReceived) Offer(call);
+        linphone_call_unref(call);
+    }
     return 0;
 }
 
@@ -137,6 +146,8 @@ void TSipLine::Close() {
 
 void TSipLine::OnCallState(LinphoneCall* call, int state) {
     if (state == LinphoneCallStateIncomingReceived) return Offer(call);
+    if (call == m_waiting && (state == LinphoneCallStateEnd || state == LinphoneCallStateError))
+        linphone_call_unref(std::exchange(m_waiting, nullptr));
     if (call != m_sipCall) return;
     switch (state) {
         case LinphoneCallStateStreamsRunning:
@@ -167,12 +178,18 @@ void TSipLine::OnDigit(LinphoneCall* call, char digit) {
     m_sink->Digit(m_call, digit);
 }
 
-// A caller while the line is closed or busy with another call hears busy; the program never
-// sees the call.
+// A caller while the line is busy with another call hears busy, and the program never sees
+// the call. One who rings while the program reopens the line after a call (people who reach an
+// answering machine often call again at once) rings on and is offered once it is open.
 void TSipLine::Offer(LinphoneCall* call) {
-    if (!m_sink || m_mode != Mode::Idle) {
+    if (m_mode != Mode::Idle || (!m_sink && m_waiting)) {
         Trace(QStringLiteral("a call while the line is busy: refused"));
         linphone_call_decline(call, LinphoneReasonBusy);
+        return;
+    }
+    if (!m_sink) {
+        Trace(QStringLiteral("a call while the line reopens: it rings on"));
+        m_waiting = linphone_call_ref(call);
         return;
     }
     m_sipCall = linphone_call_ref(call);

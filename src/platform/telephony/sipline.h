@@ -75,6 +75,7 @@ private:
     Mode m_mode = Mode::Idle;
     HCALL m_call = 0;
     _LinphoneCall* m_sipCall = nullptr;  // referenced while it is ours
+    _LinphoneCall* m_waiting = nullptr;  // came while the line was closed between two calls
     quint32 m_callState = 0;
     qint32 m_answerRequest = 0;
     bool m_monitorDigits = false;
