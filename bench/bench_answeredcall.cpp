@@ -8,6 +8,11 @@
 // bench_answeredcall [PROGRAM...] measures each build given (the built one by default) in the
 // same run, one after the other, so that two builds are compared under the same load.
 //
+// The same call is then made over SIP on the loopback address (the caller on the same SIP stack,
+// in this process, so that only the program is measured): two rings six seconds apart, the
+// greeting, the beep and the message. The SIP stack's media engine wakes every 10 ms on its
+// own audio thread while a call is up, which sets the floor of that figure.
+//
 // It first measures what one bare wake-up costs on this machine (a poll that times out, kernel
 // time included), since that sets the floor of any figure per second: on a virtual machine it
 // can cost several times what it does on a desktop, and figures from two machines compare
@@ -26,6 +31,7 @@
 #include <cstdio>
 
 #include "program.h"
+#include "sipcaller.h"
 
 namespace {
 constexpr int kCalls = 3;
@@ -175,6 +181,73 @@ bool Measure(const QString& path, TFigures* figures) {
     program.waitForFinished(10000);
     return true;
 }
+// The program on a SIP line, answering kCalls SIP callers who each speak kMessageSeconds after
+// the greeting and the beep.
+bool MeasureSip(const QString& path, TFigures* figures) {
+    const QByteArray uri = "sip:ringvale@127.0.0.1:5097";
+    TAnsweringFolder folder(QStringLiteral("Sip line"), QString::fromUtf8(uri));
+    QFile list(folder.Data + "/Greetings.txt");
+    if (list.open(QIODevice::WriteOnly)) list.write("Default Greeting 1.wav\r\n");
+    list.close();
+    QFile::remove(folder.Data + "/Greetings/Default Greeting 1.wav");
+    QProcess program;
+    QElapsedTimer started;
+    started.start();
+    if (!StartProgramAt(path, program, folder.Work.filePath("config"), folder.Data)) return false;
+    const qint64 pid = program.processId();
+    QByteArray said;
+    if (!QTest::qWaitFor(
+            [&] { return (said += program.readAllStandardError()).contains("listening on"); },
+            15000))
+        return false;
+    figures->StartMs = int(started.elapsed());
+    QTest::qWait(2000);
+    const double idleBefore = ProcessCpuSeconds(pid);
+    QTest::qWait(kIdleSeconds * 1000);
+    figures->IdleCpu = (ProcessCpuSeconds(pid) - idleBefore) / kIdleSeconds;
+
+    for (int call = 1; call <= kCalls; ++call) {
+        TSipTestCaller caller(folder.Work.filePath(QStringLiteral("caller%1").arg(call)), 440);
+        const double cpuBefore = ProcessCpuSeconds(pid);
+        const QMap<QString, double> threadsBefore = CpuByThread(pid);
+        if (!caller.Call(uri, "\"GARCIA MARIA\" <sip:4045551212@127.0.0.1>")) return false;
+        if (!QTest::qWaitFor([&] { return caller.Answered(); }, 20000)) return false;
+        QElapsedTimer offHook;
+        offHook.start();
+        const double answeredCpu = ProcessCpuSeconds(pid);
+        const qint64 switchesBefore = ContextSwitches(pid);
+        QTest::qWait(7000 + kMessageSeconds * 1000);  // the greeting and beep, then the message
+        caller.HangUp();
+        if (!QTest::qWaitFor(
+                [&] {
+                    const QList<CallLogRecord> records = folder.Records();
+                    return records.size() == call && !records.last().MessageFile.isEmpty();
+                },
+                20000))
+            return false;
+        const double seconds = offHook.nsecsElapsed() / 1e9;
+        const qint64 switches = ContextSwitches(pid) - switchesBefore;
+        const double endCpu = ProcessCpuSeconds(pid);
+        std::printf(
+            "  SIP call %d: %.3f s CPU, %.1f s off hook, %.4f s CPU per second off hook, %.0f "
+            "wake-ups per second off hook; rings %.1f ms\n",
+            call, endCpu - cpuBefore, seconds, (endCpu - cpuBefore) / seconds, switches / seconds,
+            (answeredCpu - cpuBefore) * 1000);
+        const QMap<QString, double> threadsAfter = CpuByThread(pid);
+        std::printf("    by thread:");
+        for (auto it = threadsAfter.begin(); it != threadsAfter.end(); ++it)
+            std::printf(" %s %.1f ms", qPrintable(it.key()),
+                        (it.value() - threadsBefore.value(it.key())) * 1000);
+        std::printf("\n");
+        figures->Cpu += endCpu - cpuBefore;
+        figures->OffHook += seconds;
+        figures->WakeRate += switches / seconds;
+        QTest::qWait(2000);
+    }
+    ::kill(pid_t(pid), SIGTERM);
+    program.waitForFinished(10000);
+    return true;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -200,6 +273,17 @@ int main(int argc, char** argv) {
             "%d ms after a hang-up; %.5f s CPU per second idle\n",
             figures.Cpu / kCalls, figures.Cpu / figures.OffHook, figures.WakeRate / kCalls,
             figures.StartMs, figures.BackMs / kCalls, figures.IdleCpu);
+        TFigures sip;
+        if (!MeasureSip(path, &sip)) {
+            std::printf("  the SIP call did not go through\n");
+            return 1;
+        }
+        std::printf(
+            "  answered SIP call: %.3f s CPU per call (all threads), %.4f s CPU per second off "
+            "hook, %.0f wake-ups per second off hook; listening %d ms after start; %.5f s CPU "
+            "per second idle\n",
+            sip.Cpu / kCalls, sip.Cpu / sip.OffHook, sip.WakeRate / kCalls, sip.StartMs,
+            sip.IdleCpu);
     }
     return 0;
 }

@@ -36,6 +36,11 @@ public:
             n += p.Message == message && p.P1 == p1;
         return n;
     }
+    HCALL Offered() const {
+        for (const TPosted& p : Posted)
+            if (p.Message == LINE_CALLSTATE && p.P1 == LINECALLSTATE_OFFERING) return p.Device;
+        return 0;
+    }
     QByteArray Digits() const {
         QByteArray digits;
         for (const TPosted& p : Posted)
@@ -147,6 +152,7 @@ private slots:
         line.DeviceId = 7;
         TRecordingSink sink;
         QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
+        QVERIFY(sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED));  // listening
         TSipTestCaller caller(m_work.filePath("caller"), 440);
         QVERIFY2(caller.Started(), qPrintable(caller.Error()));
         QVERIFY(caller.Call(QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port).toUtf8(),
@@ -156,7 +162,7 @@ private slots:
             [&] { return sink.Count(LINE_LINEDEVSTATE, LINEDEVSTATE_RINGING) >= 2; }, 5000));
         QVERIFY(sink.Has(LINE_CALLSTATE, LINECALLSTATE_OFFERING));
         QVERIFY(sink.Has(LINE_CALLINFO, LINECALLINFOSTATE_CALLERID));
-        const HCALL call = sink.Posted.first().Device;
+        const HCALL call = sink.Offered();
         LINECALLINFO info;
         QCOMPARE(line.GetCallInfo(call, &info), 0);
         QCOMPARE(info.CallerID, QByteArray("5551234"));

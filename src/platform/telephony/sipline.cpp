@@ -120,7 +120,8 @@ qint32 TSipLine::Open(TLineEventSink* sink, quint32) {
         m_audio.Register(VoiceWaveOutId(DeviceId), VoiceWaveInId(DeviceId));
     }
     m_sink = sink;
-    if (m_waiting) {  // a caller rang while the line was reopening
+    sink->DevState(LINEDEVSTATE_CONNECTED);  // listening
+    if (m_waiting) {                         // a caller rang while the line was reopening
         LinphoneCall* call = std::exchange(m_waiting, nullptr);
         if (linphone_call_get_state(call) == LinphoneCallStateIncomingReceived) Offer(call);
         linphone_call_unref(call);
