@@ -9,8 +9,8 @@
 #include <QSet>
 
 #include "platform/mail/mailsettings.h"
-#include "platform/mail/secretstore.h"
 #include "platform/mail/smtpsender.h"
+#include "platform/secretstore.h"
 #include "store/outbox.h"
 
 class TCallLog;

@@ -62,6 +62,15 @@ void TSipTestCaller::HangUp() {
 }
 
 void TSipTestCaller::OnCallState(_LinphoneCall* call, int state) {
+    if (state == LinphoneCallStateIncomingReceived && !m_call) {
+        m_call = linphone_call_ref(call);
+        m_stack.SetInCall(true);
+        if (m_taking == Taking::Busy)
+            linphone_call_decline(call, LinphoneReasonBusy);
+        else
+            linphone_call_accept(call);
+        return;
+    }
     if (call != m_call) return;
     if (state == LinphoneCallStateStreamsRunning && !m_answered) {
         m_answered = true;

@@ -1,7 +1,8 @@
 #pragma once
 // A caller on SIP for tests, on the loopback address, on the same SIP stack as the program: it
 // calls with a name and a number, speaks a tone once answered, keys digits, keeps what it hears
-// and hangs up.
+// and hangs up. It also takes calls on its own port (answering them, or busy), keeping the
+// digits keyed to it.
 
 #include <QBuffer>
 #include <QList>
@@ -30,6 +31,7 @@ class TSipTestCaller : public QObject, private TSipCallListener {
     Q_OBJECT
 public:
     using Headers = QList<QPair<QByteArray, QByteArray>>;
+    enum class Taking { Answer, Busy };
     explicit TSipTestCaller(const QString& folder, double toneHz = 440);
     ~TSipTestCaller() override;
     bool Started() const { return m_stack.Running(); }
@@ -38,6 +40,10 @@ public:
     // Calls uri ("sip:line@127.0.0.1:5090") as from ("\"Ann Smith\" <sip:5551234@127.0.0.1>").
     bool Call(const QByteArray& uri, const QByteArray& from, const Headers& headers = {});
     void Keys(const QByteArray& digits);
+    // Calls to 127.0.0.1:Port() are answered, or refused busy.
+    void TakeCalls(Taking how) { m_taking = how; }
+    int Port() const { return m_stack.Port(); }
+    QByteArray DigitsReceived() const { return m_digits; }
     void HangUp();
     bool Answered() const { return m_answered; }
     bool Ended() const { return m_ended; }
@@ -49,7 +55,8 @@ public:
 
 private:
     void OnCallState(_LinphoneCall* call, int state) override;
-    void OnDigit(_LinphoneCall*, char) override {}
+    void OnDigit(_LinphoneCall*, char digit) override { m_digits += digit; }
+    void OnRegistration(bool, const QString&) override {}
 
     TSipAudio m_audio;
     TSipCore m_stack;
@@ -59,4 +66,6 @@ private:
     _LinphoneCall* m_call = nullptr;
     bool m_answered = false;
     bool m_ended = false;
+    Taking m_taking = Taking::Answer;
+    QByteArray m_digits;
 };

@@ -3,6 +3,7 @@
 // the caller hanging up before and after the answer.
 
 #include <QBuffer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
@@ -152,7 +153,8 @@ private slots:
         line.DeviceId = 7;
         TRecordingSink sink;
         QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
-        QVERIFY(sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED));  // listening
+        QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED); },
+                                5000));
         TSipTestCaller caller(m_work.filePath("caller"), 440);
         QVERIFY2(caller.Started(), qPrintable(caller.Error()));
         QVERIFY(caller.Call(QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port).toUtf8(),
@@ -252,6 +254,105 @@ private slots:
                                 5000));
         line.Close();
         QVERIFY(QTest::qWaitFor([&] { return next.Ended(); }, 5000));
+    }
+
+    // An account registers with its password at the registrar (an independent SIP peer that
+    // challenges with digest authentication) and then listens; a wrong password is refused
+    // and the line closes, as a modem that is not there.
+    void anAccountRegistersWithItsPassword_data() {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("registers");
+        QTest::newRow("right") << QString("secret") << true;
+        QTest::newRow("wrong") << QString("guess") << false;
+    }
+    void anAccountRegistersWithItsPassword() {
+        QFETCH(QString, password);
+        QFETCH(bool, registers);
+        const int port = FreePort();
+        QProcess registrar;
+        registrar.setStandardOutputFile(QProcess::nullDevice());
+        registrar.start("sipp",
+                        {"-sf", RINGVALE_SIPP_SCENARIOS "/registrar.xml", "-i", "127.0.0.1", "-p",
+                         QString::number(port), "-m", "1", "-nostdin", "-timeout", "30s"});
+        QVERIFY(registrar.waitForStarted(5000));
+        QTest::qWait(300);  // listening
+        const QString name = QStringLiteral("Sip account");
+        QFile file(TProfile::Path(TSipLine::PasswordFileName(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(password.toUtf8());
+        file.close();
+
+        TSipLine line(name, QStringLiteral("sip:alice@127.0.0.1:%1").arg(port));
+        line.DeviceId = 9;
+        TRecordingSink sink;
+        QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED) ||
+                       sink.Has(LINE_CLOSE, 0);
+            },
+            10000));
+        QCOMPARE(sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED), registers);
+        QCOMPARE(sink.Has(LINE_CLOSE, 0), !registers);
+        line.Close();
+        registrar.kill();
+        registrar.waitForFinished(5000);
+        QFile::remove(file.fileName());
+    }
+
+    // A page through a PBX: the number goes in the INVITE, the pager digits as touch tones once
+    // the call is answered. A busy number is reported busy, as the outgoing queue retries it.
+    void placesCallsThroughThePeer() {
+        TSipTestCaller pbx(m_work.filePath("pbx"));
+        QVERIFY2(pbx.Started(), qPrintable(pbx.Error()));
+        const int port = FreePort();
+        TSipLine line(QStringLiteral("Sip test"),
+                      QStringLiteral("sip:ringvale@127.0.0.1:%1;outbound=127.0.0.1:%2")
+                          .arg(port)
+                          .arg(pbx.Port()));
+        line.DeviceId = 10;
+        TRecordingSink sink;
+        QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED); },
+                                5000));
+        HCALL call = 0;
+        QCOMPARE(line.MakeCall(11, "5551234,123#", LINECALLPARAMS{}, &call), 0);
+        QVERIFY(call != 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_CONNECTED); },
+                                5000));
+        QVERIFY(QTest::qWaitFor([&] { return pbx.DigitsReceived() == "123#"; }, 6000));
+        QCOMPARE(line.Drop(call, 12), 0);
+        QVERIFY(QTest::qWaitFor([&] { return pbx.Ended(); }, 5000));
+
+        TSipTestCaller busy(m_work.filePath("busy"));
+        busy.TakeCalls(TSipTestCaller::Taking::Busy);
+        TSipLine second(QStringLiteral("Sip test 2"),
+                        QStringLiteral("sip:ringvale@127.0.0.1:%1;outbound=127.0.0.1:%2")
+                            .arg(FreePort())
+                            .arg(busy.Port()));
+        second.DeviceId = 11;
+        TRecordingSink busySink;
+        QCOMPARE(second.Open(&busySink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return busySink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED); }, 5000));
+        QCOMPARE(second.MakeCall(13, "5550000", LINECALLPARAMS{}, &call), 0);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return busySink.Has(LINE_CALLSTATE, LINECALLSTATE_DISCONNECTED); }, 5000));
+        QVERIFY(busySink.Has(LINE_CALLSTATE, LINECALLSTATE_BUSY));
+        const auto gone =
+            std::find_if(busySink.Posted.begin(), busySink.Posted.end(), [](const TPosted& p) {
+                return p.Message == LINE_CALLSTATE && p.P1 == LINECALLSTATE_DISCONNECTED;
+            });
+        QCOMPARE(gone->P2, quintptr(LINEDISCONNECTMODE_BUSY));
+        // A direct address with no peer has nobody to call.
+        TSipLine alone(QStringLiteral("Sip alone"),
+                       QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(FreePort()));
+        alone.DeviceId = 12;
+        TRecordingSink aloneSink;
+        QCOMPARE(alone.Open(&aloneSink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return aloneSink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED); }, 5000));
+        QCOMPARE(alone.MakeCall(15, "5550000", LINECALLPARAMS{}, &call), LINEERR_OPERATIONUNAVAIL);
     }
 
 private:

@@ -22,8 +22,8 @@
 #include "eventloop.h"
 #include "mailserver.h"
 #include "modal.h"
-#include "platform/mail/secretstore.h"
 #include "platform/profile.h"
+#include "platform/secretstore.h"
 #include "platform/telephony/fakeline.h"
 #include "recordingview.h"
 #include "scriptedprompts.h"
@@ -204,9 +204,9 @@ private slots:
 
         setup.OKBtnClick();
         QVERIFY(!setup.isVisible());
-        QVERIFY(QTest::qWaitFor([] { return QFile::exists(TSecretStore::FallbackPath()); }, 5000));
-        QCOMPARE(TSecretStore::ReadFallback(), QString("right"));
-        QCOMPARE(QFile::permissions(TSecretStore::FallbackPath()) &
+        QVERIFY(QTest::qWaitFor([] { return QFile::exists(TSecretStore().FallbackPath()); }, 5000));
+        QCOMPARE(TSecretStore().ReadFallback(), QString("right"));
+        QCOMPARE(QFile::permissions(TSecretStore().FallbackPath()) &
                      (QFileDevice::ReadGroup | QFileDevice::ReadOther),
                  QFileDevice::Permissions());
         const TMailSettings kept = TMailSettings::Load();

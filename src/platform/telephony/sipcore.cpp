@@ -42,6 +42,20 @@ void DigitReceived(LinphoneCore* core, LinphoneCall* call, int digit) {
     if (TSipCallListener* listener = ListenerOf(core)) listener->OnDigit(call, char(digit));
 }
 
+void RegistrationChanged(LinphoneCore* core, LinphoneAccount* account,
+                         LinphoneRegistrationState state, const char*) {
+    TSipCallListener* listener = ListenerOf(core);
+    if (!listener) return;
+    if (state == LinphoneRegistrationOk) return listener->OnRegistration(true, QString());
+    if (state != LinphoneRegistrationFailed) return;
+    const LinphoneErrorInfo* error = linphone_account_get_error_info(account);
+    const int code = error ? linphone_error_info_get_protocol_code(error) : 0;
+    const char* phrase = error ? linphone_error_info_get_phrase(error) : nullptr;
+    QString reason = code ? QString::number(code) : QStringLiteral("no answer");
+    if (phrase && *phrase) reason += QLatin1Char(' ') + QString::fromUtf8(phrase);
+    listener->OnRegistration(false, reason);
+}
+
 // The stack's warnings and errors join the program's log; its chatter does not.
 void LogWritten(LinphoneLoggingService*, const char* domain, LinphoneLogLevel level,
                 const char* message) {
@@ -124,6 +138,7 @@ bool TSipCore::Start(const Options& options, QString* error) {
     LinphoneCoreCbs* callbacks = linphone_factory_create_core_cbs(factory);
     linphone_core_cbs_set_call_state_changed(callbacks, CallStateChanged);
     linphone_core_cbs_set_dtmf_received(callbacks, DigitReceived);
+    linphone_core_cbs_set_account_registration_state_changed(callbacks, RegistrationChanged);
     linphone_core_add_callbacks(m_core, callbacks);
     linphone_core_cbs_unref(callbacks);
     Configure(options);
@@ -138,22 +153,52 @@ bool TSipCore::Start(const Options& options, QString* error) {
     m_port = options.Tcp ? linphone_transports_get_tcp_port(used)
                          : linphone_transports_get_udp_port(used);
     linphone_transports_unref(used);
-    if (m_port <= 0 || (options.Port > 0 && m_port != options.Port)) {
+    const bool fixedPort = options.Port > 0 && options.Password.isEmpty();
+    if (m_port <= 0 || (fixedPort && m_port != options.Port)) {
         *error = QStringLiteral("cannot listen on %1 port %2")
                      .arg(QString::fromUtf8(options.Host))
                      .arg(options.Port);
         Stop();
         return false;
     }
+    if (!options.Password.isEmpty()) Register(options);
     m_iterate.start(kIdleIterateMs);
     return true;
+}
+
+// The stack refreshes the registration before it expires and registers again after a loss.
+void TSipCore::Register(const Options& options) {
+    LinphoneFactory* factory = linphone_factory_get();
+    const QByteArray host = options.Host + ':' + QByteArray::number(options.Port);
+    const QByteArray identity = "sip:" + options.User + '@' + host;
+    const QByteArray server =
+        "sip:" + host + (options.Tcp ? QByteArray(";transport=tcp") : QByteArray());
+    LinphoneAccountParams* params = linphone_core_create_account_params(m_core);
+    LinphoneAddress* address = linphone_factory_create_address(factory, identity.constData());
+    linphone_account_params_set_identity_address(params, address);
+    linphone_address_unref(address);
+    LinphoneAddress* serverAddress = linphone_factory_create_address(factory, server.constData());
+    linphone_account_params_set_server_address(params, serverAddress);
+    linphone_address_unref(serverAddress);
+    linphone_account_params_enable_register(params, TRUE);
+    LinphoneAccount* account = linphone_core_create_account(m_core, params);
+    linphone_account_params_unref(params);
+    LinphoneAuthInfo* auth = linphone_factory_create_auth_info(
+        factory, options.User.constData(), nullptr, options.Password.toUtf8().constData(), nullptr,
+        nullptr, options.Host.constData());
+    linphone_core_add_auth_info(m_core, auth);
+    linphone_auth_info_unref(auth);
+    linphone_core_add_account(m_core, account);
+    linphone_core_set_default_account(m_core, account);
+    linphone_account_unref(account);
 }
 
 void TSipCore::Configure(const Options& options) {
     linphone_core_set_user_agent(m_core, "Ringvale", RINGVALE_VERSION);
     linphone_core_enable_ipv6(m_core, QHostAddress(QString::fromUtf8(options.Host)).protocol() ==
                                           QAbstractSocket::IPv6Protocol);
-    const int port = options.Port > 0 ? options.Port : LC_SIP_TRANSPORT_RANDOM;
+    const bool registering = !options.Password.isEmpty();
+    const int port = options.Port > 0 && !registering ? options.Port : LC_SIP_TRANSPORT_RANDOM;
     LinphoneTransports* transports = linphone_factory_create_transports(linphone_factory_get());
     linphone_transports_set_udp_port(transports, options.Tcp ? 0 : port);
     linphone_transports_set_tcp_port(transports, options.Tcp ? port : 0);

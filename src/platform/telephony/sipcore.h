@@ -18,6 +18,9 @@ public:
     // A call's new state (a LinphoneCallState), called from inside the stack's turn.
     virtual void OnCallState(_LinphoneCall* call, int state) = 0;
     virtual void OnDigit(_LinphoneCall* call, char digit) = 0;
+    // The account registered (or registered again), or was refused with the registrar's reason
+    // ("403 Forbidden").
+    virtual void OnRegistration(bool registered, const QString& reason) = 0;
 };
 
 class TSipCore : public QObject {
@@ -28,6 +31,10 @@ public:
         QByteArray Host;  // a numeric address is listened on alone; a name means everywhere
         int Port = 5060;  // -1: any free port
         bool Tcp = false;
+        // With a password the stack registers USER@Host (at Host:Port) instead of listening
+        // there, on a port of its own.
+        QByteArray User;
+        QString Password;
     };
 
     TSipCore(TSipAudio& audio, TSipCallListener& listener);
@@ -45,6 +52,7 @@ public:
 
 private:
     void Configure(const Options& options);
+    void Register(const Options& options);
 
     TSipAudio& m_audio;
     TSipCallListener& m_listener;

@@ -30,6 +30,13 @@ QByteArray FromOf(LinphoneCall* call) {
 }
 }  // namespace
 
+QString TSipLine::PasswordFileName(const QString& lineName) {
+    QString safe;
+    for (const QChar c : lineName)
+        safe += c.isLetterOrNumber() ? c : QLatin1Char('_');
+    return QStringLiteral("sip-password-") + safe;
+}
+
 bool TSipAddress::Parse(const QString& text, TSipAddress* address) {
     const QString trimmed = text.trimmed();
     if (!trimmed.startsWith(QLatin1String("sip:"), Qt::CaseInsensitive)) return false;
@@ -37,9 +44,12 @@ bool TSipAddress::Parse(const QString& text, TSipAddress* address) {
     const QStringList params = rest.split(QLatin1Char(';'));
     rest = params.first();
     TSipAddress parsed;
-    for (const QString& param : params.mid(1))
+    for (const QString& param : params.mid(1)) {
         if (param.compare(QLatin1String("transport=tcp"), Qt::CaseInsensitive) == 0)
             parsed.Tcp = true;
+        if (param.startsWith(QLatin1String("outbound="), Qt::CaseInsensitive))
+            parsed.Outbound = param.mid(9).toUtf8();
+    }
     const qsizetype at = rest.indexOf(QLatin1Char('@'));
     if (at <= 0) return false;
     parsed.User = rest.left(at).toUtf8();
@@ -58,8 +68,12 @@ bool TSipAddress::Parse(const QString& text, TSipAddress* address) {
 }
 
 TSipLine::TSipLine(const QString& name, const QString& uri)
-    : m_name(name), m_audio(name), m_stack(m_audio, *this) {
+    : m_name(name),
+      m_audio(name),
+      m_stack(m_audio, *this),
+      m_secrets(QStringLiteral("SIP ") + name, PasswordFileName(name)) {
     m_valid = TSipAddress::Parse(uri, &m_address);
+    connect(&m_secrets, &TSecretStore::Fetched, this, &TSipLine::Start);
     connect(&m_ringTimer, &QTimer::timeout, this, &TSipLine::Ring);
     m_release.setSingleShot(true);
     connect(&m_release, &QTimer::timeout, this, &TSipLine::StopListening);
@@ -83,6 +97,7 @@ qint32 TSipLine::GetDevCaps(LINEDEVCAPS* caps) {
 
 void TSipLine::StopListening() {
     m_release.stop();
+    m_ready = false;
     if (m_waiting) {
         linphone_call_decline(m_waiting, LinphoneReasonBusy);
         linphone_call_unref(std::exchange(m_waiting, nullptr));
@@ -91,6 +106,8 @@ void TSipLine::StopListening() {
     m_stack.Stop();
 }
 
+// The line is open at once; it reports itself listening once the stack runs (and, for an
+// account, once it has registered). Starting waits for the account's password from the keyring.
 qint32 TSipLine::Open(TLineEventSink* sink, quint32) {
     if (m_sink) return LINEERR_ALLOCATED;
     if (!m_valid) {
@@ -98,35 +115,77 @@ qint32 TSipLine::Open(TLineEventSink* sink, quint32) {
         return LINEERR_RESOURCEUNAVAIL;
     }
     m_release.stop();  // reopened after a call: still listening
-    if (!m_stack.Running()) {
-        QString error;
-        TSipCore::Options options;
-        options.Folder = TProfile::Path(QStringLiteral("sip"));
-        options.Host = m_address.Host;
-        options.Port = m_address.Port;
-        options.Tcp = m_address.Tcp;
-        if (!m_stack.Start(options, &error)) {
-            if (error != m_lastProblem) Trace(error);  // tried again at every connect
-            m_lastProblem = error;
-            return LINEERR_RESOURCEUNAVAIL;
-        }
-        m_lastProblem.clear();
-        Trace(QStringLiteral("listening on %1 port %2")
-                  .arg(QString::fromUtf8(m_address.Host))
-                  .arg(m_stack.Port()));
-    }
-    if (!m_registered) {
-        m_registered = true;
+    if (!m_devicesRegistered) {
+        m_devicesRegistered = true;
         m_audio.Register(VoiceWaveOutId(DeviceId), VoiceWaveInId(DeviceId));
     }
     m_sink = sink;
-    sink->DevState(LINEDEVSTATE_CONNECTED);  // listening
-    if (m_waiting) {                         // a caller rang while the line was reopening
+    if (m_stack.Running()) {
+        if (m_ready) Listening();
+    } else if (!m_fetching) {
+        m_fetching = true;
+        m_secrets.Fetch();
+    }
+    return 0;
+}
+
+void TSipLine::Start(const QString& password) {
+    m_fetching = false;
+    if (!m_sink || m_stack.Running()) return;
+    TSipCore::Options options;
+    options.Folder = TProfile::Path(QStringLiteral("sip"));
+    options.Host = m_address.Host;
+    options.Port = m_address.Port;
+    options.Tcp = m_address.Tcp;
+    options.User = m_address.User;
+    options.Password = password;
+    QString error;
+    if (!m_stack.Start(options, &error)) return Refused(error);
+    m_account = !password.isEmpty();
+    if (m_account) {
+        Trace(QStringLiteral("registering as %1@%2")
+                  .arg(QString::fromUtf8(m_address.User), QString::fromUtf8(m_address.Host)));
+        return;  // listening once registered
+    }
+    Trace(QStringLiteral("listening on %1 port %2")
+              .arg(QString::fromUtf8(m_address.Host))
+              .arg(m_stack.Port()));
+    m_ready = true;
+    Listening();
+}
+
+void TSipLine::Listening() {
+    m_lastProblem.clear();
+    m_sink->DevState(LINEDEVSTATE_CONNECTED);
+    if (m_waiting) {  // a caller rang while the line was reopening
         LinphoneCall* call = std::exchange(m_waiting, nullptr);
         if (linphone_call_get_state(call) == LinphoneCallStateIncomingReceived) Offer(call);
         linphone_call_unref(call);
     }
-    return 0;
+}
+
+// The stack could not start or the account was refused: the line closes, and the program
+// opens it again later as it does a modem that is not there.
+void TSipLine::Refused(const QString& reason) {
+    if (reason != m_lastProblem) Trace(reason);  // tried again at every connect
+    m_lastProblem = reason;
+    if (m_sink) m_sink->Closed();
+    // Not from inside the stack's own turn, which may be what reports the refusal.
+    QTimer::singleShot(0, this, [this] {
+        if (m_mode == Mode::Idle) StopListening();
+    });
+}
+
+void TSipLine::OnRegistration(bool registered, const QString& reason) {
+    if (!registered) {
+        m_ready = false;
+        if (m_mode != Mode::Idle) return;  // the call goes on; the stack keeps trying
+        return Refused(QStringLiteral("registration refused: ") + reason);
+    }
+    if (m_ready) return;  // a refresh
+    Trace(QStringLiteral("registered"));
+    m_ready = true;
+    if (m_sink) Listening();
 }
 
 // The program closes and reopens the line after every call: the stack keeps listening for a
@@ -152,15 +211,17 @@ void TSipLine::OnCallState(LinphoneCall* call, int state) {
     if (call != m_sipCall) return;
     switch (state) {
         case LinphoneCallStateStreamsRunning:
+            if (m_mode == Mode::Dialing) return Connected();
             if (m_mode != Mode::Answering) return;
-            m_mode = Mode::Connected;
-            m_callState = LINECALLSTATE_CONNECTED;
             m_sink->Reply(std::exchange(m_answerRequest, 0), 0);
-            m_sink->CallState(m_call, LINECALLSTATE_CONNECTED, 0, LINECALLPRIVILEGE_OWNER);
-            return;
+            return Connected();
         case LinphoneCallStateEnd:
         case LinphoneCallStateError:
             if (m_mode == Mode::Dropping || m_mode == Mode::Idle) return ForgetCall();
+            if (m_mode == Mode::Dialing) {
+                NotReached(linphone_call_get_reason(call));
+                return ForgetCall();
+            }
             if (m_mode == Mode::Answering && m_answerRequest)
                 m_sink->Reply(std::exchange(m_answerRequest, 0), LINEERR_OPERATIONFAILED);
             // Whatever the caller said until the BYE is kept: the recording ends with it.
@@ -172,6 +233,37 @@ void TSipLine::OnCallState(LinphoneCall* call, int state) {
         default:
             return;
     }
+}
+
+void TSipLine::Connected() {
+    m_mode = Mode::Connected;
+    m_callState = LINECALLSTATE_CONNECTED;
+    m_sink->CallState(m_call, LINECALLSTATE_CONNECTED, 0, LINECALLPRIVILEGE_OWNER);
+    if (m_afterAnswer.isEmpty()) return;
+    // A page: its digits go as touch tones once answered, after the pauses the dial string
+    // asks for (two seconds for each comma, as a modem pauses).
+    QTimer::singleShot(m_pauseMs, this, [this, call = m_call, digits = m_afterAnswer] {
+        if (m_call == call && m_mode == Mode::Connected && m_sipCall)
+            linphone_call_send_dtmfs(m_sipCall, digits.constData());
+    });
+    m_afterAnswer.clear();
+}
+
+// Busy, no answer, or anything else: the results the outgoing queue tells apart.
+void TSipLine::NotReached(int reason) {
+    quint32 mode = LINEDISCONNECTMODE_UNAVAIL;
+    if (reason == LinphoneReasonBusy) {
+        mode = LINEDISCONNECTMODE_BUSY;
+        m_sink->CallState(m_call, LINECALLSTATE_BUSY);
+    } else if (reason == LinphoneReasonNotAnswered ||
+               reason == LinphoneReasonTemporarilyUnavailable) {
+        mode = LINEDISCONNECTMODE_NOANSWER;
+    }
+    Trace(QStringLiteral("the call was not answered: %1")
+              .arg(QString::fromUtf8(linphone_reason_to_string(LinphoneReason(reason)))));
+    m_mode = Mode::Dropping;
+    m_callState = LINECALLSTATE_DISCONNECTED;
+    m_sink->CallState(m_call, LINECALLSTATE_DISCONNECTED, mode);
 }
 
 void TSipLine::OnDigit(LinphoneCall* call, char digit) {
@@ -304,8 +396,40 @@ qint32 TSipLine::Drop(HCALL call, qint32 requestId) {
     return 0;
 }
 
-qint32 TSipLine::MakeCall(qint32, const QByteArray&, const LINECALLPARAMS&, HCALL*) {
-    return LINEERR_OPERATIONUNAVAIL;  // a direct address has nobody to send calls to
+// The number goes to the account's server, or to the outbound peer of a direct address (a
+// PBX); what follows the first pause is sent as touch tones once the call is answered.
+qint32 TSipLine::MakeCall(qint32 requestId, const QByteArray& number, const LINECALLPARAMS&,
+                          HCALL* call) {
+    if (m_mode != Mode::Idle || !m_ready) return LINEERR_CALLUNAVAIL;
+    const QByteArray peer = m_address.Outbound.isEmpty() && m_account
+                                ? m_address.Host + ':' + QByteArray::number(m_address.Port)
+                                : m_address.Outbound;
+    if (peer.isEmpty()) return LINEERR_OPERATIONUNAVAIL;  // nobody to send calls to
+    QByteArray digits;
+    qsizetype at = 0;
+    for (; at < number.size() && QByteArray("0123456789*#+").contains(number[at]); ++at)
+        digits += number[at];
+    if (digits.isEmpty()) return LINEERR_INVALADDRESS;
+    m_pauseMs = 0;
+    m_afterAnswer.clear();
+    for (; at < number.size(); ++at) {
+        const char c = number[at];
+        if (c == ',') m_pauseMs += 2000;
+        if ((c >= '0' && c <= '9') || c == '*' || c == '#' || (c >= 'A' && c <= 'D'))
+            m_afterAnswer += c;
+    }
+    const QByteArray uri = "sip:" + digits + '@' + peer +
+                           (m_address.Tcp ? QByteArray(";transport=tcp") : QByteArray());
+    LinphoneCall* placed = linphone_core_invite(m_stack.Core(), uri.constData());
+    if (!placed) return LINEERR_OPERATIONFAILED;
+    m_sipCall = linphone_call_ref(placed);
+    m_mode = Mode::Dialing;
+    m_call = *call = m_sink->NewCall();
+    m_callState = LINECALLSTATE_DIALING;
+    m_stack.SetInCall(true);
+    m_sink->Reply(requestId, 0);
+    m_sink->CallState(m_call, LINECALLSTATE_DIALING, 0, LINECALLPRIVILEGE_OWNER);
+    return 0;
 }
 
 qint32 TSipLine::GetID(HCALL, quint32, const QByteArray& deviceClass, VARSTRING* id) {

@@ -4,14 +4,19 @@
 // call's voice is a pair of wave devices (no sound card is opened), touch tones come as RFC 2833
 // events, SIP INFO or in-band tones, and a BYE or CANCEL is the caller hanging up.
 //
-// lines.conf names the address "NAME = sip:USER@HOST:PORT"; the line listens for calls sent
-// straight to it there (an analogue adapter or a PBX), on UDP, or on TCP with ";transport=tcp".
+// lines.conf names the address "NAME = sip:USER@HOST:PORT" (";transport=tcp" for TCP). With no
+// password kept for the line, it listens there for calls sent straight to it (an analogue
+// adapter, a PBX). With one (in the keyring, or the file PasswordFileName in the data folder),
+// it is an account: it registers USER with the registrar at HOST:PORT and takes the calls the
+// provider sends it. Calls placed go to the account's server, or for a direct address to the
+// peer named by ";outbound=HOST:PORT" (a PBX).
 
 #include <QObject>
 #include <QTimer>
 #include <map>
 #include <memory>
 
+#include "platform/secretstore.h"
 #include "platform/telephony/callerid.h"
 #include "platform/telephony/linedevice.h"
 #include "platform/telephony/sipaudio.h"
@@ -23,6 +28,7 @@ struct TSipAddress {
     QByteArray Host;
     int Port = 5060;
     bool Tcp = false;
+    QByteArray Outbound;  // ";outbound=HOST:PORT": where a direct address sends its calls
     // False when the text is no SIP address.
     static bool Parse(const QString& text, TSipAddress* address);
 };
@@ -35,6 +41,8 @@ public:
 
     TSipLine(const QString& name, const QString& uri);
     ~TSipLine() override;
+    // Where an account's password is kept when no keyring runs, in the data folder.
+    static QString PasswordFileName(const QString& lineName);
 
     QString Name() const override { return m_name; }
     qint32 GetDevCaps(LINEDEVCAPS* caps) override;
@@ -51,10 +59,16 @@ public:
     qint32 GetID(HCALL call, quint32 select, const QByteArray& deviceClass, VARSTRING* id) override;
 
 private:
-    enum class Mode { Idle, Offering, Answering, Connected, Dropping };
+    enum class Mode { Idle, Offering, Answering, Dialing, Connected, Dropping };
 
     void OnCallState(_LinphoneCall* call, int state) override;
     void OnDigit(_LinphoneCall* call, char digit) override;
+    void OnRegistration(bool registered, const QString& reason) override;
+    void Start(const QString& password);
+    void Listening();
+    void Refused(const QString& reason);
+    void Connected();
+    void NotReached(int reason);
     void StopListening();
     void Trace(const QString& text) const;
     void Offer(_LinphoneCall* call);
@@ -69,8 +83,12 @@ private:
     TLineEventSink* m_sink = nullptr;
     TSipAudio m_audio;
     TSipCore m_stack;
+    TSecretStore m_secrets;
+    bool m_fetching = false;  // the password
+    bool m_ready = false;     // listening, or registered
+    bool m_account = false;   // registered with a password
     QString m_lastProblem;
-    bool m_registered = false;  // the wave devices
+    bool m_devicesRegistered = false;
 
     Mode m_mode = Mode::Idle;
     HCALL m_call = 0;
@@ -79,6 +97,8 @@ private:
     quint32 m_callState = 0;
     qint32 m_answerRequest = 0;
     bool m_monitorDigits = false;
+    QByteArray m_afterAnswer;  // a page's digits
+    int m_pauseMs = 0;
     TCallerId m_callerId;
     bool m_haveCallerId = false;
 

@@ -1,4 +1,4 @@
-#include "platform/mail/secretstore.h"
+#include "platform/secretstore.h"
 
 #include <qt6keychain/keychain.h>
 
@@ -12,13 +12,17 @@ namespace {
 const QString kService = QStringLiteral("Ringvale");
 }
 
-TSecretStore::TSecretStore(QObject* parent) : QObject(parent) {}
+TSecretStore::TSecretStore(QObject* parent)
+    : TSecretStore(QStringLiteral("Email"), QStringLiteral("email-password"), parent) {}
 
-QString TSecretStore::FallbackPath() {
-    return TProfile::Path(QStringLiteral("email-password"));
+TSecretStore::TSecretStore(const QString& account, const QString& fileName, QObject* parent)
+    : QObject(parent), m_account(account), m_fileName(fileName) {}
+
+QString TSecretStore::FallbackPath() const {
+    return TProfile::Path(m_fileName);
 }
 
-QString TSecretStore::ReadFallback() {
+QString TSecretStore::ReadFallback() const {
     QFile file(FallbackPath());
     if (!file.open(QIODevice::ReadOnly)) return QString();
     return QString::fromUtf8(file.readAll()).trimmed();
@@ -26,7 +30,7 @@ QString TSecretStore::ReadFallback() {
 
 // One password per data folder, so that two folders of one user keep their own accounts.
 QString TSecretStore::Key() const {
-    return QStringLiteral("Email ") + QDir(TProfile::Folder()).absolutePath();
+    return m_account + QLatin1Char(' ') + QDir(TProfile::Folder()).absolutePath();
 }
 
 void TSecretStore::Fetch() {
@@ -63,7 +67,7 @@ void TSecretStore::StoreInFile(const QString& password) {
     QString error;
     if (password.isEmpty()) {
         if (QFile::exists(FallbackPath()) && !QFile::remove(FallbackPath()))
-            error = QStringLiteral("The file email-password could not be removed");
+            error = QStringLiteral("The file %1 could not be removed").arg(m_fileName);
     } else {
         RewriteFile(FallbackPath(), password.toUtf8(), &error);  // readable by the user only
     }
