@@ -199,6 +199,15 @@ bool PrivacyHides(const QByteArray& privacy) {
 }
 }  // namespace
 
+void FillCallInfo(LINECALLINFO* info, const TCallerId* callerId) {
+    const quint32 size = info->dwTotalSize;
+    *info = LINECALLINFO{};
+    info->dwTotalSize = size;
+    if (!callerId) return;
+    info->dwCallerIDFlags = callerId->Flags;
+    SetCallerIdStrings(info, callerId->Number, &callerId->Name);
+}
+
 TCallerId SipCallerId(const QByteArray& assertedIdentity, const QByteArray& remotePartyId,
                       const QByteArray& from, const QByteArray& privacy) {
     const QByteArray& header = !assertedIdentity.trimmed().isEmpty() ? assertedIdentity

@@ -39,6 +39,12 @@ private:
     quint32 m_numberFlags = 0;
 };
 
+struct LINECALLINFO;
+// A call's information as a line reports it: cleared (its size kept), with the caller ID when
+// there is one. A name string always goes along, empty when the line sent none, so that a
+// number alone still reaches the call log.
+void FillCallInfo(LINECALLINFO* info, const TCallerId* callerId);
+
 // A SIP caller's identity from the headers of the INVITE: P-Asserted-Identity, else
 // Remote-Party-ID, else From (each as it stands in the request, empty when absent); the display
 // name is the name and the URI's user part the number. A hidden caller (anonymous, or a

@@ -331,13 +331,7 @@ void TSipLine::ForgetCall() {
 
 qint32 TSipLine::GetCallInfo(HCALL call, LINECALLINFO* info) {
     if (call != m_call) return LINEERR_INVALCALLHANDLE;
-    const quint32 size = info->dwTotalSize;
-    *info = LINECALLINFO{};
-    info->dwTotalSize = size;
-    if (m_haveCallerId) {
-        info->dwCallerIDFlags = m_callerId.Flags;
-        SetCallerIdStrings(info, m_callerId.Number, &m_callerId.Name);
-    }
+    FillCallInfo(info, m_haveCallerId ? &m_callerId : nullptr);
     return 0;
 }
 

@@ -503,15 +503,7 @@ void TV253Line::Idle() {
 
 qint32 TV253Line::GetCallInfo(HCALL call, LINECALLINFO* info) {
     if (call != m_call) return LINEERR_INVALCALLHANDLE;
-    const quint32 size = info->dwTotalSize;
-    *info = LINECALLINFO{};
-    info->dwTotalSize = size;
-    if (m_haveCallerId) {
-        info->dwCallerIDFlags = m_callerId.Flags;
-        // A name string always goes along, empty when the line sent none, so that a number
-        // alone still reaches the call log.
-        SetCallerIdStrings(info, m_callerId.Number, &m_callerId.Name);
-    }
+    FillCallInfo(info, m_haveCallerId ? &m_callerId : nullptr);
     return 0;
 }
 
