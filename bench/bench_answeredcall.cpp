@@ -207,7 +207,7 @@ bool MeasureSip(const QString& path, TFigures* figures) {
     figures->IdleCpu = (ProcessCpuSeconds(pid) - idleBefore) / kIdleSeconds;
 
     for (int call = 1; call <= kCalls; ++call) {
-        TSipTestCaller caller(folder.Work.filePath(QStringLiteral("caller%1").arg(call)), 440);
+        TSipCaller caller(folder.Work.filePath(QStringLiteral("caller%1").arg(call)), 440);
         const double cpuBefore = ProcessCpuSeconds(pid);
         const QMap<QString, double> threadsBefore = CpuByThread(pid);
         if (!caller.Call(uri, "\"GARCIA MARIA\" <sip:4045551212@127.0.0.1>")) return false;

@@ -34,8 +34,7 @@ bool HeardTone(const QByteArray& heard, double hz) {
     const qsizetype window = 4000 * 2;
     for (qsizetype at = 0; at + window <= heard.size(); at += window / 4) {
         const QByteArray part = heard.mid(at, window);
-        if (Loudness(part) > 1000 && qAbs(TSipTestCaller::ToneHz(part) - hz) < hz * 0.03)
-            return true;
+        if (Loudness(part) > 1000 && qAbs(TSipCaller::ToneHz(part) - hz) < hz * 0.03) return true;
     }
     return false;
 }
@@ -55,7 +54,7 @@ private slots:
     // A caller with a name and a number rings twice, is answered, hears the greeting, speaks
     // and hangs up: the call is logged with its caller ID and the message holds what was said.
     void answersACallerAndTakesAMessage() {
-        TSipTestCaller caller(m_folder->Work.filePath("caller1"), 440);
+        TSipCaller caller(m_folder->Work.filePath("caller1"), 440);
         QVERIFY(caller.Call(m_uri, "\"Ann Smith\" <sip:3125550199@127.0.0.1>"));
         // The second ring comes six seconds after the first.
         QVERIFY(QTest::qWaitFor([&] { return caller.Answered(); }, 15000));
@@ -70,7 +69,7 @@ private slots:
         QCOMPARE(record.Number, QString("312-555-0199"));
         QCOMPARE(record.Actions, quint32(LOG_TOOK_MESSAGE));
         // The greeting's square wave of about 551 Hz reached the caller.
-        const double heard = TSipTestCaller::ToneHz(greeting.mid(4000, 8000));
+        const double heard = TSipCaller::ToneHz(greeting.mid(4000, 8000));
         QVERIFY2(qAbs(heard - 551) < 30, qPrintable(QString::number(heard)));
         QFile message(m_folder->Data + "/Messages/" + record.MessageFile);
         QVERIFY(message.open(QIODevice::ReadOnly));
@@ -84,7 +83,7 @@ private slots:
     // CANCEL): both are logged with their caller ID, and the line answers the next caller.
     void callersWhoHangUpEarly() {
         {
-            TSipTestCaller caller(m_folder->Work.filePath("caller2"));
+            TSipCaller caller(m_folder->Work.filePath("caller2"));
             QVERIFY(caller.Call(m_uri, "\"Bob Early\" <sip:4045550101@127.0.0.1>"));
             QVERIFY(QTest::qWaitFor([&] { return caller.Answered(); }, 15000));
             QTest::qWait(800);
@@ -93,7 +92,7 @@ private slots:
                      SaidLately());
         }
         {
-            TSipTestCaller caller(m_folder->Work.filePath("caller3"));
+            TSipCaller caller(m_folder->Work.filePath("caller3"));
             QVERIFY(caller.Call(m_uri, "\"Cy Gaveup\" <sip:4045550102@127.0.0.1>"));
             QTest::qWait(1500);  // one ring
             QVERIFY(!caller.Answered());
@@ -111,7 +110,7 @@ private slots:
     // The owner calls in, keys "#" and the access code by RFC 2833 during the greeting, and
     // hears the message the first caller left.
     void theOwnerHearsTheMessageFromAnotherPhone() {
-        TSipTestCaller owner(m_folder->Work.filePath("owner"), 1200);
+        TSipCaller owner(m_folder->Work.filePath("owner"), 1200);
         QVERIFY(owner.Call(m_uri, "\"Me Away\" <sip:4045550099@127.0.0.1>"));
         QVERIFY(QTest::qWaitFor([&] { return owner.Answered(); }, 15000));
         QTest::qWait(700);

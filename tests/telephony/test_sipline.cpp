@@ -155,7 +155,7 @@ private slots:
         QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
         QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED); },
                                 5000));
-        TSipTestCaller caller(m_work.filePath("caller"), 440);
+        TSipCaller caller(m_work.filePath("caller"), 440);
         QVERIFY2(caller.Started(), qPrintable(caller.Error()));
         QVERIFY(caller.Call(QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port).toUtf8(),
                             "\"Ann Smith\" <sip:5551234@127.0.0.1>"));
@@ -205,9 +205,8 @@ private slots:
             [&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_DISCONNECTED); }, 5000));
         QVERIFY(recordingEnded);
         QVERIFY2(recording.size() > 2 * 8000 * 2, qPrintable(QString::number(recording.size())));
-        QVERIFY(qAbs(TSipTestCaller::ToneHz(Middle(recording.data().left(8000 * 2 * 2))) - 440) <
-                20);
-        QVERIFY(qAbs(TSipTestCaller::ToneHz(Middle(caller.Heard().left(8000 * 2 * 1))) - 880) < 40);
+        QVERIFY(qAbs(TSipCaller::ToneHz(Middle(recording.data().left(8000 * 2 * 2))) - 440) < 20);
+        QVERIFY(qAbs(TSipCaller::ToneHz(Middle(caller.Heard().left(8000 * 2 * 1))) - 880) < 40);
 
         QCOMPARE(line.Drop(call, 6), 0);
         QVERIFY(
@@ -226,7 +225,7 @@ private slots:
         QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
         const QByteArray uri = QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port).toUtf8();
         {
-            TSipTestCaller caller(m_work.filePath("caller2"));
+            TSipCaller caller(m_work.filePath("caller2"));
             QVERIFY(caller.Call(uri, "<sip:5550100@127.0.0.1>"));
             QVERIFY(QTest::qWaitFor(
                 [&] { return sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_RINGING); }, 5000));
@@ -245,7 +244,7 @@ private slots:
         // between rings on and is offered once the line is open again.
         line.Close();
         sink.Posted.clear();
-        TSipTestCaller next(m_work.filePath("caller3"));
+        TSipCaller next(m_work.filePath("caller3"));
         QVERIFY(next.Call(uri, "<sip:5550101@127.0.0.1>"));
         QTest::qWait(500);
         QVERIFY(sink.Posted.isEmpty() && !next.Ended());
@@ -303,7 +302,7 @@ private slots:
     // A page through a PBX: the number goes in the INVITE, the pager digits as touch tones once
     // the call is answered. A busy number is reported busy, as the outgoing queue retries it.
     void placesCallsThroughThePeer() {
-        TSipTestCaller pbx(m_work.filePath("pbx"));
+        TSipCaller pbx(m_work.filePath("pbx"));
         QVERIFY2(pbx.Started(), qPrintable(pbx.Error()));
         const int port = FreePort();
         TSipLine line(QStringLiteral("Sip test"),
@@ -324,8 +323,8 @@ private slots:
         QCOMPARE(line.Drop(call, 12), 0);
         QVERIFY(QTest::qWaitFor([&] { return pbx.Ended(); }, 5000));
 
-        TSipTestCaller busy(m_work.filePath("busy"));
-        busy.TakeCalls(TSipTestCaller::Taking::Busy);
+        TSipCaller busy(m_work.filePath("busy"));
+        busy.TakeCalls(TSipCaller::Taking::Busy);
         TSipLine second(QStringLiteral("Sip test 2"),
                         QStringLiteral("sip:ringvale@127.0.0.1:%1;outbound=127.0.0.1:%2")
                             .arg(FreePort())

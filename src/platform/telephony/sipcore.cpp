@@ -125,8 +125,10 @@ bool TSipCore::Start(const Options& options, QString* error) {
     QuietenStackLogs();
     QDir().mkpath(options.Folder);
     LinphoneFactory* factory = linphone_factory_get();
-    linphone_factory_set_data_dir(factory, options.Folder.toUtf8().constData());
-    linphone_factory_set_config_dir(factory, options.Folder.toUtf8().constData());
+    // Taken as a prefix of the files' names: the folder's own separator ends it.
+    const QByteArray folder = (options.Folder + QLatin1Char('/')).toUtf8();
+    linphone_factory_set_data_dir(factory, folder.constData());
+    linphone_factory_set_config_dir(factory, folder.constData());
     LinphoneConfig* config = StackConfig(options);
     m_core = linphone_factory_create_core_with_config_3(factory, config, nullptr);
     linphone_config_unref(config);

@@ -20,7 +20,7 @@ qint64 TToneSource::readData(char* data, qint64 size) {
     return samples * 2;
 }
 
-TSipTestCaller::TSipTestCaller(const QString& folder, double toneHz)
+TSipCaller::TSipCaller(const QString& folder, double toneHz)
     : m_audio(QStringLiteral("test caller")), m_stack(m_audio, *this), m_tone(toneHz) {
     m_heard.open(QIODevice::WriteOnly);
     m_audio.Register(kOutputId, kInputId);
@@ -31,12 +31,12 @@ TSipTestCaller::TSipTestCaller(const QString& folder, double toneHz)
     m_stack.Start(options, &m_error);
 }
 
-TSipTestCaller::~TSipTestCaller() {
+TSipCaller::~TSipCaller() {
     m_audio.End(false);
     if (m_call) linphone_call_unref(m_call);
 }
 
-bool TSipTestCaller::Call(const QByteArray& uri, const QByteArray& from, const Headers& headers) {
+bool TSipCaller::Call(const QByteArray& uri, const QByteArray& from, const Headers& headers) {
     LinphoneCore* core = m_stack.Core();
     if (!core || m_call) return false;
     linphone_core_set_primary_contact(core, from.constData());
@@ -53,15 +53,20 @@ bool TSipTestCaller::Call(const QByteArray& uri, const QByteArray& from, const H
     return true;
 }
 
-void TSipTestCaller::Keys(const QByteArray& digits) {
+void TSipCaller::SetVoice(const QByteArray& samples) {
+    m_voice.setData(samples);
+    m_voice.open(QIODevice::ReadOnly);
+}
+
+void TSipCaller::Keys(const QByteArray& digits) {
     if (m_call) linphone_call_send_dtmfs(m_call, digits.constData());
 }
 
-void TSipTestCaller::HangUp() {
+void TSipCaller::HangUp() {
     if (m_call && !m_ended) linphone_call_terminate(m_call);
 }
 
-void TSipTestCaller::OnCallState(_LinphoneCall* call, int state) {
+void TSipCaller::OnCallState(_LinphoneCall* call, int state) {
     if (state == LinphoneCallStateIncomingReceived && !m_call) {
         m_call = linphone_call_ref(call);
         m_stack.SetInCall(true);
@@ -75,7 +80,8 @@ void TSipTestCaller::OnCallState(_LinphoneCall* call, int state) {
     if (state == LinphoneCallStateStreamsRunning && !m_answered) {
         m_answered = true;
         const WAVEFORMATEX format = WAVEFORMATEX::Pcm(TSipAudio::Rate, 16, 1);
-        TWaveDevices::Find(kOutputId, true)->Start(&m_tone, format, {});
+        QIODevice* voice = m_voice.isOpen() ? static_cast<QIODevice*>(&m_voice) : &m_tone;
+        TWaveDevices::Find(kOutputId, true)->Start(voice, format, {});
         TWaveDevices::Find(kInputId, false)->Start(&m_heard, format, {});
     }
     if (state == LinphoneCallStateEnd || state == LinphoneCallStateError ||
@@ -85,7 +91,7 @@ void TSipTestCaller::OnCallState(_LinphoneCall* call, int state) {
     }
 }
 
-double TSipTestCaller::ToneHz(const QByteArray& samples) {
+double TSipCaller::ToneHz(const QByteArray& samples) {
     const auto* data = reinterpret_cast<const qint16*>(samples.constData());
     const qsizetype count = samples.size() / 2;
     if (count < 2) return 0;

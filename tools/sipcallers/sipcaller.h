@@ -1,8 +1,8 @@
 #pragma once
-// A caller on SIP for tests, on the loopback address, on the same SIP stack as the program: it
-// calls with a name and a number, speaks a tone once answered, keys digits, keeps what it hears
-// and hangs up. It also takes calls on its own port (answering them, or busy), keeping the
-// digits keyed to it.
+// A caller on SIP, on the loopback address, on the same SIP stack as the program (the tests'
+// callers, the demo's): it calls with a name and a number, speaks a tone (or given samples)
+// once answered, keys digits, keeps what it hears and hangs up. It also takes calls on its own
+// port (answering them, or busy), keeping the digits keyed to it.
 
 #include <QBuffer>
 #include <QList>
@@ -27,18 +27,20 @@ private:
     qint64 m_sample = 0;
 };
 
-class TSipTestCaller : public QObject, private TSipCallListener {
+class TSipCaller : public QObject, private TSipCallListener {
     Q_OBJECT
 public:
     using Headers = QList<QPair<QByteArray, QByteArray>>;
     enum class Taking { Answer, Busy };
-    explicit TSipTestCaller(const QString& folder, double toneHz = 440);
-    ~TSipTestCaller() override;
+    explicit TSipCaller(const QString& folder, double toneHz = 440);
+    ~TSipCaller() override;
     bool Started() const { return m_stack.Running(); }
     QString Error() const { return m_error; }
 
     // Calls uri ("sip:line@127.0.0.1:5090") as from ("\"Ann Smith\" <sip:5551234@127.0.0.1>").
     bool Call(const QByteArray& uri, const QByteArray& from, const Headers& headers = {});
+    // What it says once answered instead of the tone: 16-bit samples at 8000 Hz.
+    void SetVoice(const QByteArray& samples);
     void Keys(const QByteArray& digits);
     // Calls to 127.0.0.1:Port() are answered, or refused busy.
     void TakeCalls(Taking how) { m_taking = how; }
@@ -62,6 +64,7 @@ private:
     TSipCore m_stack;
     QString m_error;
     TToneSource m_tone;
+    QBuffer m_voice;
     QBuffer m_heard;
     _LinphoneCall* m_call = nullptr;
     bool m_answered = false;
