@@ -14,6 +14,7 @@
 #include "platform/telephony/tapi.h"
 #include "platform/wave/wavedevice.h"
 #include "sipcaller.h"
+#include "stallmeter.h"
 
 namespace {
 struct TPosted {
@@ -53,6 +54,23 @@ public:
 private:
     quint32 m_calls = 0;
 };
+
+// SIPp as the registrar of alice (password "secret") on the loopback address.
+bool StartRegistrar(QProcess& registrar, int port) {
+    registrar.setStandardOutputFile(QProcess::nullDevice());
+    registrar.start("sipp",
+                    {"-sf", RINGVALE_SIPP_SCENARIOS "/registrar.xml", "-i", "127.0.0.1", "-p",
+                     QString::number(port), "-m", "1", "-nostdin", "-timeout", "60s"});
+    if (!registrar.waitForStarted(5000)) return false;
+    QTest::qWait(300);  // listening
+    return true;
+}
+
+// The account's password where no keyring runs.
+bool KeepPassword(const QString& lineName, const QString& password) {
+    QFile file(TProfile::Path(TSipLine::PasswordFileName(lineName)));
+    return file.open(QIODevice::WriteOnly) && file.write(password.toUtf8()) > 0;
+}
 
 int FreePort() {
     QUdpSocket socket;
@@ -269,17 +287,9 @@ private slots:
         QFETCH(bool, registers);
         const int port = FreePort();
         QProcess registrar;
-        registrar.setStandardOutputFile(QProcess::nullDevice());
-        registrar.start("sipp",
-                        {"-sf", RINGVALE_SIPP_SCENARIOS "/registrar.xml", "-i", "127.0.0.1", "-p",
-                         QString::number(port), "-m", "1", "-nostdin", "-timeout", "30s"});
-        QVERIFY(registrar.waitForStarted(5000));
-        QTest::qWait(300);  // listening
+        QVERIFY(StartRegistrar(registrar, port));
         const QString name = QStringLiteral("Sip account");
-        QFile file(TProfile::Path(TSipLine::PasswordFileName(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(password.toUtf8());
-        file.close();
+        QVERIFY(KeepPassword(name, password));
 
         TSipLine line(name, QStringLiteral("sip:alice@127.0.0.1:%1").arg(port));
         line.DeviceId = 9;
@@ -296,7 +306,48 @@ private slots:
         line.Close();
         registrar.kill();
         registrar.waitForFinished(5000);
-        QFile::remove(file.fileName());
+        QFile::remove(TProfile::Path(TSipLine::PasswordFileName(name)));
+    }
+
+    // A registered account rings only for calls through its server: a flood of INVITEs from
+    // another address (127.0.0.2) is refused without a ring and never stalls the program.
+    void anAccountTakesCallsOnlyThroughItsServer() {
+        const int port = FreePort();
+        QProcess registrar;
+        QVERIFY(StartRegistrar(registrar, port));
+        const QString name = QStringLiteral("Sip guarded");
+        QVERIFY(KeepPassword(name, "secret"));
+        TSipLine line(name, QStringLiteral("sip:alice@127.0.0.1:%1").arg(port));
+        line.DeviceId = 13;
+        TRecordingSink sink;
+        QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED); },
+                                10000));
+        const QString target = QStringLiteral("127.0.0.1:%1").arg(line.Port());
+
+        QProcess flood;
+        flood.setStandardOutputFile(QProcess::nullDevice());
+        TStallMeter stalls;
+        flood.start("sipp",
+                    {"-sn", "uac", "-i", "127.0.0.2", "-p", QString::number(FreePort()), "-r",
+                     "200", "-m", "400", "-nostdin", "-timeout", "10s", "-s", "alice", target});
+        QVERIFY(flood.waitForStarted(5000));
+        QTest::qWait(4000);  // two seconds of INVITEs, and their answers
+        flood.kill();
+        flood.waitForFinished(5000);
+        QVERIFY2(!sink.Has(LINE_CALLSTATE, LINECALLSTATE_OFFERING), "a stranger's call rang");
+        QVERIFY2(stalls.LongestMs() < 100, qPrintable(QString::number(stalls.LongestMs())));
+
+        QElapsedTimer ringClock;
+        ringClock.start();
+        TSipCaller caller(m_work.filePath("through server"));  // from 127.0.0.1
+        QVERIFY(caller.Call("sip:alice@" + target.toUtf8(), "<sip:5550123@127.0.0.1>"));
+        QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_OFFERING); },
+                                10000));
+        qInfo("a caller after the flood rang after %lld ms", ringClock.elapsed());
+        line.Close();
+        registrar.kill();
+        registrar.waitForFinished(5000);
     }
 
     // A page through a PBX: the number goes in the INVITE, the pager digits as touch tones once

@@ -28,9 +28,14 @@ constexpr int kIdleIterateMs = 250;
 // turn the call away on its own first.
 constexpr int kIncomingTimeoutS = 600;
 constexpr int kStopWaitMs = 1000;
+constexpr int kTurnsInARow = 20;
+constexpr int kFlowingMs = 500;  // a call was refused this recently: more may be waiting
 
+// The stack's callbacks reach the listener through its TSipCore, which notes that the turn did
+// something.
 TSipCallListener* ListenerOf(LinphoneCore* core) {
-    return static_cast<TSipCallListener*>(linphone_core_get_user_data(core));
+    auto* stack = static_cast<TSipCore*>(linphone_core_get_user_data(core));
+    return stack ? stack->Heard() : nullptr;
 }
 
 void CallStateChanged(LinphoneCore* core, LinphoneCall* call, LinphoneCallState state,
@@ -111,9 +116,33 @@ LinphoneConfig* StackConfig(const TSipCore::Options& options) {
 
 TSipCore::TSipCore(TSipAudio& audio, TSipCallListener& listener)
     : m_audio(audio), m_listener(listener) {
-    connect(&m_iterate, &QTimer::timeout, this, [this] {
-        if (m_core) linphone_core_iterate(m_core);
-    });
+    connect(&m_iterate, &QTimer::timeout, this, &TSipCore::Iterate);
+}
+
+// A turn takes in at most one new request. While turns bring news the stack gets several in a
+// row; while calls are being refused (a flood of INVITEs, with their resends) it gets them for
+// a moment whatever they bring, and its next ones soon, so that a caller behind the flood
+// still rings quickly. Each run of turns is short enough never to stall the window.
+void TSipCore::Iterate() {
+    const bool flowing = m_sinceRefusal.isValid() && m_sinceRefusal.elapsed() < kFlowingMs;
+    for (int turn = 0; m_core && turn < kTurnsInARow; ++turn) {
+        const quint64 before = m_heard;
+        linphone_core_iterate(m_core);
+        if (m_heard == before && !flowing) break;
+    }
+    if (!m_core) return;
+    const bool busy = m_inCall || flowing;
+    const int interval = busy ? kCallIterateMs : kIdleIterateMs;
+    if (m_iterate.interval() != interval) m_iterate.start(interval);
+}
+
+void TSipCore::Refused() {
+    m_sinceRefusal.start();
+}
+
+TSipCallListener* TSipCore::Heard() {
+    ++m_heard;
+    return &m_listener;
 }
 
 TSipCore::~TSipCore() {
@@ -136,7 +165,7 @@ bool TSipCore::Start(const Options& options, QString* error) {
         *error = QStringLiteral("the SIP stack could not be set up");
         return false;
     }
-    linphone_core_set_user_data(m_core, &m_listener);
+    linphone_core_set_user_data(m_core, this);
     LinphoneCoreCbs* callbacks = linphone_factory_create_core_cbs(factory);
     linphone_core_cbs_set_call_state_changed(callbacks, CallStateChanged);
     linphone_core_cbs_set_dtmf_received(callbacks, DigitReceived);
@@ -242,5 +271,6 @@ void TSipCore::Stop() {
 }
 
 void TSipCore::SetInCall(bool inCall) {
+    m_inCall = inCall;
     if (m_core) m_iterate.start(inCall ? kCallIterateMs : kIdleIterateMs);
 }

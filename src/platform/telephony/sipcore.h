@@ -4,6 +4,7 @@
 // instead of a sound card. It keeps its databases in a folder of the program's; where it
 // cannot open them it would never start and would turn every call away.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -49,8 +50,13 @@ public:
     int Port() const { return m_port; }
     // In a call the stack is given its turn often; idle, rarely.
     void SetInCall(bool inCall);
+    // The listener refused a call: more may be queued behind it.
+    void Refused();
+    // The listener, for the stack's callbacks; counts them.
+    TSipCallListener* Heard();
 
 private:
+    void Iterate();
     void Configure(const Options& options);
     void Register(const Options& options);
 
@@ -58,5 +64,8 @@ private:
     TSipCallListener& m_listener;
     _LinphoneCore* m_core = nullptr;
     int m_port = 0;
+    bool m_inCall = false;
+    quint64 m_heard = 0;  // callbacks so far
+    QElapsedTimer m_sinceRefusal;
     QTimer m_iterate;
 };

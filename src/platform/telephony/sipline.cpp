@@ -3,6 +3,8 @@
 #include <linphone/core.h>
 #include <linphone/factory.h>
 
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QLoggingCategory>
 
 #include "platform/profile.h"
@@ -15,11 +17,33 @@ int TSipLine::ReleaseMs = 3000;
 
 namespace {
 constexpr quint32 kVoiceModes = LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
+constexpr int kMaxStrangersLogged = 100;  // a flood from many senders does not fill the log
 
 QByteArray HeaderOf(LinphoneCall* call, const char* name) {
     const LinphoneCallParams* params = linphone_call_get_remote_params(call);
     const char* value = params ? linphone_call_params_get_custom_header(params, name) : nullptr;
     return value ? QByteArray(value) : QByteArray();
+}
+
+// "host", "host:port", "[v6]" or "[v6]:port" without the port, in lower case.
+QString HostOf(const QByteArray& hostPort) {
+    if (hostPort.startsWith('['))
+        return QString::fromLatin1(hostPort.mid(1, hostPort.indexOf(']') - 1)).toLower();
+    const qsizetype colon = hostPort.indexOf(':');
+    return QString::fromLatin1(colon < 0 ? hostPort : hostPort.left(colon)).toLower();
+}
+
+// The host the request came through: the sent-by of its topmost Via.
+QString ViaHost(const QByteArray& via) {
+    QByteArray sentBy = via.trimmed();
+    const qsizetype space = sentBy.indexOf(' ');
+    if (space < 0) return QString();
+    sentBy = sentBy.mid(space + 1).trimmed();
+    for (const char end : {',', ';'}) {
+        const qsizetype at = sentBy.indexOf(end);
+        if (at >= 0) sentBy.truncate(at);
+    }
+    return HostOf(sentBy);
 }
 
 QByteArray FromOf(LinphoneCall* call) {
@@ -143,6 +167,7 @@ void TSipLine::Start(const QString& password) {
     if (!m_stack.Start(options, &error)) return Refused(error);
     m_account = !password.isEmpty();
     if (m_account) {
+        KnowServers();
         Trace(QStringLiteral("registering as %1@%2")
                   .arg(QString::fromUtf8(m_address.User), QString::fromUtf8(m_address.Host)));
         return;  // listening once registered
@@ -152,6 +177,22 @@ void TSipLine::Start(const QString& password) {
               .arg(m_stack.Port()));
     m_ready = true;
     Listening();
+}
+
+// The addresses of the registrar and of the outbound proxy, as Via headers name them.
+void TSipLine::KnowServers() {
+    m_servers.clear();
+    m_strangers.clear();
+    for (const QByteArray& peer : {m_address.Host, m_address.Outbound}) {
+        if (peer.isEmpty()) continue;
+        const QString host = HostOf(peer);
+        m_servers.insert(host);
+        if (!QHostAddress(host).isNull()) continue;
+        QHostInfo::lookupHost(host, this, [this](const QHostInfo& info) {
+            for (const QHostAddress& address : info.addresses())
+                m_servers.insert(address.toString().toLower());
+        });
+    }
 }
 
 void TSipLine::Listening() {
@@ -271,12 +312,33 @@ void TSipLine::OnDigit(LinphoneCall* call, char digit) {
     m_sink->Digit(m_call, digit);
 }
 
+// An account takes calls only through its provider's server: anything else on the open
+// internet (scanners send INVITEs to every port they find) is refused without a ring, and
+// logged once per sender.
+bool TSipLine::FromServer(LinphoneCall* call) {
+    const QString host = ViaHost(HeaderOf(call, "Via"));
+    if (!host.isEmpty() && m_servers.contains(host)) return true;
+    if (m_strangers.size() < kMaxStrangersLogged && !m_strangers.contains(host)) {
+        m_strangers.insert(host);
+        Trace(QStringLiteral("a call from %1, not the account's server: refused")
+                  .arg(host.isEmpty() ? QStringLiteral("an unknown sender") : host));
+    }
+    return false;
+}
+
 // A caller while the line is busy with another call hears busy, and the program never sees
 // the call. One who rings while the program reopens the line after a call (people who reach an
 // answering machine often call again at once) rings on and is offered once it is open.
 void TSipLine::Offer(LinphoneCall* call) {
+    if (m_account && !FromServer(call)) {
+        m_stack.Refused();
+        linphone_call_decline(call, LinphoneReasonForbidden);
+        return;
+    }
     if (m_mode != Mode::Idle || (!m_sink && m_waiting)) {
-        Trace(QStringLiteral("a call while the line is busy: refused"));
+        if (m_busyRefusals++ == 0)  // once per call: a flood would fill the log
+            Trace(QStringLiteral("a call while the line is busy: refused"));
+        m_stack.Refused();
         linphone_call_decline(call, LinphoneReasonBusy);
         return;
     }
@@ -318,6 +380,7 @@ void TSipLine::FarEndGone(quint32 mode) {
 
 void TSipLine::Idle() {
     m_mode = Mode::Idle;
+    m_busyRefusals = 0;
     m_callState = LINECALLSTATE_IDLE;
     if (m_sink && m_call) m_sink->CallState(m_call, LINECALLSTATE_IDLE);
     m_haveCallerId = false;

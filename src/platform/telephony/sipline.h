@@ -12,6 +12,7 @@
 // peer named by ";outbound=HOST:PORT" (a PBX).
 
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 #include <map>
 #include <memory>
@@ -43,6 +44,8 @@ public:
     ~TSipLine() override;
     // Where an account's password is kept when no keyring runs, in the data folder.
     static QString PasswordFileName(const QString& lineName);
+    // The port the line listens on (an account's is any free one); 0 while it does not.
+    int Port() const { return m_stack.Port(); }
 
     QString Name() const override { return m_name; }
     qint32 GetDevCaps(LINEDEVCAPS* caps) override;
@@ -67,6 +70,8 @@ private:
     void Start(const QString& password);
     void Listening();
     void Refused(const QString& reason);
+    void KnowServers();
+    bool FromServer(_LinphoneCall* call);
     void Connected();
     void NotReached(int reason);
     void StopListening();
@@ -84,9 +89,12 @@ private:
     TSipAudio m_audio;
     TSipCore m_stack;
     TSecretStore m_secrets;
-    bool m_fetching = false;  // the password
-    bool m_ready = false;     // listening, or registered
-    bool m_account = false;   // registered with a password
+    bool m_fetching = false;    // the password
+    bool m_ready = false;       // listening, or registered
+    bool m_account = false;     // registered with a password
+    QSet<QString> m_servers;    // addresses an account's calls may come through
+    QSet<QString> m_strangers;  // others that sent calls, logged once
+    int m_busyRefusals = 0;     // calls refused during this one
     QString m_lastProblem;
     bool m_devicesRegistered = false;
 
