@@ -101,7 +101,8 @@ int TTapi::InitPhone() {
     return result;
 }
 
-int TTapi::GetLineName(quint32 deviceId, QString* name) {
+// The line service set up, and the version agreed for the device; a negative error if not.
+qint32 TTapi::Negotiate(quint32 deviceId, quint32* version) {
     if (!hLineApp) {
         const qint32 result =
             lineInitialize(&hLineApp, hInstance, LineCallback, kAppName, &NumLineDevices);
@@ -110,16 +111,29 @@ int TTapi::GetLineName(quint32 deviceId, QString* name) {
             return result;
         }
     }
-    quint32 version = 0;
     LINEEXTENSIONID extension;
-    const qint32 negotiated = lineNegotiateAPIVersion(hLineApp, deviceId, TAPI_VERSION_1_4,
-                                                      TAPI_VERSION_1_4, &version, &extension);
+    return lineNegotiateAPIVersion(hLineApp, deviceId, TAPI_VERSION_1_4, TAPI_VERSION_1_4, version,
+                                   &extension);
+}
+
+int TTapi::GetLineName(quint32 deviceId, QString* name) {
+    quint32 version = 0;
+    const qint32 negotiated = Negotiate(deviceId, &version);
     if (negotiated < 0) return negotiated;
     LINEDEVCAPS caps;
     caps.dwTotalSize = kDevCapsSize;
     if (lineGetDevCaps(hLineApp, deviceId, version, 0, &caps) == 0)
         *name = LineText(caps.LineName).left(kNameWidth);
     return static_cast<int>(name->size());
+}
+
+QString TTapi::GetProviderInfo(quint32 deviceId) {
+    quint32 version = 0;
+    if (Negotiate(deviceId, &version) < 0) return QString();
+    LINEDEVCAPS caps;
+    caps.dwTotalSize = kDevCapsSize;
+    if (lineGetDevCaps(hLineApp, deviceId, version, 0, &caps) != 0) return QString();
+    return QString::fromUtf8(caps.ProviderInfo);
 }
 
 int TTapi::FindLineDevice(const QString& name) {

@@ -87,6 +87,8 @@ public:
     int InitLine();
     int InitPhone();
     int GetLineName(quint32 deviceId, QString* name);
+    // What the line's provider says of it (a SIP line: its address and state); "" for none.
+    QString GetProviderInfo(quint32 deviceId);
     int FindLineDevice(const QString& name);
     int IsVoiceLine(quint32 deviceId);
     int OpenLine(quint32 deviceId, QString* errorText);
@@ -120,6 +122,7 @@ public:
     bool SetSpeakerPhone(int mode);
 
 private:
+    qint32 Negotiate(quint32 deviceId, quint32* version);
     void LineEvent(int code, const QString& text);
     void Trace(int code, const QString& text);
     void OnLineMessage(quint32 hDevice, quint32 message, quintptr p1, quintptr p2, quintptr p3);

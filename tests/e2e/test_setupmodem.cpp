@@ -4,12 +4,16 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include "controls.h"
 #include "listeningwindow.h"
 #include "modal.h"
+#include "platform/profile.h"
+#include "platform/telephony/sipline.h"
 #include "platform/telephony/v253line.h"
 #include "ui/dialogs/modeminfoform.h"
 #include "ui/dialogs/setup.h"
@@ -115,6 +119,58 @@ private slots:
         QCOMPARE(none.Result, TModemAnswers::NotFound);
         QVERIFY(!none.Voice && !none.PlayRecord && !none.SpeakerPhone);
         QVERIFY(summary.startsWith("You will not be able to use"));
+    }
+
+    // A SIP line is checked as a modem is, and told for what it is: a direct address that
+    // listens, with its codecs, and an account the registrar refuses, with the reason.
+    void tellsASipLineForWhatItIs() {
+        QTemporaryDir work;
+        TProfile::SetFolder(work.path());
+        qputenv("XDG_CONFIG_HOME", work.filePath("config").toUtf8());
+        QDir().mkpath(work.filePath("config/Tarvex"));
+        QUdpSocket probe;
+        probe.bind(QHostAddress::LocalHost, 0);
+        const int port = probe.localPort();
+        probe.close();
+        QProcess registrar;
+        registrar.setStandardOutputFile(QProcess::nullDevice());
+        registrar.start("sipp",
+                        {"-sf", RINGVALE_SIPP_SCENARIOS "/registrar.xml", "-i", "127.0.0.1", "-p",
+                         QString::number(port + 1), "-m", "1", "-nostdin", "-timeout", "30s"});
+        QVERIFY(registrar.waitForStarted(5000));
+        QFile conf(work.filePath("config/Tarvex/lines.conf"));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(QStringLiteral("Sip line = sip:ringvale@127.0.0.1:%1\n"
+                                  "Sip account = sip:alice@127.0.0.1:%2\n")
+                       .arg(port)
+                       .arg(port + 1)
+                       .toUtf8());
+        conf.close();
+        QFile password(TProfile::Path(TSipLine::PasswordFileName("Sip account")));
+        QVERIFY(password.open(QIODevice::WriteOnly));
+        password.write("wrong");
+        password.close();
+        TSipProvider sipLines;
+
+        QString summary;
+        const TModemAnswers direct = Check("Sip line", &summary);
+        QCOMPARE(direct.Result, TModemAnswers::Probed);
+        QVERIFY(direct.Voice && direct.PlayRecord && !direct.SpeakerPhone);
+        QVERIFY2(
+            direct.Sip.startsWith(
+                QString("SIP address ringvale@127.0.0.1: listening on port %1; codecs PCMU, PCMA")
+                    .arg(port)),
+            qPrintable(direct.Sip));
+        QVERIFY2(summary.startsWith("\"Sip line\" is a SIP line (listening on port"),
+                 qPrintable(summary));
+        QVERIFY(summary.contains("A SIP line has no speaker phone"));
+        const TModemAnswers refused = Check("Sip account", &summary);
+        QCOMPARE(refused.Result, TModemAnswers::NoAnswer);
+        QVERIFY2(summary.startsWith("The SIP line \"Sip account\" is not listening: registration "
+                                    "refused: 403 Forbidden."),
+                 qPrintable(summary));
+        registrar.kill();
+        registrar.waitForFinished(5000);
     }
 
     // The modem the main window listens on is reported in use and keeps listening.

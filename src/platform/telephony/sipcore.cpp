@@ -270,6 +270,22 @@ void TSipCore::Stop() {
     m_port = 0;
 }
 
+QStringList TSipCore::Codecs() const {
+    QStringList codecs;
+    if (!m_core) return codecs;
+    bctbx_list_t* types = linphone_core_get_audio_payload_types(m_core);
+    for (bctbx_list_t* it = types; it; it = it->next) {
+        auto* type = static_cast<LinphonePayloadType*>(it->data);
+        const QString name = QString::fromUtf8(linphone_payload_type_get_mime_type(type));
+        if (linphone_payload_type_enabled(type) && name != QLatin1String("telephone-event") &&
+            !codecs.contains(name))
+            codecs << name;
+    }
+    bctbx_list_free_with_data(types,
+                              reinterpret_cast<bctbx_list_free_func>(linphone_payload_type_unref));
+    return codecs;
+}
+
 void TSipCore::SetInCall(bool inCall) {
     m_inCall = inCall;
     if (m_core) m_iterate.start(inCall ? kCallIterateMs : kIdleIterateMs);

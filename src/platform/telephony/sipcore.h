@@ -48,6 +48,8 @@ public:
     _LinphoneCore* Core() const { return m_core; }
     // The port it listens on.
     int Port() const { return m_port; }
+    // The voice codecs it offers, in its order of preference.
+    QStringList Codecs() const;
     // In a call the stack is given its turn often; idle, rarely.
     void SetInCall(bool inCall);
     // The listener refused a call: more may be queued behind it.

@@ -112,10 +112,25 @@ void TSipLine::Trace(const QString& text) const {
     qCInfo(lcSip).noquote() << m_name << text;
 }
 
+// The provider's information says what the line is and how it stands: "SIP account
+// alice@sip.example.net: registered; codecs PCMU, PCMA, ..." or "SIP address ...: listening on
+// ...", or why it is not ("registration refused: 403 Forbidden").
 qint32 TSipLine::GetDevCaps(LINEDEVCAPS* caps) {
     caps->LineName = m_name.toLatin1();
-    caps->ProviderInfo = "SIP";
     caps->dwMediaModes = kVoiceModes;
+    QString state;
+    if (m_ready)
+        state = m_account ? QStringLiteral("registered")
+                          : QStringLiteral("listening on port %1").arg(m_stack.Port());
+    else
+        state = m_lastProblem.isEmpty() ? QStringLiteral("not listening") : m_lastProblem;
+    QString info =
+        QStringLiteral("SIP %1 %2@%3: %4")
+            .arg(m_account ? QStringLiteral("account") : QStringLiteral("address"),
+                 QString::fromUtf8(m_address.User), QString::fromUtf8(m_address.Host), state);
+    const QStringList codecs = m_stack.Codecs();
+    if (!codecs.isEmpty()) info += QStringLiteral("; codecs ") + codecs.join(QStringLiteral(", "));
+    caps->ProviderInfo = info.toUtf8();
     return 0;
 }
 

@@ -53,6 +53,7 @@ void TModemInfoForm::Probe() {
     m_tapi->InitPhone();
     const int device = m_tapi->FindLineDevice(m_modem);
     if (device < 0) return Finish(TModemAnswers::NotFound);
+    m_device = device;
     const int opened = m_tapi->OpenLine(quint32(device), nullptr);
     if (opened == LINEERR_ALLOCATED || opened == LINEERR_RESOURCEUNAVAIL)
         return Finish(TModemAnswers::InUse);
@@ -83,6 +84,10 @@ void TModemInfoForm::Examine() {
 void TModemInfoForm::Finish(TModemAnswers::Outcome outcome) {
     if (m_done) return;
     m_answerTimer.stop();
+    if (m_tapi && m_device >= 0) {
+        const QString info = m_tapi->GetProviderInfo(quint32(m_device));
+        if (info.startsWith(QLatin1String("SIP "))) m_answers.Sip = info;
+    }
     m_tapi.reset();  // the line and the phone are closed and let go
     m_answers.Result = outcome;
     m_done = true;
@@ -100,12 +105,28 @@ QString TModemInfoForm::SummaryText() const {
     return ui->Summary->text();
 }
 
+// A SIP line is asked the same questions; its answers are told as what they are for a SIP line.
+QString TModemInfoForm::SipSummary(const TModemAnswers& answers, const QString& line) {
+    const QString state = answers.Sip.section(QStringLiteral(": "), 1, -1);
+    if (answers.Result != TModemAnswers::Probed)
+        return QStringLiteral(
+                   "The SIP line \"%1\" is not listening: %2. Check its address in lines.conf, "
+                   "its password and the network.")
+            .arg(line, state);
+    return QStringLiteral(
+               "\"%1\" is a SIP line (%2). You will be able to use Ringvale as your answering "
+               "machine. A SIP line has no speaker phone; caller ID comes with each call, from "
+               "the caller's SIP identity.")
+        .arg(line, state);
+}
+
 QString TModemInfoForm::Summary(const TModemAnswers& answers, const QString& modem) {
     if (answers.Result == TModemAnswers::InUse)
         return QStringLiteral(
                    "The modem \"%1\" is in use by Ringvale or another program. Disconnect it "
                    "there and ask again.")
             .arg(modem);
+    if (!answers.Sip.isEmpty()) return SipSummary(answers, modem);
     if (answers.Result == TModemAnswers::NoAnswer)
         return QStringLiteral(
                    "The modem \"%1\" did not answer. Check that it is plugged in and switched on, "

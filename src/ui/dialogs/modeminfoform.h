@@ -1,10 +1,10 @@
 #pragma once
 // TModemInfoForm ("About Modem"): answers "Will this modem work?" for the modem chosen in the
-// settings. About a second after it opens it opens the modem's line with a telephony object of
-// its own, waits until the modem has answered its set-up, asks whether it is a voice modem,
-// whether it can play and record on the line and whether it can be a speaker phone, lets the
-// line go and shows the three answers with a summary. A modem another window or program holds
-// is reported as in use and left alone.
+// settings (or a SIP line: whether it registered or listens, and its codecs). About a second after
+// it opens it opens the modem's line with a telephony object of its own, waits until the modem has
+// answered its set-up, asks whether it is a voice modem, whether it can play and record on the line
+// and whether it can be a speaker phone, lets the line go and shows the three answers with a
+// summary. A modem another window or program holds is reported as in use and left alone.
 
 #include <QDialog>
 #include <QTimer>
@@ -22,6 +22,9 @@ struct TModemAnswers {
     bool Voice = false;
     bool PlayRecord = false;
     bool SpeakerPhone = false;
+    // A SIP line's account of itself (its address, whether it registered or listens and why
+    // not, its codecs); empty for a modem.
+    QString Sip;
 };
 
 class TModemInfoForm : public QDialog {
@@ -40,6 +43,7 @@ public:
     TModemAnswers Answers() const { return m_answers; }
     QString SummaryText() const;
     static QString Summary(const TModemAnswers& answers, const QString& modem);
+    static QString SipSummary(const TModemAnswers& answers, const QString& line);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -53,6 +57,7 @@ private:
     QTimer m_startTimer;
     QTimer m_answerTimer;
     QString m_modem;
+    int m_device = -1;
     TTapiEvents m_events;
     std::unique_ptr<TTapi> m_tapi;
     TModemAnswers m_answers;
