@@ -29,6 +29,7 @@ constexpr int kIdleIterateMs = 250;
 constexpr int kIncomingTimeoutS = 600;
 constexpr int kStopWaitMs = 1000;
 constexpr int kTurnsInARow = 20;
+constexpr int kRunMs = 10;       // a run of turns stops after this long: a turn may be slow
 constexpr int kFlowingMs = 500;  // a call was refused this recently: more may be waiting
 
 // The stack's callbacks reach the listener through its TSipCore, which notes that the turn did
@@ -125,7 +126,9 @@ TSipCore::TSipCore(TSipAudio& audio, TSipCallListener& listener)
 // still rings quickly. Each run of turns is short enough never to stall the window.
 void TSipCore::Iterate() {
     const bool flowing = m_sinceRefusal.isValid() && m_sinceRefusal.elapsed() < kFlowingMs;
-    for (int turn = 0; m_core && turn < kTurnsInARow; ++turn) {
+    QElapsedTimer run;
+    run.start();
+    for (int turn = 0; m_core && turn < kTurnsInARow && run.elapsed() < kRunMs; ++turn) {
         const quint64 before = m_heard;
         linphone_core_iterate(m_core);
         if (m_heard == before && !flowing) break;
