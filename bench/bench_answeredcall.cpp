@@ -64,6 +64,15 @@ QMap<QString, double> CpuByThread(qint64 pid) {
     return threads;
 }
 
+// What each thread spent between two readings of CpuByThread.
+void PrintThreadCpu(const QMap<QString, double>& before, const QMap<QString, double>& after) {
+    std::printf("    by thread:");
+    for (auto it = after.begin(); it != after.end(); ++it)
+        std::printf(" %s %.1f ms", qPrintable(it.key()),
+                    (it.value() - before.value(it.key())) * 1000);
+    std::printf("\n");
+}
+
 // Voluntary and involuntary context switches of every thread of a process.
 qint64 ContextSwitches(qint64 pid) {
     qint64 total = 0;
@@ -165,12 +174,7 @@ bool Measure(const QString& path, TFigures* figures) {
             call, cpu, seconds, cpu / seconds, switches / seconds, backMs,
             (answeredCpu - cpuBefore) * 1000, (greetingCpu - answeredCpu) * 1000,
             (messageCpu - greetingCpu) * 1000, (endCpu - messageCpu) * 1000);
-        const QMap<QString, double> threadsAfter = CpuByThread(pid);
-        std::printf("    by thread:");
-        for (auto it = threadsAfter.begin(); it != threadsAfter.end(); ++it)
-            std::printf(" %s %.1f ms", qPrintable(it.key()),
-                        (it.value() - threadsBefore.value(it.key())) * 1000);
-        std::printf("\n");
+        PrintThreadCpu(threadsBefore, CpuByThread(pid));
         figures->Cpu += cpu;
         figures->OffHook += seconds;
         figures->WakeRate += switches / seconds;
@@ -233,12 +237,7 @@ bool MeasureSip(const QString& path, TFigures* figures) {
             "wake-ups per second off hook; rings %.1f ms\n",
             call, endCpu - cpuBefore, seconds, (endCpu - cpuBefore) / seconds, switches / seconds,
             (answeredCpu - cpuBefore) * 1000);
-        const QMap<QString, double> threadsAfter = CpuByThread(pid);
-        std::printf("    by thread:");
-        for (auto it = threadsAfter.begin(); it != threadsAfter.end(); ++it)
-            std::printf(" %s %.1f ms", qPrintable(it.key()),
-                        (it.value() - threadsBefore.value(it.key())) * 1000);
-        std::printf("\n");
+        PrintThreadCpu(threadsBefore, CpuByThread(pid));
         figures->Cpu += endCpu - cpuBefore;
         figures->OffHook += seconds;
         figures->WakeRate += switches / seconds;
