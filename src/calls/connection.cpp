@@ -14,6 +14,7 @@
 namespace {
 constexpr int kInternetFirstCheck = 60;
 constexpr int kInternetInterval = 20;
+constexpr int kLongestRetryDelay = 300;
 }  // namespace
 
 TConnection::TConnection(TConfig& config, TCallHandler& calls, TSessionView& view)
@@ -21,6 +22,7 @@ TConnection::TConnection(TConfig& config, TCallHandler& calls, TSessionView& vie
     m_events = m_calls.Events();
     m_events.OnLineEvent = [this, calls = m_events.OnLineEvent](int code, const QString& text) {
         if (code == EV_CAPS_KNOWN) ReportDataOnlyModem();
+        if (code == EV_LINE_READY) LineReady();
         calls(code, text);
     };
     m_events.OnTrace = [this](int, const QString& text) {
@@ -88,6 +90,7 @@ void TConnection::UpdateConnectionStatus() {
         s.ConnectHint = QStringLiteral("Click to disconnect");
         s.StatusText = QStringLiteral("Listening for calls on ") + m_line->LineName;
         s.StatusHint = QStringLiteral("Listening for calls");
+        if (!m_lineProblem.isEmpty()) ShowLineProblem(&s);  // asked again, not yet listening
         if (const qint64 until = m_calls.RemoteAccessLockedUntil())
             s.StatusText +=
                 QStringLiteral(
@@ -99,8 +102,10 @@ void TConnection::UpdateConnectionStatus() {
         s.ConnectEnabled = !m_config.SelectPortBox.trimmed().isEmpty();
         s.ConnectCaption = QStringLiteral("Connect");
         // Automatic attempts that fail say why, in the hint, until the modem is back.
-        if (m_reconnectDue &&
-            (m_reconnectInterval == kInternetInterval || !m_lastFailure.isEmpty())) {
+        if (m_reconnectDue && !m_lineProblem.isEmpty()) {
+            ShowLineProblem(&s);
+        } else if (m_reconnectDue &&
+                   (m_reconnectInterval == kInternetInterval || !m_lastFailure.isEmpty())) {
             s.StatusText = QStringLiteral("Waiting for modem");
             s.ConnectHint = s.StatusHint =
                 m_lastFailure.isEmpty() ? QStringLiteral("Waiting for your modem to become free")
@@ -129,6 +134,22 @@ void TConnection::StartUp() {
     UpdateConnectionStatus();
 }
 
+// A line that its server refused says why: "Waiting for Home line: registration refused: 403
+// Forbidden".
+void TConnection::ShowLineProblem(TConnectionStatus* s) const {
+    s->StatusText =
+        QStringLiteral("Waiting for %1: %2").arg(m_config.SelectPortBox.trimmed(), m_lineProblem);
+    s->StatusHint = m_lineProblem;
+    if (!s->Connected) s->ConnectHint = m_lineProblem;
+}
+
+void TConnection::LineReady() {
+    m_retryDelay = 0;
+    if (m_lineProblem.isEmpty()) return;
+    m_lineProblem.clear();
+    UpdateConnectionStatus();
+}
+
 void TConnection::ConnectSoon() {
     if (m_line || m_config.SelectPortBox.trimmed().isEmpty()) return;
     m_reconnectDue = TClock::Now();
@@ -137,6 +158,8 @@ void TConnection::ConnectSoon() {
 
 void TConnection::ConnectButtonClick() {
     m_lastFailure.clear();
+    m_lineProblem.clear();
+    m_retryDelay = 0;
     if (!m_line) {
         m_status.StatusText = QStringLiteral("Connecting");
         m_view.ConnectionChanged();
@@ -160,9 +183,20 @@ void TConnection::ReconnectCheck() {
 // The line closed by itself: the modem was unplugged, stopped answering, or another program
 // took it. Unless a reconnect is already planned, the program waits for the modem and tries
 // again at the next tick, then every 20 seconds, so an answering machine never stays deaf.
+// A line that says why it closed (a SIP account its server refused, or lost) is asked again
+// after 20 seconds, then ever less often up to every five minutes, so that a wrong password or
+// an outage does not hammer the provider.
 void TConnection::OnLineClosed() {
+    const QString problem = m_line ? m_line->GetLineProblem(m_line->DeviceId) : QString();
     Disconnect();
-    if (!m_reconnectDue) {
+    if (!problem.isEmpty()) {
+        if (problem != m_lineProblem) qInfo().noquote() << "The line closed:" << problem;
+        m_lineProblem = problem;
+        m_retryDelay =
+            m_retryDelay ? qMin(2 * m_retryDelay, kLongestRetryDelay) : kInternetInterval;
+        m_reconnectInterval = kInternetInterval;
+        m_reconnectDue = TClock::Now() + m_retryDelay;
+    } else if (!m_reconnectDue) {
         qInfo().noquote() << "The modem went away; Ringvale reconnects when it is back.";
         m_reconnectInterval = kInternetInterval;
         m_reconnectDue = TClock::Now() + 1;

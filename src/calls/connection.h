@@ -57,6 +57,8 @@ public:
 private:
     // Message 311 after an interactive connect, once the modem has said it has no voice.
     void ReportDataOnlyModem();
+    void LineReady();
+    void ShowLineProblem(TConnectionStatus* s) const;
 
     TConfig& m_config;
     TCallHandler& m_calls;
@@ -64,6 +66,8 @@ private:
     TTapiEvents m_events;
     bool m_reportDataOnly = false;
     QString m_lastFailure;  // why the last automatic connect failed
+    QString m_lineProblem;  // why the open line closed itself, until it listens again
+    int m_retryDelay = 0;   // seconds before asking that line again; grows each time
     std::unique_ptr<TTapi> m_line;
     qint64 m_reconnectDue = 0;
     int m_reconnectInterval = 0;

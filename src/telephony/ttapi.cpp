@@ -127,13 +127,21 @@ int TTapi::GetLineName(quint32 deviceId, QString* name) {
     return static_cast<int>(name->size());
 }
 
-QString TTapi::GetProviderInfo(quint32 deviceId) {
+bool TTapi::GetDevCaps(quint32 deviceId, LINEDEVCAPS* caps) {
     quint32 version = 0;
-    if (Negotiate(deviceId, &version) < 0) return QString();
+    if (Negotiate(deviceId, &version) < 0) return false;
+    caps->dwTotalSize = kDevCapsSize;
+    return lineGetDevCaps(hLineApp, deviceId, version, 0, caps) == 0;
+}
+
+QString TTapi::GetProviderInfo(quint32 deviceId) {
     LINEDEVCAPS caps;
-    caps.dwTotalSize = kDevCapsSize;
-    if (lineGetDevCaps(hLineApp, deviceId, version, 0, &caps) != 0) return QString();
-    return QString::fromUtf8(caps.ProviderInfo);
+    return GetDevCaps(deviceId, &caps) ? QString::fromUtf8(caps.ProviderInfo) : QString();
+}
+
+QString TTapi::GetLineProblem(quint32 deviceId) {
+    LINEDEVCAPS caps;
+    return GetDevCaps(deviceId, &caps) ? QString::fromUtf8(caps.Problem) : QString();
 }
 
 int TTapi::FindLineDevice(const QString& name) {

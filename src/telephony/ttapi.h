@@ -89,6 +89,8 @@ public:
     int GetLineName(quint32 deviceId, QString* name);
     // What the line's provider says of it (a SIP line: its address and state); "" for none.
     QString GetProviderInfo(quint32 deviceId);
+    // Why the line cannot take calls now, as its provider last saw it; empty when it can.
+    QString GetLineProblem(quint32 deviceId);
     int FindLineDevice(const QString& name);
     int IsVoiceLine(quint32 deviceId);
     int OpenLine(quint32 deviceId, QString* errorText);
@@ -123,6 +125,7 @@ public:
 
 private:
     qint32 Negotiate(quint32 deviceId, quint32* version);
+    bool GetDevCaps(quint32 deviceId, LINEDEVCAPS* caps);
     void LineEvent(int code, const QString& text);
     void Trace(int code, const QString& text);
     void OnLineMessage(quint32 hDevice, quint32 message, quintptr p1, quintptr p2, quintptr p3);

@@ -160,6 +160,47 @@ private slots:
         QCOMPARE(m_connection->Status().StatusText, QString("Listening for calls on USB Modem"));
         QVERIFY(prompts.History.isEmpty());
     }
+
+    // A SIP account its server refuses: the status says why, and it is asked again ever less
+    // often, up to every five minutes, until it listens again.
+    void refusedLineIsAskedAgainLessOften() {
+        Config().SelectPortBox = "USB Modem";
+        QVERIFY(m_connection->Connect(false));
+        m_line->Problem = "registration refused: 403 Forbidden";
+        const QString waiting("Waiting for USB Modem: registration refused: 403 Forbidden");
+        QList<qint64> delays;
+        for (int refusal = 0; refusal < 6; ++refusal) {
+            m_line->SendLineClose();
+            QTRY_VERIFY(m_view.Asked.contains("LineClosedTimer"));
+            m_view.Asked.clear();
+            m_connection->OnLineClosed();
+            QVERIFY(!m_connection->Line());
+            QCOMPARE(m_connection->Status().StatusText, waiting);
+            QCOMPARE(m_connection->Status().StatusHint, QString(m_line->Problem));
+            delays << m_connection->ReconnectDue() - TClock::Now();
+            TClock::Advance(delays.last() - 1);
+            m_connection->ReconnectCheck();
+            QVERIFY(!m_connection->Line());
+            TClock::Advance(1);
+            m_connection->ReconnectCheck();
+            QVERIFY(m_connection->Line());
+            // Open again but not yet registered: still waiting, not "Listening".
+            QCOMPARE(m_connection->Status().StatusText, waiting);
+            QCOMPARE(m_connection->Status().TrayTip, "Ringvale " + waiting);
+        }
+        QCOMPARE(delays, (QList<qint64>{20, 40, 80, 160, 300, 300}));
+
+        m_line->Problem.clear();
+        m_line->Post(m_line->Line(), LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED);
+        QTRY_COMPARE(m_connection->Status().StatusText,
+                     QString("Listening for calls on USB Modem"));
+        // Lost again later: the delays start over.
+        m_line->Problem = "registration refused: 408 Request Timeout";
+        m_line->SendLineClose();
+        QTRY_VERIFY(m_view.Asked.contains("LineClosedTimer"));
+        m_connection->OnLineClosed();
+        QCOMPARE(m_connection->ReconnectDue() - TClock::Now(), 20);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestConnection)

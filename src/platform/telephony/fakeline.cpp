@@ -107,6 +107,7 @@ qint32 TFakeLine::GetDevCaps(LINEDEVCAPS* caps) {
     caps->LineName = m_name.toLatin1();
     caps->ProviderInfo = "fake line";
     caps->dwMediaModes = MediaModes;
+    caps->Problem = Problem;
     return 0;
 }
 

@@ -19,6 +19,7 @@ public:
     quint32 MediaModes = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE |
                          LINEMEDIAMODE_AUTOMATEDVOICE | LINEMEDIAMODE_DATAMODEM;
     bool HasPhone = true;
+    QByteArray Problem;  // why the line cannot take calls, as its capabilities say
     quint32 SpeakerHookSwitchModes = PHONEHOOKSWITCHMODE_ONHOOK | PHONEHOOKSWITCHMODE_MICSPEAKER;
     // Result of an operation by its function name ("lineOpen", "lineAnswer", ...); 0 if unset.
     QHash<QString, qint32> Results;

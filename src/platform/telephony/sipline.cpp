@@ -131,6 +131,7 @@ qint32 TSipLine::GetDevCaps(LINEDEVCAPS* caps) {
     const QStringList codecs = m_stack.Codecs();
     if (!codecs.isEmpty()) info += QStringLiteral("; codecs ") + codecs.join(QStringLiteral(", "));
     caps->ProviderInfo = info.toUtf8();
+    if (!m_ready) caps->Problem = m_lastProblem.toUtf8();
     return 0;
 }
 

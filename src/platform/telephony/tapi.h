@@ -225,6 +225,7 @@ struct LINEDEVCAPS {
     quint32 dwTotalSize = 0;
     QByteArray LineName;      // the string at dwLineNameOffset
     QByteArray ProviderInfo;  // the provider's identification of the device
+    QByteArray Problem;       // why the line cannot take calls now; empty when it can
     quint32 dwMediaModes = 0;
     quint32 dwStringFormat = STRINGFORMAT_ASCII;
 };
