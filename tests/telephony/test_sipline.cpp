@@ -153,13 +153,33 @@ private slots:
         QCOMPARE(address.User, QByteArray("ringvale"));
         QCOMPARE(address.Host, QByteArray("127.0.0.1"));
         QCOMPARE(address.Port, 5070);
-        QVERIFY(!address.Tcp);
+        QCOMPARE(address.Transport, TSipTransport::Udp);
         QVERIFY(TSipAddress::Parse("SIP:me@pbx.home;transport=TCP", &address));
         QCOMPARE(address.Port, 5060);
-        QVERIFY(address.Tcp);
+        QCOMPARE(address.Transport, TSipTransport::Tcp);
         for (const char* bad :
              {"/dev/ttyACM0", "sip:nobody", "sip:me@host:0", "sip:me@host:x", "sip:me@:5060"})
             QVERIFY2(!TSipAddress::Parse(bad, &address), bad);
+
+        // What the account dialog writes reads back as it was, whatever the display name holds.
+        TSipAddress account;
+        account.User = "alice";
+        account.Host = "sip.example.net";
+        account.Transport = TSipTransport::Tls;
+        account.Port = 5061;
+        account.Outbound = "proxy.example.net:5070";
+        account.Srtp = true;
+        account.DisplayName = QString::fromUtf8("Zo\xc3\xab; Smith=home %20");
+        const QString text = account.Text();
+        QCOMPARE(text.left(text.indexOf(";display")),
+                 QString("sip:alice@sip.example.net;transport=tls;outbound=proxy.example.net:5070;"
+                         "srtp"));
+        QVERIFY(TSipAddress::Parse(text, &address));
+        QCOMPARE(address.Text(), text);
+        QCOMPARE(address.DisplayName, account.DisplayName);
+        QCOMPARE(address.Port, 5061);
+        QVERIFY(address.Srtp);
+        QCOMPARE(address.Outbound, account.Outbound);
     }
 
     // A caller with a name and a number is offered, rings, is answered, hears what the line

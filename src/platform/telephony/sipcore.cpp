@@ -31,6 +31,7 @@ constexpr int kStopWaitMs = 1000;
 constexpr int kTurnsInARow = 20;
 constexpr int kRunMs = 10;       // a run of turns stops after this long: a turn may be slow
 constexpr int kFlowingMs = 500;  // a call was refused this recently: more may be waiting
+constexpr char kSystemAuthorities[] = "/etc/ssl/certs/ca-certificates.crt";
 
 // The stack's callbacks reach the listener through its TSipCore, which notes that the turn did
 // something.
@@ -184,8 +185,9 @@ bool TSipCore::Start(const Options& options, QString* error) {
         return false;
     }
     LinphoneTransports* used = linphone_core_get_transports_used(m_core);
-    m_port = options.Tcp ? linphone_transports_get_tcp_port(used)
-                         : linphone_transports_get_udp_port(used);
+    m_port = options.Transport == TSipTransport::Tcp   ? linphone_transports_get_tcp_port(used)
+             : options.Transport == TSipTransport::Tls ? linphone_transports_get_tls_port(used)
+                                                       : linphone_transports_get_udp_port(used);
     linphone_transports_unref(used);
     const bool fixedPort = options.Port > 0 && options.Password.isEmpty();
     if (m_port <= 0 || (fixedPort && m_port != options.Port)) {
@@ -195,25 +197,43 @@ bool TSipCore::Start(const Options& options, QString* error) {
         Stop();
         return false;
     }
-    if (!options.Password.isEmpty()) Register(options);
+    if (!options.Password.isEmpty() && !Register(options)) {
+        *error = QStringLiteral("not a SIP address: %1@%2")
+                     .arg(QString::fromUtf8(options.User), QString::fromUtf8(options.Host));
+        Stop();
+        return false;
+    }
     m_iterate.start(kIdleIterateMs);
     return true;
 }
 
 // The stack refreshes the registration before it expires and registers again after a loss.
-void TSipCore::Register(const Options& options) {
+bool TSipCore::Register(const Options& options) {
     LinphoneFactory* factory = linphone_factory_get();
     const QByteArray host = options.Host + ':' + QByteArray::number(options.Port);
     const QByteArray identity = "sip:" + options.User + '@' + host;
-    const QByteArray server =
-        "sip:" + host + (options.Tcp ? QByteArray(";transport=tcp") : QByteArray());
-    LinphoneAccountParams* params = linphone_core_create_account_params(m_core);
+    const QByteArray transport = TSipAddress::TransportParameter(options.Transport);
+    const QByteArray server = "sip:" + host + transport;
     LinphoneAddress* address = linphone_factory_create_address(factory, identity.constData());
+    if (!address) return false;
+    LinphoneAccountParams* params = linphone_core_create_account_params(m_core);
+    if (!options.DisplayName.isEmpty())
+        linphone_address_set_display_name(address, options.DisplayName.toUtf8().constData());
     linphone_account_params_set_identity_address(params, address);
     linphone_address_unref(address);
     LinphoneAddress* serverAddress = linphone_factory_create_address(factory, server.constData());
     linphone_account_params_set_server_address(params, serverAddress);
     linphone_address_unref(serverAddress);
+    if (!options.Outbound.isEmpty()) {
+        const QByteArray proxy = "sip:" + options.Outbound + ";lr" + transport;
+        LinphoneAddress* route = linphone_factory_create_address(factory, proxy.constData());
+        if (route) {
+            bctbx_list_t* routes = bctbx_list_append(nullptr, route);
+            linphone_account_params_set_routes_addresses(params, routes);
+            bctbx_list_free_with_data(
+                routes, reinterpret_cast<bctbx_list_free_func>(linphone_address_unref));
+        }
+    }
     linphone_account_params_enable_register(params, TRUE);
     LinphoneAccount* account = linphone_core_create_account(m_core, params);
     linphone_account_params_unref(params);
@@ -225,6 +245,7 @@ void TSipCore::Register(const Options& options) {
     linphone_core_add_account(m_core, account);
     linphone_core_set_default_account(m_core, account);
     linphone_account_unref(account);
+    return true;
 }
 
 void TSipCore::Configure(const Options& options) {
@@ -234,9 +255,10 @@ void TSipCore::Configure(const Options& options) {
     const bool registering = !options.Password.isEmpty();
     const int port = options.Port > 0 && !registering ? options.Port : LC_SIP_TRANSPORT_RANDOM;
     LinphoneTransports* transports = linphone_factory_create_transports(linphone_factory_get());
-    linphone_transports_set_udp_port(transports, options.Tcp ? 0 : port);
-    linphone_transports_set_tcp_port(transports, options.Tcp ? port : 0);
-    linphone_transports_set_tls_port(transports, 0);
+    const TSipTransport used = options.Transport;
+    linphone_transports_set_udp_port(transports, used == TSipTransport::Udp ? port : 0);
+    linphone_transports_set_tcp_port(transports, used == TSipTransport::Tcp ? port : 0);
+    linphone_transports_set_tls_port(transports, used == TSipTransport::Tls ? port : 0);
     linphone_core_set_transports(m_core, transports);
     linphone_transports_unref(transports);
     linphone_core_set_audio_port(m_core, -1);  // any free port: two stacks never collide
@@ -246,6 +268,16 @@ void TSipCore::Configure(const Options& options) {
     linphone_core_set_ring(m_core, nullptr);
     linphone_core_set_ringback(m_core, nullptr);
     linphone_core_set_use_rfc2833_for_dtmf(m_core, TRUE);
+    // A TLS server is checked against the system's authorities, or one of the user's own named
+    // the way every OpenSSL program takes one.
+    const QByteArray authorities = qEnvironmentVariableIsEmpty("SSL_CERT_FILE")
+                                       ? QByteArray(kSystemAuthorities)
+                                       : qgetenv("SSL_CERT_FILE");
+    linphone_core_set_root_ca(m_core, authorities.constData());
+    if (options.Srtp) {
+        linphone_core_set_media_encryption(m_core, LinphoneMediaEncryptionSRTP);
+        linphone_core_set_media_encryption_mandatory(m_core, TRUE);
+    }
     PreferG711(m_core);
     const QByteArray card =
         m_audio.Install(ms_factory_get_snd_card_manager(linphone_core_get_ms_factory(m_core)));

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QTimer>
 
+#include "platform/telephony/sipaddress.h"
+
 struct _LinphoneCore;
 struct _LinphoneCall;
 class TSipAudio;
@@ -31,11 +33,14 @@ public:
         QString Folder;   // for the stack's databases
         QByteArray Host;  // a numeric address is listened on alone; a name means everywhere
         int Port = 5060;  // -1: any free port
-        bool Tcp = false;
+        TSipTransport Transport = TSipTransport::Udp;
         // With a password the stack registers USER@Host (at Host:Port) instead of listening
-        // there, on a port of its own.
+        // there, on a port of its own, through the outbound proxy when one is named.
         QByteArray User;
         QString Password;
+        QByteArray Outbound;
+        QString DisplayName;  // what callers see of the calls placed
+        bool Srtp = false;    // the voice is encrypted, and calls that cannot be are refused
     };
 
     TSipCore(TSipAudio& audio, TSipCallListener& listener);
@@ -60,7 +65,7 @@ public:
 private:
     void Iterate();
     void Configure(const Options& options);
-    void Register(const Options& options);
+    bool Register(const Options& options);
 
     TSipAudio& m_audio;
     TSipCallListener& m_listener;

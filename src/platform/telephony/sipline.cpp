@@ -61,36 +61,6 @@ QString TSipLine::PasswordFileName(const QString& lineName) {
     return QStringLiteral("sip-password-") + safe;
 }
 
-bool TSipAddress::Parse(const QString& text, TSipAddress* address) {
-    const QString trimmed = text.trimmed();
-    if (!trimmed.startsWith(QLatin1String("sip:"), Qt::CaseInsensitive)) return false;
-    QString rest = trimmed.mid(4);
-    const QStringList params = rest.split(QLatin1Char(';'));
-    rest = params.first();
-    TSipAddress parsed;
-    for (const QString& param : params.mid(1)) {
-        if (param.compare(QLatin1String("transport=tcp"), Qt::CaseInsensitive) == 0)
-            parsed.Tcp = true;
-        if (param.startsWith(QLatin1String("outbound="), Qt::CaseInsensitive))
-            parsed.Outbound = param.mid(9).toUtf8();
-    }
-    const qsizetype at = rest.indexOf(QLatin1Char('@'));
-    if (at <= 0) return false;
-    parsed.User = rest.left(at).toUtf8();
-    QString host = rest.mid(at + 1);
-    const qsizetype colon = host.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0 && !host.endsWith(QLatin1Char(']'))) {
-        bool ok = false;
-        parsed.Port = host.mid(colon + 1).toInt(&ok);
-        if (!ok || parsed.Port <= 0 || parsed.Port > 65535) return false;
-        host.truncate(colon);
-    }
-    if (host.isEmpty()) return false;
-    parsed.Host = host.toUtf8();
-    *address = parsed;
-    return true;
-}
-
 TSipLine::TSipLine(const QString& name, const QString& uri)
     : m_name(name),
       m_audio(name),
@@ -176,7 +146,10 @@ void TSipLine::Start(const QString& password) {
     options.Folder = TProfile::Path(QStringLiteral("sip"));
     options.Host = m_address.Host;
     options.Port = m_address.Port;
-    options.Tcp = m_address.Tcp;
+    options.Transport = m_address.Transport;
+    options.Outbound = m_address.Outbound;
+    options.Srtp = m_address.Srtp;
+    options.DisplayName = m_address.DisplayName;
     options.User = m_address.User;
     options.Password = password;
     QString error;
@@ -491,8 +464,8 @@ qint32 TSipLine::MakeCall(qint32 requestId, const QByteArray& number, const LINE
         if ((c >= '0' && c <= '9') || c == '*' || c == '#' || (c >= 'A' && c <= 'D'))
             m_afterAnswer += c;
     }
-    const QByteArray uri = "sip:" + digits + '@' + peer +
-                           (m_address.Tcp ? QByteArray(";transport=tcp") : QByteArray());
+    const QByteArray uri =
+        "sip:" + digits + '@' + peer + TSipAddress::TransportParameter(m_address.Transport);
     LinphoneCall* placed = linphone_core_invite(m_stack.Core(), uri.constData());
     if (!placed) return LINEERR_OPERATIONFAILED;
     m_sipCall = linphone_call_ref(placed);

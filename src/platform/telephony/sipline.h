@@ -20,19 +20,9 @@
 #include "platform/secretstore.h"
 #include "platform/telephony/callerid.h"
 #include "platform/telephony/linedevice.h"
+#include "platform/telephony/sipaddress.h"
 #include "platform/telephony/sipaudio.h"
 #include "platform/telephony/sipcore.h"
-
-// What a lines.conf entry "sip:USER@HOST:PORT;transport=tcp" names.
-struct TSipAddress {
-    QByteArray User;
-    QByteArray Host;
-    int Port = 5060;
-    bool Tcp = false;
-    QByteArray Outbound;  // ";outbound=HOST:PORT": where a direct address sends its calls
-    // False when the text is no SIP address.
-    static bool Parse(const QString& text, TSipAddress* address);
-};
 
 class TSipLine : public QObject, public TLineDevice, private TSipCallListener {
     Q_OBJECT
