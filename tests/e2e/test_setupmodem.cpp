@@ -146,7 +146,7 @@ private slots:
                        .arg(port + 1)
                        .toUtf8());
         conf.close();
-        QFile password(TProfile::Path(TSipLine::PasswordFileName("Sip account")));
+        QFile password(TProfile::Path(SipPasswordFileName("Sip account")));
         QVERIFY(password.open(QIODevice::WriteOnly));
         password.write("wrong");
         password.close();

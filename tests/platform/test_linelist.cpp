@@ -1,5 +1,6 @@
 // Which modems exist: lines.conf first, then the serial ports by id not already listed.
 
+#include <unistd.h>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -40,6 +41,36 @@ private slots:
 
         QVERIFY(ReadLinesConf(dir.filePath("missing.conf")).isEmpty());
         QCOMPARE(ListLines(dir.filePath("missing.conf"), dir.filePath("none")).size(), 0);
+    }
+
+    // The settings add, rename and remove one entry; the user's comments and other lines stay.
+    void entriesWrittenInPlace() {
+        QTemporaryDir dir;
+        const QString conf = dir.filePath("Tarvex/lines.conf");  // the folder is made too
+        QString error;
+        QVERIFY(WriteLinesConfEntry(conf, {}, {"Home", "sip:me@sip.example.net"}, &error));
+        QFile f(conf);
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("# the kitchen one\nKitchen = /dev/ttyACM0\nHome = sip:old@duplicate\n");
+        f.close();
+        QVERIFY(WriteLinesConfEntry(conf, "Home", {"Office", "sip:me@pbx:5070"}, &error));
+        QVERIFY(
+            WriteLinesConfEntry(conf, {}, {"Direct SIP calls", "sip:ringvale@0.0.0.0"}, &error));
+        QVERIFY(WriteLinesConfEntry(conf, {}, {"Kitchen", QString()}, &error));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("Office = sip:me@pbx:5070\n# the kitchen one\n"
+                                         "Direct SIP calls = sip:ringvale@0.0.0.0\n"));
+        f.close();
+        // A file that cannot be replaced is left as it was, and says why.
+        QVERIFY(QFile::setPermissions(dir.filePath("Tarvex"), QFile::ReadOwner | QFile::ExeOwner));
+        const bool refused = !WriteLinesConfEntry(conf, {}, {"Attic", "/dev/ttyS1"}, &error);
+        QFile::setPermissions(dir.filePath("Tarvex"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (geteuid() != 0) {  // root writes anywhere
+            QVERIFY(refused);
+            QVERIFY(!error.isEmpty());
+            QCOMPARE(ReadLinesConf(conf).size(), 2);
+        }
     }
 
     void confPathFollowsXdg() {

@@ -68,7 +68,7 @@ bool StartRegistrar(QProcess& registrar, int port) {
 
 // The account's password where no keyring runs.
 bool KeepPassword(const QString& lineName, const QString& password) {
-    QFile file(TProfile::Path(TSipLine::PasswordFileName(lineName)));
+    QFile file(TProfile::Path(SipPasswordFileName(lineName)));
     return file.open(QIODevice::WriteOnly) && file.write(password.toUtf8()) > 0;
 }
 
@@ -253,11 +253,11 @@ private slots:
     }
 
     // A caller who hangs up while it rings (a CANCEL) is a call that was not answered; the line
-    // is free for the next one.
+    // is free for the next one. The line listens on every address, as the settings' direct line.
     void callerWhoGivesUpBeforeTheAnswer() {
         const int port = FreePort();
         TSipLine line(QStringLiteral("Sip test"),
-                      QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port));
+                      QStringLiteral("sip:ringvale@0.0.0.0:%1").arg(port));
         line.DeviceId = 8;
         TRecordingSink sink;
         QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
@@ -326,7 +326,7 @@ private slots:
         line.Close();
         registrar.kill();
         registrar.waitForFinished(5000);
-        QFile::remove(TProfile::Path(TSipLine::PasswordFileName(name)));
+        QFile::remove(TProfile::Path(SipPasswordFileName(name)));
     }
 
     // A registered account rings only for calls through its server: a flood of INVITEs from

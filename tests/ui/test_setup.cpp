@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -408,6 +409,98 @@ private slots:
         ControlOf<QComboBox>(ui, "SelectPortBox")->setCurrentIndex(0);
         setup.OKBtnClick();
         QCOMPARE(live.SelectPortBox, QString());
+    }
+
+    // "Add SIP account..." writes the account into lines.conf and keeps its password apart;
+    // "Edit..." renames it (its password moves with it) and refuses a name in use; the direct
+    // line is written and chosen by its check box, and taken out again.
+    void sipLinesFromTheGeneralTab() {
+        SaveSettings();
+        const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", m_dir->filePath("config").toUtf8());
+        const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", xdg); });
+        const QString conf = m_dir->filePath("config/Tarvex/lines.conf");
+        QVERIFY(QDir().mkpath(m_dir->filePath("config/Tarvex")));
+        QFile mine(conf);
+        QVERIFY(mine.open(QIODevice::WriteOnly));
+        mine.write("# kept as it is\nAttic = /dev/ttyS1\n");
+        mine.close();
+
+        QStringList problems;
+        std::function<void(QObject&)> fill;
+        TShownSetup shown([&](TSetup& dialog) {
+            dialog.RunDialog = [&](QDialog& opened) {
+                fill(opened);
+                ControlOf<QDialogButtonBox>(opened, "buttons")
+                    ->button(QDialogButtonBox::Ok)
+                    ->click();
+                (void)QTest::qWaitFor([&] { return opened.result() == QDialog::Accepted; }, 5000);
+                problems << ControlOf<QLabel>(opened, "problem")->text();
+                return opened.result();
+            };
+        });
+        const QObject& ui = shown.Setup;
+        auto type = [](QObject& form, const char* field, const QString& text) {
+            ControlOf<QLineEdit>(form, field)->setText(text);
+        };
+        auto lines = [&] {
+            QFile f(conf);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        fill = [&](QObject& form) {
+            type(form, "lineName", "Home phone");
+            type(form, "server", "sip.example.net:5070");
+            type(form, "user", "alice");
+            type(form, "displayName", "Alice Smith");
+            ControlOf<QComboBox>(form, "transport")->setCurrentIndex(1);
+            QCOMPARE(ControlOf<QDialogButtonBox>(form, "buttons")->isEnabled(), true);
+            // No password yet: refused with a word, and nothing written.
+            ControlOf<QDialogButtonBox>(form, "buttons")->button(QDialogButtonBox::Ok)->click();
+            QCOMPARE(ControlOf<QLabel>(form, "problem")->text(),
+                     QString("Enter the account's password."));
+            type(form, "password", "s3cret");
+        };
+        ControlOf<QPushButton>(ui, "addSipAccountButton")->click();
+        QCOMPARE(problems.last(), QString());
+        QCOMPARE(lines(), QByteArray("# kept as it is\nAttic = /dev/ttyS1\nHome phone = "
+                                     "sip:alice@sip.example.net:5070;transport=tcp;"
+                                     "display=Alice Smith\n"));
+        QCOMPARE(TSecretStore("SIP Home phone", "sip-password-Home_phone").ReadFallback(),
+                 QString("s3cret"));
+        QCOMPARE(shown.Setup.ChosenModem(), QString("Home phone"));
+        QVERIFY(ControlOf<QPushButton>(ui, "editSipAccountButton")->isEnabled());
+
+        fill = [&](QObject& form) {
+            QCOMPARE(ControlOf<QLineEdit>(form, "server")->text(), QString("sip.example.net:5070"));
+            QCOMPARE(ControlOf<QLineEdit>(form, "password")->text(), QString());
+            type(form, "lineName", "Attic");
+            ControlOf<QDialogButtonBox>(form, "buttons")->button(QDialogButtonBox::Ok)->click();
+            QCOMPARE(ControlOf<QLabel>(form, "problem")->text(),
+                     QString("There is a line named \"Attic\" already."));
+            type(form, "lineName", "Office");
+            type(form, "password", "n3w");
+        };
+        ControlOf<QPushButton>(ui, "editSipAccountButton")->click();
+        QVERIFY(
+            lines().endsWith("Office = sip:alice@sip.example.net:5070;transport=tcp;"
+                             "display=Alice Smith\n"));
+        QVERIFY(!lines().contains("Home phone"));
+        QVERIFY(!QFile::exists(m_dir->filePath("sip-password-Home_phone")));
+        QCOMPARE(TSecretStore("SIP Office", "sip-password-Office").ReadFallback(), QString("n3w"));
+
+        ControlOf<QSpinBox>(ui, "directPort")->setValue(5072);
+        ControlOf<QCheckBox>(ui, "listenDirectBox")->click();
+        QVERIFY(lines().endsWith("Direct SIP calls = sip:ringvale@0.0.0.0:5072\n"));
+        QVERIFY(!ControlOf<QPushButton>(ui, "editSipAccountButton")->isEnabled());
+        shown.Setup.OKBtnClick();
+        QCOMPARE(shown.Live.SelectPortBox, QString("Direct SIP calls"));
+        shown.Setup.show();
+        QVERIFY(ControlOf<QCheckBox>(ui, "listenDirectBox")->isChecked());
+        QCOMPARE(ControlOf<QSpinBox>(ui, "directPort")->value(), 5072);
+        ControlOf<QCheckBox>(ui, "listenDirectBox")->click();
+        QVERIFY(!lines().contains("Direct SIP calls"));
+        QVERIFY(lines().startsWith("# kept as it is\nAttic = /dev/ttyS1\n"));
+        QVERIFY(shown.Setup.ChosenModem() != "Direct SIP calls");
     }
 
     // New proposes the first free name and adds the greeting once recorded (and only then);

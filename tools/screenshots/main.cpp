@@ -25,6 +25,7 @@
 #include "ui/dialogs/modeminfoform.h"
 #include "ui/dialogs/playwaveform.h"
 #include "ui/dialogs/setup.h"
+#include "ui/dialogs/sipaccountform.h"
 #include "ui/dialogs/welcomedialog.h"
 #include "ui/dialogs/widgetprompts.h"
 #include "ui/main/mainform.h"
@@ -146,6 +147,17 @@ int main(int argc, char* argv[]) {
         entry.SetEntry(mom, true);
         ok &= Save(entry, QStringLiteral("phone-book-entry"));
         entry.hide();
+    }
+    {
+        TSipAccountForm account;
+        TSipAddress address;
+        TSipAddress::Parse(QStringLiteral("sip:alice@sip.example.net;transport=tls;srtp;"
+                                          "display=Alice Smith"),
+                           &address);
+        account.SetAccount(QStringLiteral("Home phone"), address);
+        account.show();
+        ok &= Save(account, QStringLiteral("sip-account"));
+        account.hide();
     }
     TRecordingView view;
     TSession session(view);

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include "platform/atomicfile.h"
 #include "platform/tfile.h"
 
 namespace {
@@ -37,14 +38,30 @@ void IgnoredLine(const QString& path, int number, const QString& line) {
     qWarning().noquote() << text;
 }
 
-QList<TLineEntry> ReadLinesConf(const QString& path) {
-    QList<TLineEntry> entries;
+namespace {
+QList<QByteArray> ReadLines(const QString& path) {
     TFile file;  // never blocks on a FIFO, refuses anything but a regular file
-    if (file.Open(path, TFile::ModeRead) < 0) return entries;
+    if (file.Open(path, TFile::ModeRead) < 0) return {};
     QByteArray contents(kMaxConfSize, '\0');
     const qint64 got = file.Read(contents.data(), kMaxConfSize);
     contents.truncate(qMax<qint64>(got, 0));
-    const QList<QByteArray> lines = contents.split('\n');
+    if (contents.isEmpty()) return {};
+    if (contents.endsWith('\n')) contents.chop(1);
+    return contents.split('\n');
+}
+
+// The name of an entry line; empty for a comment or a line that is no entry.
+QString NameOf(const QByteArray& line) {
+    const QString text = QString::fromUtf8(line).trimmed();
+    const qsizetype eq = text.indexOf(QLatin1Char('='));
+    if (text.startsWith(QLatin1Char('#')) || eq < 0) return QString();
+    return text.left(eq).trimmed();
+}
+}  // namespace
+
+QList<TLineEntry> ReadLinesConf(const QString& path) {
+    QList<TLineEntry> entries;
+    const QList<QByteArray> lines = ReadLines(path);
     for (qsizetype n = 0; n < lines.size(); ++n) {
         const QString line = QString::fromUtf8(lines[n]).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
@@ -58,6 +75,28 @@ QList<TLineEntry> ReadLinesConf(const QString& path) {
         entries.append({name, device});
     }
     return entries;
+}
+
+bool WriteLinesConfEntry(const QString& path, const QString& replaced, const TLineEntry& entry,
+                         QString* error) {
+    const QString oldName = replaced.isEmpty() ? entry.Name : replaced;
+    QByteArray contents;
+    bool written = entry.Path.isEmpty();
+    for (const QByteArray& line : ReadLines(path)) {
+        const QString name = NameOf(line);
+        if (name != oldName && name != entry.Name) {
+            contents += line + '\n';
+        } else if (!written) {
+            contents += (entry.Name + QStringLiteral(" = ") + entry.Path).toUtf8() + '\n';
+            written = true;
+        }
+    }
+    if (!written) contents += (entry.Name + QStringLiteral(" = ") + entry.Path).toUtf8() + '\n';
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    TAtomicFile file(path);
+    if (file.Open() && file.Write(contents) && file.Commit()) return true;
+    *error = file.ErrorText;
+    return false;
 }
 
 QList<TLineEntry> SerialPortsById(const QString& folder) {

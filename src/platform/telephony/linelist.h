@@ -18,5 +18,10 @@ bool IsSipLine(const TLineEntry& entry);
 QString LinesConfPath();
 // A missing or unreadable file is empty; malformed lines are skipped.
 QList<TLineEntry> ReadLinesConf(const QString& path);
+// Sets the entry entry.Name, in place of the one named replaced when that is given (a renamed
+// line), keeping every other line and comment as it stands; an empty entry.Path removes it.
+// The file is rewritten whole or not at all. False with *error.
+bool WriteLinesConfEntry(const QString& path, const QString& replaced, const TLineEntry& entry,
+                         QString* error);
 QList<TLineEntry> SerialPortsById(const QString& folder = QStringLiteral("/dev/serial/by-id"));
 QList<TLineEntry> ListLines(const QString& confPath, const QString& byIdFolder);

@@ -65,3 +65,14 @@ QString TSipAddress::Text() const {
                 QString::fromLatin1(QUrl::toPercentEncoding(DisplayName, " "));
     return text;
 }
+
+QString SipKeyringName(const QString& lineName) {
+    return QStringLiteral("SIP ") + lineName;
+}
+
+QString SipPasswordFileName(const QString& lineName) {
+    QString safe;
+    for (const QChar c : lineName)
+        safe += c.isLetterOrNumber() ? c : QLatin1Char('_');
+    return QStringLiteral("sip-password-") + safe;
+}

@@ -28,3 +28,8 @@ struct TSipAddress {
     // ";transport=tcp", ";transport=tls", or nothing for UDP.
     static QByteArray TransportParameter(TSipTransport transport);
 };
+
+// Where a SIP line's password is kept: under this name in the desktop's keyring, else in this
+// file of the data folder.
+QString SipKeyringName(const QString& lineName);
+QString SipPasswordFileName(const QString& lineName);

@@ -54,18 +54,11 @@ QByteArray FromOf(LinphoneCall* call) {
 }
 }  // namespace
 
-QString TSipLine::PasswordFileName(const QString& lineName) {
-    QString safe;
-    for (const QChar c : lineName)
-        safe += c.isLetterOrNumber() ? c : QLatin1Char('_');
-    return QStringLiteral("sip-password-") + safe;
-}
-
 TSipLine::TSipLine(const QString& name, const QString& uri)
     : m_name(name),
       m_audio(name),
       m_stack(m_audio, *this),
-      m_secrets(QStringLiteral("SIP ") + name, PasswordFileName(name)) {
+      m_secrets(SipKeyringName(name), SipPasswordFileName(name)) {
     m_valid = TSipAddress::Parse(uri, &m_address);
     connect(&m_secrets, &TSecretStore::Fetched, this, &TSipLine::Start);
     connect(&m_ringTimer, &QTimer::timeout, this, &TSipLine::Ring);

@@ -6,7 +6,7 @@
 //
 // lines.conf names the address "NAME = sip:USER@HOST:PORT" (";transport=tcp" for TCP). With no
 // password kept for the line, it listens there for calls sent straight to it (an analogue
-// adapter, a PBX). With one (in the keyring, or the file PasswordFileName in the data folder),
+// adapter, a PBX). With one (in the keyring, or the file SipPasswordFileName in the data folder),
 // it is an account: it registers USER with the registrar at HOST:PORT and takes the calls the
 // provider sends it. Calls placed go to the account's server, or for a direct address to the
 // peer named by ";outbound=HOST:PORT" (a PBX).
@@ -32,8 +32,6 @@ public:
 
     TSipLine(const QString& name, const QString& uri);
     ~TSipLine() override;
-    // Where an account's password is kept when no keyring runs, in the data folder.
-    static QString PasswordFileName(const QString& lineName);
     // The port the line listens on (an account's is any free one); 0 while it does not.
     int Port() const { return m_stack.Port(); }
 

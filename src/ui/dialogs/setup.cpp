@@ -17,6 +17,7 @@
 #include "platform/profile.h"
 #include "platform/prompts.h"
 #include "platform/records.h"
+#include "platform/telephony/linelist.h"
 #include "platform/tfile.h"
 #include "platform/wave/sounds.h"
 #include "store/greetings.h"
@@ -30,10 +31,18 @@
 #include "ui/dialogs/modeminfoform.h"
 #include "ui/dialogs/recordwaveform.h"
 #include "ui/dialogs/showcalleridform.h"
+#include "ui/dialogs/sipaccountform.h"
 #include "ui_setup.h"
 
 namespace {
 constexpr int kModemNameWidth = 79;
+const QString kDirectLine = QStringLiteral("Direct SIP calls");
+
+TLineEntry LinesConfEntry(const QString& name) {
+    for (const TLineEntry& entry : ReadLinesConf(LinesConfPath()))
+        if (entry.Name == name) return entry;
+    return {};
+}
 const QString kRemoteKeys = QStringLiteral("0123456789*");
 constexpr int kSafeAccessCode = 4;  // fewer digits are found by trying
 
@@ -134,6 +143,7 @@ void TSetup::ShowSettings() {
 
     FillModemList();
     ShowChosenModem(c.SelectPortBox);
+    ShowDirectLine();
 
     (c.PageMode() == TConfig::PageNever    ? ui->PageNever
      : c.PageMode() == TConfig::PageAlways ? ui->PageAlways
@@ -262,6 +272,7 @@ void TSetup::Wire() {
     connect(ui->previewFlashButton, &QPushButton::clicked, this, &TSetup::PreviewFlashWindow);
     connect(ui->resetMessagesButton, &QPushButton::clicked, this, &TSetup::ResetMessages);
     connect(ui->ModemInfoButton, &QPushButton::clicked, this, &TSetup::ShowModemInfo);
+    WireSipLines();
     connect(ui->BrowseSoundButton, &QPushButton::clicked, this, &TSetup::BrowseRingSound);
     connect(ui->browseDialerButton, &QPushButton::clicked, this, &TSetup::BrowseDialer);
     connect(ui->HelpButton, &QPushButton::clicked, this,
@@ -536,6 +547,68 @@ void TSetup::ShowModemInfo() {
     TModemInfoForm info(this);
     info.SetModem(ChosenModem());
     RunDialog(info);
+}
+
+void TSetup::WireSipLines() {
+    connect(ui->addSipAccountButton, &QPushButton::clicked, this,
+            [this] { EditSipAccount(QString()); });
+    connect(ui->editSipAccountButton, &QPushButton::clicked, this,
+            [this] { EditSipAccount(ChosenModem()); });
+    connect(ui->SelectPortBox, &QComboBox::currentIndexChanged, this, &TSetup::UpdateSipButtons);
+    connect(ui->listenDirectBox, &QCheckBox::clicked, this, &TSetup::ListenDirectly);
+    connect(ui->directPort, &QSpinBox::editingFinished, this, [this] {
+        if (ui->listenDirectBox->isChecked()) ListenDirectly(true);
+    });
+}
+
+// Adds a SIP account (lineName empty) or edits the one lines.conf names so; the line saved is
+// listed and chosen.
+void TSetup::EditSipAccount(const QString& lineName) {
+    TSipAccountForm form(this);
+    TSipAddress address;
+    if (!lineName.isEmpty() && TSipAddress::Parse(LinesConfEntry(lineName).Path, &address))
+        form.SetAccount(lineName, address);
+    if (RunDialog(form) != QDialog::Accepted) return;
+    FillModemList();
+    ShowChosenModem(form.LineName());
+}
+
+void TSetup::ShowDirectLine() {
+    TSipAddress address;
+    const bool listening = TSipAddress::Parse(LinesConfEntry(kDirectLine).Path, &address);
+    ui->listenDirectBox->setChecked(listening);
+    if (listening) ui->directPort->setValue(address.Port);
+    UpdateSipButtons();
+}
+
+// An adapter or a PBX that sends its calls straight to this computer: the line listening for
+// them on every address of the computer is written into lines.conf (or taken out) at once, and
+// chosen.
+void TSetup::ListenDirectly(bool listen) {
+    TSipAddress address;
+    address.User = "ringvale";
+    address.Host = "0.0.0.0";
+    address.Port = ui->directPort->value();
+    QString error;
+    if (!WriteLinesConfEntry(LinesConfPath(), QString(),
+                             {kDirectLine, listen ? address.Text() : QString()}, &error)) {
+        Prompts().MessageBox(QStringLiteral("Can't save the line in ") + LinesConfPath() +
+                                 QStringLiteral("\rReason: ") + error,
+                             QString(), prompt::MB_OK);
+        return ShowDirectLine();
+    }
+    const QString chosen = ChosenModem();
+    FillModemList();
+    ShowChosenModem(listen ? kDirectLine : chosen == kDirectLine ? QString() : chosen);
+    UpdateSipButtons();
+}
+
+// Only an account is edited in the account dialog; the direct line has its port here.
+void TSetup::UpdateSipButtons() {
+    const QString chosen = ChosenModem();
+    ui->editSipAccountButton->setEnabled(chosen != kDirectLine &&
+                                         IsSipLine(LinesConfEntry(chosen)));
+    ui->directPort->setEnabled(ui->listenDirectBox->isChecked());
 }
 
 QString TSetup::HelpTopic() const {

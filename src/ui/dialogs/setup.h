@@ -73,6 +73,11 @@ private:
     void PreviewFlashWindow();
     void ResetMessages();
     void ShowModemInfo();
+    void WireSipLines();
+    void EditSipAccount(const QString& lineName);
+    void ShowDirectLine();
+    void ListenDirectly(bool listen);
+    void UpdateSipButtons();
     void AddGreeting();
     void NewGreeting();
     void EditGreetings();
