@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
+#include <cmath>
 
 #include "platform/profile.h"
 #include "platform/telephony/callerid.h"
@@ -81,6 +82,23 @@ int FreePort() {
 QByteArray Tone(double hz, double seconds) {
     TToneSource source(hz);
     return source.read(qint64(seconds * 8000) * 2);
+}
+
+// Keys as a phone sounds them: 100 ms of each key's two tones, 100 ms apart.
+QByteArray KeyTones(const QByteArray& keys) {
+    QByteArray samples(8000 / 2 * 2, '\0');  // half a second before the first
+    for (const char key : keys) {
+        const int at = int(QByteArray("123A456B789C*0#D").indexOf(key));
+        const double low = QList<double>{697, 770, 852, 941}[at / 4];
+        const double high = QList<double>{1209, 1336, 1477, 1633}[at % 4];
+        for (int i = 0; i < 800; ++i) {
+            const qint16 sample = qint16(5000 * (std::sin(2 * M_PI * low * i / 8000) +
+                                                 std::sin(2 * M_PI * high * i / 8000)));
+            samples.append(reinterpret_cast<const char*>(&sample), 2);
+        }
+        samples.append(QByteArray(800 * 2, '\0'));
+    }
+    return samples;
 }
 
 // The middle of a recording, away from the silence at its edges.
@@ -249,6 +267,35 @@ private slots:
         QCOMPARE(line.Drop(call, 6), 0);
         QVERIFY(
             QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_IDLE); }, 2000));
+        line.Close();
+    }
+
+    // A phone behind an adapter that knows no key events sounds its keys in the voice; a far end
+    // that sends events is taken at its word, and a key is never heard twice.
+    void keysSoundedInTheVoiceAreHeard() {
+        const int port = FreePort();
+        TSipLine line(QStringLiteral("Sip test"),
+                      QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port));
+        line.DeviceId = 9;
+        TRecordingSink sink;
+        QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
+        TSipCaller caller(m_work.filePath("toneCaller"));
+        caller.SetVoice(KeyTones("*73#"));
+        QVERIFY(caller.Call(QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port).toUtf8(),
+                            "<sip:5550123@127.0.0.1>"));
+        QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_OFFERING); },
+                                5000));
+        const HCALL call = sink.Offered();
+        QCOMPARE(line.MonitorDigits(call, LINEDIGITMODE_DTMF), 0);
+        QCOMPARE(line.Answer(call, 5), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.Digits() == "*73#"; }, 5000));
+        caller.Keys("5");
+        QVERIFY(QTest::qWaitFor([&] { return sink.Digits() == "*73#5"; }, 5000));
+        QTest::qWait(300);
+        QCOMPARE(sink.Digits(), QByteArray("*73#5"));
+        caller.HangUp();
+        QVERIFY(QTest::qWaitFor(
+            [&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_DISCONNECTED); }, 5000));
         line.Close();
     }
 

@@ -307,6 +307,9 @@ void TSipAudio::Pull(qint16* out, int samples) {
 }
 
 void TSipAudio::Push(const qint16* in, int samples) {
+    for (const char key : m_keys.Feed(in, samples))
+        QMetaObject::invokeMethod(
+            this, [this, key] { emit KeyHeard(key); }, Qt::QueuedConnection);
     std::lock_guard lock(m_lock);
     if (m_accepting) m_incoming.append(reinterpret_cast<const char*>(in), samples * 2);
 }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 
+#include "platform/telephony/dtmfdetector.h"
 #include "platform/wave/wavedevice.h"
 
 struct _MSSndCardManager;
@@ -41,6 +42,10 @@ public:
     void Pull(qint16* out, int samples);
     void Push(const qint16* in, int samples);
 
+signals:
+    // A touch tone heard in what the far end says (one sent as sound, not as an event).
+    void KeyHeard(char key);
+
 private:
     class Device;
     MMRESULT StartPlayback(QIODevice* source, std::function<void()> ended);
@@ -69,6 +74,7 @@ private:
     QByteArray m_incoming;
     bool m_accepting = false;       // a recording takes what comes
     std::atomic<qint64> m_sent{0};  // bytes of the sound sent so far
+    TDtmfDetector m_keys;           // the media thread's own
 
     std::unique_ptr<Device> m_output;
     std::unique_ptr<Device> m_input;

@@ -17,7 +17,9 @@ int TSipLine::ReleaseMs = 3000;
 
 namespace {
 constexpr quint32 kVoiceModes = LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
-constexpr int kMaxStrangersLogged = 100;  // a flood from many senders does not fill the log
+constexpr int kMaxStrangersLogged = 100;
+constexpr int kDoubledKeyMs = 300;  // a key's event follows its tones within this  // a flood from
+                                    // many senders does not fill the log
 
 QByteArray HeaderOf(LinphoneCall* call, const char* name) {
     const LinphoneCallParams* params = linphone_call_get_remote_params(call);
@@ -62,6 +64,7 @@ TSipLine::TSipLine(const QString& name, const QString& uri)
     m_valid = TSipAddress::Parse(uri, &m_address);
     connect(&m_secrets, &TSecretStore::Fetched, this, &TSipLine::Start);
     connect(&m_ringTimer, &QTimer::timeout, this, &TSipLine::Ring);
+    connect(&m_audio, &TSipAudio::KeyHeard, this, &TSipLine::OnKeyHeard);
     m_release.setSingleShot(true);
     connect(&m_release, &QTimer::timeout, this, &TSipLine::StopListening);
 }
@@ -289,9 +292,28 @@ void TSipLine::NotReached(int reason) {
     m_sink->CallState(m_call, LINECALLSTATE_DISCONNECTED, mode);
 }
 
+// A key pressed at the far end arrives as an event (RFC 2833 or SIP INFO) or as its tones in the
+// voice. A far end that sends events is taken at its word from then on; one that sends both at
+// once is heard once, whichever comes first.
 void TSipLine::OnDigit(LinphoneCall* call, char digit) {
-    if (call != m_sipCall || m_mode != Mode::Connected || !m_monitorDigits) return;
-    m_sink->Digit(m_call, digit);
+    if (call != m_sipCall) return;
+    m_keyEvents = true;
+    if (digit == m_lastToneKey && m_sinceToneKey.isValid() &&
+        m_sinceToneKey.elapsed() < kDoubledKeyMs)
+        return;
+    Key(digit);
+}
+
+void TSipLine::OnKeyHeard(char key) {
+    if (m_keyEvents || !m_sipCall) return;
+    m_lastToneKey = key;
+    m_sinceToneKey.start();
+    Key(key);
+}
+
+void TSipLine::Key(char key) {
+    if (m_mode != Mode::Connected || !m_monitorDigits) return;
+    m_sink->Digit(m_call, key);
 }
 
 // An account takes calls only through its provider's server: anything else on the open
@@ -371,6 +393,8 @@ void TSipLine::Idle() {
 
 void TSipLine::ForgetCall() {
     if (m_sipCall) linphone_call_unref(std::exchange(m_sipCall, nullptr));
+    m_keyEvents = false;
+    m_lastToneKey = 0;
     m_stack.SetInCall(false);
 }
 

@@ -11,6 +11,7 @@
 // provider sends it. Calls placed go to the account's server, or for a direct address to the
 // peer named by ";outbound=HOST:PORT" (a PBX).
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 #include <QTimer>
@@ -54,6 +55,8 @@ private:
 
     void OnCallState(_LinphoneCall* call, int state) override;
     void OnDigit(_LinphoneCall* call, char digit) override;
+    void OnKeyHeard(char key);
+    void Key(char key);
     void OnRegistration(bool registered, const QString& reason) override;
     void Start(const QString& password);
     void Listening();
@@ -93,6 +96,9 @@ private:
     quint32 m_callState = 0;
     qint32 m_answerRequest = 0;
     bool m_monitorDigits = false;
+    bool m_keyEvents = false;  // the far end sends its keys as events: tones are not listened for
+    char m_lastToneKey = 0;    // and when it was heard, so that an event for it is not doubled
+    QElapsedTimer m_sinceToneKey;
     QByteArray m_afterAnswer;  // a page's digits
     int m_pauseMs = 0;
     TCallerId m_callerId;
