@@ -153,6 +153,15 @@ private slots:
         QTest::newRow("no user part")
             << QByteArray() << QByteArray() << QByteArray("\"Door\" <sip:10.0.0.9>") << QByteArray()
             << QByteArray() << QByteArray("Door") << quint32(LINECALLPARTYID_OUTOFAREA);
+        // Whatever a stranger puts in the headers, the record gets printable Latin-1 that fits.
+        QTest::newRow("hostile") << ("\"" + QByteArray(5000, 'A') + "\x01\r\n\" <sip:555%0d%0a%00" +
+                                     QByteArray(100, '9') + "@x>")
+                                 << QByteArray() << QByteArray() << QByteArray()
+                                 << QByteArray("555" + QByteArray(28, '9')) << QByteArray(31, 'A')
+                                 << both;
+        QTest::newRow("unterminated")
+            << QByteArray() << QByteArray() << QByteArray("\"Eve <sip:5556@x") << QByteArray()
+            << QByteArray("5556") << QByteArray() << quint32(LINECALLPARTYID_ADDRESS);
     }
     void callerIdFromTheHeaders() {
         QFETCH(QByteArray, pai);
@@ -378,6 +387,48 @@ private slots:
 
     // A registered account rings only for calls through its server: a flood of INVITEs from
     // another address (127.0.0.2) is refused without a ring and never stalls the program.
+    // Requests no SIP peer should send (missing headers, impossible numbers, lengths that lie,
+    // an SDP that is no SDP) never ring; a call with one junk header may, as the stack takes it
+    // without that header. The line answers the next real caller either way.
+    void malformedRequestsNeverRing() {
+        const int port = FreePort();
+        TSipLine line(QStringLiteral("Sip test"),
+                      QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port));
+        line.DeviceId = 15;
+        TRecordingSink sink;
+        QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED); },
+                                5000));
+        QProcess peer;
+        peer.setProcessChannelMode(QProcess::MergedChannels);
+        peer.start("sipp", {"-sf", RINGVALE_SIPP_SCENARIOS "/malformed.xml", "-m", "1", "-nostdin",
+                            "-default_behaviors", "none", "-timeout", "20s", "-p",
+                            QString::number(FreePort()), QStringLiteral("127.0.0.1:%1").arg(port)});
+        QVERIFY(peer.waitForStarted(5000));
+        QVERIFY(QTest::qWaitFor([&] { return peer.state() == QProcess::NotRunning; }, 20000));
+        QVERIFY2(peer.exitCode() == 0, peer.readAll().right(2000).constData());
+        QTest::qWait(500);
+        if (const HCALL junk = sink.Offered()) {
+            LINECALLINFO info;
+            QCOMPARE(line.GetCallInfo(junk, &info), 0);
+            QVERIFY2(info.CallerID.startsWith("55502"), info.CallerID.constData());
+            QCOMPARE(line.Drop(junk, 3), 0);
+            QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_IDLE); },
+                                    5000));
+        }
+
+        sink.Posted.clear();
+        TSipCaller caller(m_work.filePath("after malformed"));
+        QVERIFY(caller.Call(QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port).toUtf8(),
+                            "\"Real Caller\" <sip:5550199@127.0.0.1>"));
+        QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_OFFERING); },
+                                5000));
+        LINECALLINFO info;
+        QCOMPARE(line.GetCallInfo(sink.Offered(), &info), 0);
+        QCOMPARE(info.CallerID, QByteArray("5550199"));
+        line.Close();
+    }
+
     void anAccountTakesCallsOnlyThroughItsServer() {
         const int port = FreePort();
         QProcess registrar;
