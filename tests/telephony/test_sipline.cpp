@@ -279,6 +279,44 @@ private slots:
         line.Close();
     }
 
+    // A line that asks for encrypted voice carries it with a caller who encrypts too, and never
+    // rings for one who cannot.
+    void encryptedVoiceOnly() {
+        const int port = FreePort();
+        TSipLine line(QStringLiteral("Sip test"),
+                      QStringLiteral("sip:ringvale@127.0.0.1:%1;srtp").arg(port));
+        line.DeviceId = 17;
+        TRecordingSink sink;
+        QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
+        QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED); },
+                                5000));
+        const QByteArray uri = QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(port).toUtf8();
+        TSipCaller plain(m_work.filePath("plain"));
+        QVERIFY(plain.Call(uri, "<sip:5550140@127.0.0.1>"));
+        QVERIFY(QTest::qWaitFor([&] { return plain.Ended(); }, 5000));
+        QVERIFY(!plain.Answered());
+        QVERIFY(!sink.Has(LINE_CALLSTATE, LINECALLSTATE_OFFERING));
+
+        TSipCaller secret(m_work.filePath("secret"), 440, TSipCaller::Voice::Encrypted);
+        QVERIFY(secret.Call(uri, "<sip:5550141@127.0.0.1>"));
+        QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_OFFERING); },
+                                5000));
+        const HCALL call = sink.Offered();
+        QCOMPARE(line.Answer(call, 5), 0);
+        QVERIFY(QTest::qWaitFor([&] { return secret.Answered(); }, 5000));
+        QVERIFY(secret.Encrypted());
+        QBuffer recording;
+        recording.open(QIODevice::WriteOnly);
+        TWaveDevices::Find(VoiceWaveInId(17), false)
+            ->Start(&recording, WAVEFORMATEX::Pcm(TSipAudio::Rate, 16, 1), [] {});
+        QTest::qWait(1500);
+        QVERIFY(qAbs(TSipCaller::ToneHz(Middle(recording.data())) - 440) < 20);
+        secret.HangUp();
+        QVERIFY(QTest::qWaitFor(
+            [&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_DISCONNECTED); }, 5000));
+        line.Close();
+    }
+
     // A phone behind an adapter that knows no key events sounds its keys in the voice; a far end
     // that sends events is taken at its word, and a key is never heard twice.
     void keysSoundedInTheVoiceAreHeard() {

@@ -20,7 +20,7 @@ qint64 TToneSource::readData(char* data, qint64 size) {
     return samples * 2;
 }
 
-TSipCaller::TSipCaller(const QString& folder, double toneHz)
+TSipCaller::TSipCaller(const QString& folder, double toneHz, Voice voice)
     : m_audio(QStringLiteral("test caller")), m_stack(m_audio, *this), m_tone(toneHz) {
     m_heard.open(QIODevice::WriteOnly);
     m_audio.Register(kOutputId, kInputId);
@@ -28,7 +28,14 @@ TSipCaller::TSipCaller(const QString& folder, double toneHz)
     options.Folder = folder;
     options.Host = "127.0.0.1";
     options.Port = -1;
+    options.Srtp = voice == Voice::Encrypted;
     m_stack.Start(options, &m_error);
+}
+
+bool TSipCaller::Encrypted() const {
+    const LinphoneCallParams* params = m_call ? linphone_call_get_current_params(m_call) : nullptr;
+    return params &&
+           linphone_call_params_get_media_encryption(params) == LinphoneMediaEncryptionSRTP;
 }
 
 TSipCaller::~TSipCaller() {

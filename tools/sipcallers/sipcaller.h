@@ -32,7 +32,8 @@ class TSipCaller : public QObject, private TSipCallListener {
 public:
     using Headers = QList<QPair<QByteArray, QByteArray>>;
     enum class Taking { Answer, Busy };
-    explicit TSipCaller(const QString& folder, double toneHz = 440);
+    enum class Voice { Plain, Encrypted };  // SRTP, and calls without it refused
+    explicit TSipCaller(const QString& folder, double toneHz = 440, Voice voice = Voice::Plain);
     ~TSipCaller() override;
     bool Started() const { return m_stack.Running(); }
     QString Error() const { return m_error; }
@@ -49,6 +50,8 @@ public:
     void HangUp();
     bool Answered() const { return m_answered; }
     bool Ended() const { return m_ended; }
+    // The call's voice is encrypted (SRTP).
+    bool Encrypted() const;
     // What it heard since the answer, 16-bit at 8000 Hz.
     QByteArray Heard() const { return m_heard.data(); }
 
