@@ -9,27 +9,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "certificate.h"
+
 // A port no one listens on now.
 inline int FreePort() {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
 }
-
-// A self-made certificate for 127.0.0.1 and localhost.
-struct TCertificate {
-    QTemporaryDir Dir;
-    QString Cert = Dir.filePath("cert.pem");
-    QString Key = Dir.filePath("key.pem");
-    TCertificate() {
-        QProcess openssl;  // its progress stays in its own channels
-        openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", Key,
-                                  "-out", Cert, "-days", "2", "-subj", "/CN=localhost", "-addext",
-                                  "subjectAltName=IP:127.0.0.1,DNS:localhost"});
-        openssl.waitForFinished(30000);
-    }
-    bool Made() const { return QFile::exists(Cert) && QFile::exists(Key); }
-};
 
 class TMailServer {
 public:

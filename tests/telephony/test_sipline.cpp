@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <cmath>
 
+#include "certificate.h"
 #include "platform/profile.h"
 #include "platform/telephony/callerid.h"
 #include "platform/telephony/sipline.h"
@@ -425,6 +426,55 @@ private slots:
 
     // A registered account rings only for calls through its server: a flood of INVITEs from
     // another address (127.0.0.2) is refused without a ring and never stalls the program.
+    // An account over TLS registers with a server whose certificate the user trusts (named as
+    // every OpenSSL program takes one), and is refused, saying why, by one it cannot check.
+    void anAccountRegistersOverTls() {
+        TCertificate certificate;
+        QVERIFY(certificate.Made());
+        const int port = FreePort();
+        QProcess registrar;
+        QByteArray heard;
+        auto hears = [&](const QByteArray& text) {
+            heard += registrar.readAllStandardOutput();
+            return heard.contains(text);
+        };
+        registrar.start(RINGVALE_PYTHON, {RINGVALE_SIPREGISTRAR, "--port", QString::number(port),
+                                          "--cert", certificate.Cert, "--key", certificate.Key});
+        QVERIFY(QTest::qWaitFor([&] { return hears("READY"); }, 15000));
+        const QString name = QStringLiteral("Sip tls");
+        QVERIFY(KeepPassword(name, "secret"));
+        // By name: the TLS library checks a name, not an address, against the certificate.
+        const QString uri = QStringLiteral("sip:alice@localhost:%1;transport=tls").arg(port);
+        const QByteArray authorities = qgetenv("SSL_CERT_FILE");
+        const auto restore = qScopeGuard([&] { qputenv("SSL_CERT_FILE", authorities); });
+        {
+            qputenv("SSL_CERT_FILE", certificate.Cert.toUtf8());
+            TSipLine line(name, uri);
+            line.DeviceId = 19;
+            TRecordingSink sink;
+            QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
+            QVERIFY(QTest::qWaitFor(
+                [&] { return sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED); }, 10000));
+            QVERIFY(hears("REGISTER sip:localhost"));
+            line.Close();
+        }
+        {
+            qunsetenv("SSL_CERT_FILE");  // the system's authorities know no such certificate
+            TSipLine line(name, uri);
+            line.DeviceId = 21;
+            TRecordingSink sink;
+            QCOMPARE(line.Open(&sink, LINEMEDIAMODE_AUTOMATEDVOICE), 0);
+            QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_CLOSE, 0); }, 20000));
+            QVERIFY(!sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED));
+            LINEDEVCAPS caps;
+            QCOMPARE(line.GetDevCaps(&caps), 0);
+            qInfo("an untrusted server: %s", caps.Problem.constData());
+            QVERIFY(caps.Problem.startsWith("registration refused"));
+        }
+        registrar.closeWriteChannel();
+        QVERIFY(registrar.waitForFinished(5000));
+    }
+
     // Requests no SIP peer should send (missing headers, impossible numbers, lengths that lie,
     // an SDP that is no SDP) never ring; a call with one junk header may, as the stack takes it
     // without that header. The line answers the next real caller either way.
