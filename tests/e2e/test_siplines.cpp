@@ -121,7 +121,49 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return m_folder->Records().size() == 4; }, 10000));
     }
 
-    void cleanupTestCase() { QVERIFY(Stop(m_program)); }
+    // A caller pages the owner: once the line is free the pager is called through the line's
+    // outbound peer, and once it answers hears the caller's number and "#" as touch tones
+    // before the program hangs up.
+    void pagesTheOwnerAfterAMessage() {
+        QVERIFY(Stop(m_program));  // one program at a time
+        TSipCaller pager(m_folder->Work.filePath("pager"));
+        pager.TakeCalls(TSipCaller::Taking::Answer);
+        const QByteArray uri = QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(FreePort()).toUtf8();
+        TAnsweringFolder folder(QStringLiteral("Paging line"),
+                                QStringLiteral("%1;outbound=127.0.0.1:%2")
+                                    .arg(QString::fromUtf8(uri))
+                                    .arg(pager.Port()),
+                                1);
+        TConfig config;
+        TConfigFile().LoadConfig(config);
+        config.SetPageMode(TConfig::PageAlways);
+        config.PagerNumber = "5550142";
+        config.PostPageNumber = "#";
+        config.PageWait = 0.25;  // 15 s: the page is due once the caller has hung up
+        TConfigFile().SaveConfig(config);
+        QProcess program;
+        QVERIFY(StartProgram(program, folder.Work.filePath("config"), folder.Data));
+        QByteArray said;
+        QVERIFY2(Listening(program, &said), said.right(2000).constData());
+
+        TSipCaller caller(folder.Work.filePath("caller"), 440);
+        QVERIFY(caller.Call(uri, "\"Dee Page\" <sip:4045550177@127.0.0.1>"));
+        QVERIFY(QTest::qWaitFor([&] { return caller.Answered(); }, 15000));
+        QTest::qWait(3000);
+        caller.HangUp();
+        // The page is due 15 s after the caller ID, then five pauses of two seconds once answered.
+        QVERIFY2(QTest::qWaitFor([&] { return pager.DigitsReceived() == "4045550177#"; }, 40000),
+                 (said + program.readAllStandardError()).right(3000).constData());
+        const QList<CallLogRecord> records = folder.Records();
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0].Actions & (LOG_TOOK_MESSAGE | LOG_PAGED),
+                 quint32(LOG_TOOK_MESSAGE | LOG_PAGED));
+        QVERIFY(Stop(program));
+    }
+
+    void cleanupTestCase() {
+        if (m_program.state() != QProcess::NotRunning) QVERIFY(Stop(m_program));
+    }
 
 private:
     bool LoggedWithMessage(int count) {

@@ -574,11 +574,16 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_LINEDEVSTATE, LINEDEVSTATE_CONNECTED); },
                                 5000));
         HCALL call = 0;
-        QCOMPARE(line.MakeCall(11, "5551234,123#", LINECALLPARAMS{}, &call), 0);
+        // Dialed as a modem dials: the number's formatting is no part of it, and the call is
+        // connected once the page's digits have been keyed after its pause.
+        QCOMPARE(line.MakeCall(11, "1 (555) 123-4567,123#", LINECALLPARAMS{}, &call), 0);
         QVERIFY(call != 0);
+        QVERIFY(QTest::qWaitFor([&] { return pbx.Answered(); }, 5000));
+        QCOMPARE(pbx.Called(), QByteArray("15551234567"));
+        QVERIFY(!sink.Has(LINE_CALLSTATE, LINECALLSTATE_CONNECTED));
         QVERIFY(QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_CONNECTED); },
-                                5000));
-        QVERIFY(QTest::qWaitFor([&] { return pbx.DigitsReceived() == "123#"; }, 6000));
+                                6000));
+        QVERIFY(QTest::qWaitFor([&] { return pbx.DigitsReceived() == "123#"; }, 2000));
         QCOMPARE(line.Drop(call, 12), 0);
         QVERIFY(QTest::qWaitFor([&] { return pbx.Ended(); }, 5000));
 

@@ -77,6 +77,8 @@ void TSipCaller::OnCallState(_LinphoneCall* call, int state) {
     if (state == LinphoneCallStateIncomingReceived && !m_call) {
         m_call = linphone_call_ref(call);
         m_stack.SetInCall(true);
+        const char* user = linphone_address_get_username(linphone_call_get_to_address(call));
+        m_called = user ? QByteArray(user) : QByteArray();
         if (m_taking == Taking::Busy)
             linphone_call_decline(call, LinphoneReasonBusy);
         else

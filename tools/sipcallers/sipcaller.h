@@ -47,6 +47,8 @@ public:
     void TakeCalls(Taking how) { m_taking = how; }
     int Port() const { return m_stack.Port(); }
     QByteArray DigitsReceived() const { return m_digits; }
+    // The number the call it took was placed to.
+    QByteArray Called() const { return m_called; }
     void HangUp();
     bool Answered() const { return m_answered; }
     bool Ended() const { return m_ended; }
@@ -74,4 +76,5 @@ private:
     bool m_ended = false;
     Taking m_taking = Taking::Answer;
     QByteArray m_digits;
+    QByteArray m_called;
 };

@@ -18,8 +18,10 @@ int TSipLine::ReleaseMs = 3000;
 namespace {
 constexpr quint32 kVoiceModes = LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
 constexpr int kMaxStrangersLogged = 100;
-constexpr int kDoubledKeyMs = 300;  // a key's event follows its tones within this  // a flood from
-                                    // many senders does not fill the log
+constexpr int kDoubledKeyMs = 300;
+constexpr int kKeyMs =
+    250;  // the stack keys a string of touch tones about this fast  // a key's event follows its
+          // tones within this  // a flood from many senders does not fill the log
 
 QByteArray HeaderOf(LinphoneCall* call, const char* name) {
     const LinphoneCallParams* params = linphone_call_get_remote_params(call);
@@ -237,14 +239,14 @@ void TSipLine::OnCallState(LinphoneCall* call, int state) {
     if (call != m_sipCall) return;
     switch (state) {
         case LinphoneCallStateStreamsRunning:
-            if (m_mode == Mode::Dialing) return Connected();
+            if (m_mode == Mode::Dialing) return m_afterAnswer.isEmpty() ? Connected() : KeyPage();
             if (m_mode != Mode::Answering) return;
             m_sink->Reply(std::exchange(m_answerRequest, 0), 0);
             return Connected();
         case LinphoneCallStateEnd:
         case LinphoneCallStateError:
             if (m_mode == Mode::Dropping || m_mode == Mode::Idle) return ForgetCall();
-            if (m_mode == Mode::Dialing) {
+            if (m_mode == Mode::Dialing || m_mode == Mode::Keying) {
                 NotReached(linphone_call_get_reason(call));
                 return ForgetCall();
             }
@@ -265,14 +267,22 @@ void TSipLine::Connected() {
     m_mode = Mode::Connected;
     m_callState = LINECALLSTATE_CONNECTED;
     m_sink->CallState(m_call, LINECALLSTATE_CONNECTED, 0, LINECALLPRIVILEGE_OWNER);
-    if (m_afterAnswer.isEmpty()) return;
-    // A page: its digits go as touch tones once answered, after the pauses the dial string
-    // asks for (two seconds for each comma, as a modem pauses).
-    QTimer::singleShot(m_pauseMs, this, [this, call = m_call, digits = m_afterAnswer] {
-        if (m_call == call && m_mode == Mode::Connected && m_sipCall)
-            linphone_call_send_dtmfs(m_sipCall, digits.constData());
+}
+
+// A page, answered: its digits go as touch tones after the pauses the dial string asks for
+// (two seconds a comma, as a modem pauses). As on a modem, whose dialing ends only once the
+// whole string is keyed, the call counts as connected when the last digit has gone: the
+// program hangs a page up a few seconds after that.
+void TSipLine::KeyPage() {
+    m_mode = Mode::Keying;
+    const QByteArray digits = std::exchange(m_afterAnswer, QByteArray());
+    QTimer::singleShot(m_pauseMs, this, [this, call = m_call, digits] {
+        if (m_call != call || m_mode != Mode::Keying || !m_sipCall) return;
+        linphone_call_send_dtmfs(m_sipCall, digits.constData());
+        QTimer::singleShot(int(digits.size()) * kKeyMs, this, [this, call] {
+            if (m_call == call && m_mode == Mode::Keying) Connected();
+        });
     });
-    m_afterAnswer.clear();
 }
 
 // Busy, no answer, or anything else: the results the outgoing queue tells apart.
@@ -468,21 +478,23 @@ qint32 TSipLine::MakeCall(qint32 requestId, const QByteArray& number, const LINE
                                 ? m_address.Host + ':' + QByteArray::number(m_address.Port)
                                 : m_address.Outbound;
     if (peer.isEmpty()) return LINEERR_OPERATIONUNAVAIL;  // nobody to send calls to
+    // The number as a modem dials it: spaces, dashes and brackets are only its formatting, and
+    // what follows the first pause is keyed once the call is answered.
+    const qsizetype pause = number.indexOf(',');
     QByteArray digits;
-    qsizetype at = 0;
-    for (; at < number.size() && QByteArray("0123456789*#+").contains(number[at]); ++at)
-        digits += number[at];
+    for (const char c : number.left(pause < 0 ? number.size() : pause))
+        if (QByteArray("0123456789*#+").contains(c)) digits += c;
     if (digits.isEmpty()) return LINEERR_INVALADDRESS;
     m_pauseMs = 0;
     m_afterAnswer.clear();
-    for (; at < number.size(); ++at) {
-        const char c = number[at];
+    for (const char c : number.mid(pause < 0 ? number.size() : pause)) {
         if (c == ',') m_pauseMs += 2000;
         if ((c >= '0' && c <= '9') || c == '*' || c == '#' || (c >= 'A' && c <= 'D'))
             m_afterAnswer += c;
     }
     const QByteArray uri =
         "sip:" + digits + '@' + peer + TSipAddress::TransportParameter(m_address.Transport);
+    Trace(QStringLiteral("calling ") + QString::fromUtf8(uri));
     LinphoneCall* placed = linphone_core_invite(m_stack.Core(), uri.constData());
     if (!placed) return LINEERR_OPERATIONFAILED;
     m_sipCall = linphone_call_ref(placed);

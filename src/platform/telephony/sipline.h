@@ -51,7 +51,7 @@ public:
     qint32 GetID(HCALL call, quint32 select, const QByteArray& deviceClass, VARSTRING* id) override;
 
 private:
-    enum class Mode { Idle, Offering, Answering, Dialing, Connected, Dropping };
+    enum class Mode { Idle, Offering, Answering, Dialing, Keying, Connected, Dropping };
 
     void OnCallState(_LinphoneCall* call, int state) override;
     void OnDigit(_LinphoneCall* call, char digit) override;
@@ -64,6 +64,7 @@ private:
     void KnowServers();
     bool FromServer(_LinphoneCall* call);
     void Connected();
+    void KeyPage();
     void NotReached(int reason);
     void StopListening();
     void Trace(const QString& text) const;
