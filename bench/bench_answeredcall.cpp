@@ -11,7 +11,8 @@
 // The same call is then made over SIP on the loopback address (the caller on the same SIP stack,
 // in this process, so that only the program is measured): two rings six seconds apart, the
 // greeting, the beep and the message. The SIP stack's media engine wakes every 10 ms on its
-// own audio thread while a call is up, which sets the floor of that figure.
+// own audio thread while a call is up, which sets the floor of that figure. Last, the program
+// idles with an account registered at SIPp acting as the registrar.
 //
 // It first measures what one bare wake-up costs on this machine (a poll that times out, kernel
 // time included), since that sets the floor of any figure per second: on a virtual machine it
@@ -28,8 +29,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
+#include <QUdpSocket>
 #include <cstdio>
 
+#include "platform/profile.h"
+#include "platform/telephony/sipaddress.h"
 #include "program.h"
 #include "sipcaller.h"
 
@@ -247,6 +251,49 @@ bool MeasureSip(const QString& path, TFigures* figures) {
     program.waitForFinished(10000);
     return true;
 }
+
+// Idle with a registered account: the program registers alice with SIPp as the registrar (the
+// tests' one, which challenges and then accepts) and is left alone for three times the idle
+// window. CPU per second, all threads.
+bool MeasureRegisteredIdle(const QString& path, double* cpuPerSecond) {
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    const int port = probe.localPort();
+    probe.close();
+    QProcess registrar;
+    registrar.setStandardOutputFile(QProcess::nullDevice());
+    registrar.start("sipp",
+                    {"-sf", RINGVALE_SIPP_SCENARIOS "/registrar.xml", "-i", "127.0.0.1", "-p",
+                     QString::number(port), "-m", "1", "-nostdin", "-timeout", "120s"});
+    if (!registrar.waitForStarted(5000)) return false;
+    TAnsweringFolder folder(QStringLiteral("Sip account"),
+                            QStringLiteral("sip:alice@127.0.0.1:%1").arg(port));
+    QFile password(TProfile::Path(SipPasswordFileName(QStringLiteral("Sip account"))));
+    if (!password.open(QIODevice::WriteOnly) || password.write("secret") != 6) return false;
+    password.close();
+    QProcess program;
+    if (!StartProgramAt(path, program, folder.Work.filePath("config"), folder.Data)) return false;
+    const qint64 pid = program.processId();
+    QByteArray said;
+    const bool registered = QTest::qWaitFor(
+        [&] { return (said += program.readAllStandardError()).contains("registered"); }, 15000);
+    if (registered) {
+        QTest::qWait(2000);
+        const double before = ProcessCpuSeconds(pid);
+        const QMap<QString, double> threadsBefore = CpuByThread(pid);
+        const qint64 switchesBefore = ContextSwitches(pid);
+        QTest::qWait(3 * kIdleSeconds * 1000);
+        *cpuPerSecond = (ProcessCpuSeconds(pid) - before) / (3 * kIdleSeconds);
+        std::printf("  registered and idle: %.1f wake-ups per second\n",
+                    double(ContextSwitches(pid) - switchesBefore) / (3 * kIdleSeconds));
+        PrintThreadCpu(threadsBefore, CpuByThread(pid));
+    }
+    ::kill(pid_t(pid), SIGTERM);
+    program.waitForFinished(10000);
+    registrar.kill();
+    registrar.waitForFinished(5000);
+    return registered;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -283,6 +330,13 @@ int main(int argc, char** argv) {
             "per second idle\n",
             sip.Cpu / kCalls, sip.Cpu / sip.OffHook, sip.WakeRate / kCalls, sip.StartMs,
             sip.IdleCpu);
+        double registeredIdle = 0;
+        if (!MeasureRegisteredIdle(path, &registeredIdle)) {
+            std::printf("  the SIP account did not register\n");
+            return 1;
+        }
+        std::printf("  registered SIP account, idle: %.5f s CPU per second (%.3f%% of a core)\n",
+                    registeredIdle, registeredIdle * 100);
     }
     return 0;
 }

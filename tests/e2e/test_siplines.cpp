@@ -161,6 +161,61 @@ private slots:
         QVERIFY(Stop(program));
     }
 
+    // Stopped during a message (SIGTERM), the program ends the call as a caller hanging up and
+    // keeps what was said. Killed outright during the next one (SIGKILL), it starts again on the
+    // same folder and answers the next caller: the SIP stack's own files survive a kill.
+    void stoppedOrKilledDuringAMessage() {
+        if (m_program.state() != QProcess::NotRunning) QVERIFY(Stop(m_program));
+        const QByteArray uri = QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(FreePort()).toUtf8();
+        TAnsweringFolder folder(QStringLiteral("Sip line"), QString::fromUtf8(uri), 1);
+        QProcess program;
+        QByteArray said;
+        auto start = [&] {
+            said.clear();
+            return StartProgram(program, folder.Work.filePath("config"), folder.Data) &&
+                   Listening(program, &said);
+        };
+        auto speak = [&](TSipCaller& caller, const QByteArray& from) {
+            return caller.Call(uri, from) &&
+                   QTest::qWaitFor([&] { return caller.Answered(); }, 15000) &&
+                   (QTest::qWait(4000), true);  // the greeting, the beep, two seconds of voice
+        };
+        QVERIFY(start());
+        TSipCaller first(folder.Work.filePath("first"), 440);
+        QVERIFY(speak(first, "<sip:4045550181@127.0.0.1>"));
+        QVERIFY(Stop(program));
+        QVERIFY(QTest::qWaitFor([&] { return first.Ended(); }, 5000));  // it was hung up on
+        QList<CallLogRecord> records = folder.Records();
+        QCOMPARE(records.size(), 1);
+        QFile message(folder.Data + "/Messages/" + records[0].MessageFile);
+        QVERIFY2(!records[0].MessageFile.isEmpty() && message.open(QIODevice::ReadOnly),
+                 qPrintable(records[0].MessageFile));
+        const QByteArray samples = message.readAll().mid(46);
+        QVERIFY2(samples.size() > 11025, qPrintable(QString::number(samples.size())));
+        QVERIFY(qAbs(Frequency(samples.mid(samples.size() / 4, samples.size() / 2), 11025) - 440) <
+                15);
+
+        QVERIFY(start());
+        {
+            TSipCaller second(folder.Work.filePath("second"), 440);
+            QVERIFY(speak(second, "<sip:4045550182@127.0.0.1>"));
+            ::kill(pid_t(program.processId()), SIGKILL);
+            QVERIFY(program.waitForFinished(5000));
+        }
+        QVERIFY2(start(), said.right(2000).constData());
+        TSipCaller third(folder.Work.filePath("third"), 440);
+        QVERIFY2(speak(third, "<sip:4045550183@127.0.0.1>"), said.right(2000).constData());
+        third.HangUp();
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                records = folder.Records();
+                return !records.isEmpty() && records.last().Number == "404-555-0183" &&
+                       !records.last().MessageFile.isEmpty();
+            },
+            10000));
+        QVERIFY(Stop(program));
+    }
+
     void cleanupTestCase() {
         if (m_program.state() != QProcess::NotRunning) QVERIFY(Stop(m_program));
     }
