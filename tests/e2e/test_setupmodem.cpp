@@ -15,6 +15,7 @@
 #include "platform/profile.h"
 #include "platform/telephony/sipline.h"
 #include "platform/telephony/v253line.h"
+#include "sippregistrar.h"
 #include "ui/dialogs/modeminfoform.h"
 #include "ui/dialogs/setup.h"
 #include "ui/dialogs/welcomedialog.h"
@@ -133,11 +134,7 @@ private slots:
         const int port = probe.localPort();
         probe.close();
         QProcess registrar;
-        registrar.setStandardOutputFile(QProcess::nullDevice());
-        registrar.start("sipp",
-                        {"-sf", RINGVALE_SIPP_SCENARIOS "/registrar.xml", "-i", "127.0.0.1", "-p",
-                         QString::number(port + 1), "-m", "1", "-nostdin", "-timeout", "30s"});
-        QVERIFY(registrar.waitForStarted(5000));
+        QVERIFY(StartSippRegistrar(registrar, port + 1));
         QFile conf(work.filePath("config/Tarvex/lines.conf"));
         QVERIFY(conf.open(QIODevice::WriteOnly));
         conf.write(QStringLiteral("Sip line = sip:ringvale@127.0.0.1:%1\n"

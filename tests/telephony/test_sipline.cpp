@@ -16,6 +16,7 @@
 #include "platform/telephony/tapi.h"
 #include "platform/wave/wavedevice.h"
 #include "sipcaller.h"
+#include "sippregistrar.h"
 #include "stallmeter.h"
 
 namespace {
@@ -56,17 +57,6 @@ public:
 private:
     quint32 m_calls = 0;
 };
-
-// SIPp as the registrar of alice (password "secret") on the loopback address.
-bool StartRegistrar(QProcess& registrar, int port) {
-    registrar.setStandardOutputFile(QProcess::nullDevice());
-    registrar.start("sipp",
-                    {"-sf", RINGVALE_SIPP_SCENARIOS "/registrar.xml", "-i", "127.0.0.1", "-p",
-                     QString::number(port), "-m", "1", "-nostdin", "-timeout", "60s"});
-    if (!registrar.waitForStarted(5000)) return false;
-    QTest::qWait(300);  // listening
-    return true;
-}
 
 // The account's password where no keyring runs.
 bool KeepPassword(const QString& lineName, const QString& password) {
@@ -402,7 +392,7 @@ private slots:
         QFETCH(bool, registers);
         const int port = FreePort();
         QProcess registrar;
-        QVERIFY(StartRegistrar(registrar, port));
+        QVERIFY(StartSippRegistrar(registrar, port));
         const QString name = QStringLiteral("Sip account");
         QVERIFY(KeepPassword(name, password));
 
@@ -495,7 +485,9 @@ private slots:
         QVERIFY(peer.waitForStarted(5000));
         QVERIFY(QTest::qWaitFor([&] { return peer.state() == QProcess::NotRunning; }, 20000));
         QVERIFY2(peer.exitCode() == 0, peer.readAll().right(2000).constData());
-        QTest::qWait(500);
+        // The stack takes in a request a turn: the last may still be on its way.
+        (void)QTest::qWaitFor([&] { return sink.Has(LINE_CALLSTATE, LINECALLSTATE_OFFERING); },
+                              3000);
         if (const HCALL junk = sink.Offered()) {
             LINECALLINFO info;
             QCOMPARE(line.GetCallInfo(junk, &info), 0);
@@ -520,7 +512,7 @@ private slots:
     void anAccountTakesCallsOnlyThroughItsServer() {
         const int port = FreePort();
         QProcess registrar;
-        QVERIFY(StartRegistrar(registrar, port));
+        QVERIFY(StartSippRegistrar(registrar, port));
         const QString name = QStringLiteral("Sip guarded");
         QVERIFY(KeepPassword(name, "secret"));
         TSipLine line(name, QStringLiteral("sip:alice@127.0.0.1:%1").arg(port));
