@@ -163,7 +163,7 @@ private slots:
 
     // Stopped during a message (SIGTERM), the program ends the call as a caller hanging up and
     // keeps what was said. Killed outright during the next one (SIGKILL), it starts again on the
-    // same folder and answers the next caller: the SIP stack's own files survive a kill.
+    // same folder and answers the next caller.
     void stoppedOrKilledDuringAMessage() {
         if (m_program.state() != QProcess::NotRunning) QVERIFY(Stop(m_program));
         const QByteArray uri = QStringLiteral("sip:ringvale@127.0.0.1:%1").arg(FreePort()).toUtf8();

@@ -105,9 +105,11 @@ void PreferG711(LinphoneCore* core) {
 
 LinphoneConfig* StackConfig(const TSipCore::Options& options) {
     LinphoneConfig* config = linphone_factory_create_config_from_string(linphone_factory_get(), "");
-    const QByteArray storage = (options.Folder + QStringLiteral("/ringvale.db")).toUtf8();
-    linphone_config_set_string(config, "storage", "uri", storage.constData());
-    linphone_config_set_string(config, "storage", "call_logs_db_uri", storage.constData());
+    // The stack's database (its own call history, chats, contacts) holds nothing the program
+    // uses. In memory it costs no disk write for each call a flood brings (a write that can stall
+    // the window on a busy disk), and nothing of it can be damaged by a kill.
+    linphone_config_set_string(config, "storage", "uri", ":memory:");
+    linphone_config_set_string(config, "storage", "call_logs_db_uri", ":memory:");
     linphone_config_set_int(config, "sip", "inc_timeout", kIncomingTimeoutS);
     if (!QHostAddress(QString::fromUtf8(options.Host)).isNull()) {
         linphone_config_set_string(config, "sip", "bind_address", options.Host.constData());

@@ -1,8 +1,8 @@
 #pragma once
 // One SIP stack (liblinphone) on the program's thread: it listens on one address and port,
 // hands calls and touch tones to its listener, and carries a call's voice through a TSipAudio
-// instead of a sound card. It keeps its databases in a folder of the program's; where it
-// cannot open them it would never start and would turn every call away.
+// instead of a sound card. Its database is kept in memory (a stack that cannot open one never
+// starts and turns every call away) and its other files in a folder of the program's.
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -30,7 +30,7 @@ class TSipCore : public QObject {
     Q_OBJECT
 public:
     struct Options {
-        QString Folder;   // for the stack's databases
+        QString Folder;   // for the stack's files
         QByteArray Host;  // a numeric address is listened on alone; a name means everywhere
         int Port = 5060;  // -1: any free port
         TSipTransport Transport = TSipTransport::Udp;
